@@ -1,0 +1,106 @@
+// One progress refresh below the level cap, against the floor that reading the
+// current level's threshold from disk on every refresh allows: a bare open,
+// 4-byte read and close of the same file.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <random>
+#include <string>
+
+#include "core.h"
+#include "rank_presentation.h"
+
+namespace {
+
+class NullDisplay : public tessaly::ProgressDisplay {
+public:
+    void SetBarMin(float v) override { min_ = v; }
+    void SetBarMax(float v) override { max_ = v; }
+    void SetBarValue(float) override {}
+    float BarMin() const override { return min_; }
+    float BarMax() const override { return max_; }
+    void SetBarToolTip(const std::string&) override {}
+    void SetRankNumber(const std::string&) override {}
+    void SetRankTitle(const std::string&) override {}
+    void SetInsignia(const std::string&) override {}
+    void SetInsigniaToolTip(const std::string&) override {}
+
+private:
+    float min_ = 0, max_ = 100;
+};
+
+std::filesystem::path BenchFolder() {
+    static const std::filesystem::path folder = [] {
+        std::random_device random;
+        auto path =
+            std::filesystem::temp_directory_path() / ("tessaly-bench-" + std::to_string(random()));
+        std::filesystem::create_directories(path / "Data");
+        tessaly::Core core(path);
+        core.StartRun();
+        return path;
+    }();
+    return folder;
+}
+
+void BM_Flash(benchmark::State& state) {
+    tessaly::Core core(BenchFolder());
+    core.StartRun();
+    core.Level = 30;
+    NullDisplay display;
+    for (auto _ : state) {
+        core.Experience = 1000;  // stays below T(30): no level-up
+        tessaly::Flash(core, display);
+    }
+}
+BENCHMARK(BM_Flash);
+
+void BM_BareThresholdRead(benchmark::State& state) {
+    const std::string path = (BenchFolder() / "Data" / "Data.dat").string();
+    unsigned char bytes[4];
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        std::fseek(file, 29 * 128, SEEK_SET);
+        benchmark::DoNotOptimize(std::fread(bytes, 1, 4, file));
+        std::fclose(file);
+    }
+}
+BENCHMARK(BM_BareThresholdRead);
+
+// Prints the ratio of the two timings after the usual report.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const double ns = run.GetAdjustedRealTime();
+            if (run.benchmark_name() == "BM_Flash") {
+                flash_ = ns;
+            } else if (run.benchmark_name() == "BM_BareThresholdRead") {
+                bare_ = ns;
+            }
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        if (flash_ > 0 && bare_ > 0) {
+            std::cout << "Flash / bare threshold read: " << flash_ / bare_
+                      << " (target at most 1.3)\n";
+        }
+    }
+
+private:
+    double flash_ = 0, bare_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::filesystem::remove_all(BenchFolder());
+    return 0;
+}

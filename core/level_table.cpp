@@ -1,0 +1,40 @@
+// The level threshold table: T(1) = 100, T(n) = T(n - 1) + 100 (n - 1)^2,
+// kept in Data\Data.dat as 128-byte records 1 to 59.
+
+#include <cmath>
+
+#include "core.h"
+#include "file_io.h"
+#include "skip_failing_steps.h"
+
+namespace tessaly {
+
+void Core::BuildLevelTable() {
+    File file;
+    SkipIfFails([&] { file = OpenForUpdate(levelTablePath_); });
+
+    // The table is computed in full even when the file cannot be written.
+    LevelThresholds[1] = 100;
+    for (int i = 1; i <= MaxLevel - 1; ++i) {
+        const double next = std::pow(static_cast<double>(i), 2.0) * 100.0 + LevelThresholds[i];
+        LevelThresholds[i + 1] = static_cast<std::int32_t>(std::nearbyint(next));
+        // Record i gets T(i); T(60) is never stored.
+        SkipIfFails([&] { WriteRecord(file.get(), i, LevelThresholds[i]); });
+    }
+
+    SkipIfFails([&] { CloseFile(file); });
+}
+
+void Core::LoadLevelThreshold() {
+    File file;
+    SkipFailingSteps([&] { file = OpenForReading(levelTablePath_); },
+                     [&] {
+                         // A level outside 0..60 reads nothing; record 0 does not exist, so T(0)
+                         // stays 0. A record not wholly in the file keeps the value in memory.
+                         const std::size_t k = CheckedIndex(Level);
+                         LevelThresholds[k] = ReadRecord(file.get(), static_cast<std::int64_t>(k));
+                     },
+                     [&] { CloseFile(file); });
+}
+
+}  // namespace tessaly

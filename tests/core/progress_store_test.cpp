@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <locale>
+
+#include "core.h"
+#include "progress_line.h"
+#include "temp_folder.h"
+
+namespace tessaly {
+namespace {
+
+using testing::LevelTableBytes;
+using testing::ReadBytes;
+using testing::TempProgramFolder;
+using testing::WriteBytes;
+
+TEST(StartRun, NoRecordIsAFirstRun) {
+    TempProgramFolder folder;
+    Core core(folder.path());
+    core.StartRun();
+
+    EXPECT_EQ(core.Level, 1);
+    EXPECT_EQ(core.RunCount, 1);
+    EXPECT_EQ(core.Experience, 0.0);
+    EXPECT_EQ(core.Threshold(1), 100);
+    EXPECT_EQ(ReadBytes(folder.progress()), std::string("\x31\x2C\x31\x2C\x30\x0D\x0A"));
+    EXPECT_EQ(std::filesystem::file_size(folder.levelTable()) / 128, 59U);
+}
+
+TEST(StartRun, StoredRecordIsCountedAndItsThresholdRead) {
+    TempProgramFolder folder;
+    // A table that a rebuild would overwrite: record 7 holds 777.
+    const std::string table = LevelTableBytes({1, 2, 3, 4, 5, 6, 777, 8});
+    WriteBytes(folder.levelTable(), table);
+    WriteBytes(folder.progress(), "7,4,12345.5\r\n");
+
+    Core core(folder.path());
+    core.StartRun();
+
+    EXPECT_EQ(core.Level, 7);
+    EXPECT_EQ(core.RunCount, 5);
+    EXPECT_EQ(core.Experience, 12345.5);
+    EXPECT_EQ(core.Threshold(7), 777);
+    EXPECT_EQ(core.Threshold(1), 0);
+    EXPECT_EQ(ReadBytes(folder.progress()), "7,5,12345.5\r\n");
+    EXPECT_EQ(ReadBytes(folder.levelTable()), table);
+}
+
+TEST(StartRun, RunCountZeroOrMissingDiscardsTheStoredLevel) {
+    for (const char* stored : {"9,0,500\r\n", "9\r\n", "", "garbage"}) {
+        TempProgramFolder folder;
+        WriteBytes(folder.progress(), stored);
+        Core core(folder.path());
+        core.StartRun();
+        EXPECT_EQ(core.Level, 1) << stored;
+        EXPECT_EQ(core.RunCount, 1) << stored;
+        EXPECT_EQ(core.Experience, 0.0) << stored;
+        EXPECT_EQ(ReadBytes(folder.progress()), "1,1,0\r\n") << stored;
+    }
+}
+
+TEST(StartRun, MissingDataFolderMakesEveryStartAFirstRunAndCreatesNothing) {
+    TempProgramFolder folder(/*withDataFolder=*/false);
+    for (int start = 0; start < 2; ++start) {
+        Core core(folder.path());
+        core.StartRun();
+        EXPECT_EQ(core.RunCount, 1);
+        EXPECT_EQ(core.Threshold(59), 6673000);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST(StartRun, StoredLevelOutsideTheTableIsKeptUnvalidated) {
+    for (std::int32_t level : {0, 61, -3}) {
+        TempProgramFolder folder;
+        WriteBytes(folder.progress(), std::to_string(level) + ",2,10\r\n");
+        Core core(folder.path());
+        core.StartRun();
+        EXPECT_EQ(core.Level, level);
+        EXPECT_EQ(core.RunCount, 3);
+    }
+}
+
+TEST(ProgressLine, ReaderAcceptsBlanksAndLeadingPointsAndStopsAtTheFirstBadField) {
+    const auto read = [](std::string_view text) {
+        ProgressValues values{-1, -1, -1.0};
+        ReadProgressLine(text, values);
+        return values;
+    };
+    auto v = read(" 3 ,\t12, .5\r\n");
+    EXPECT_EQ(v.level, 3);
+    EXPECT_EQ(v.runCount, 12);
+    EXPECT_EQ(v.experience, 0.5);
+    EXPECT_EQ(read("3,12,0.5").experience, 0.5);
+    EXPECT_EQ(read("3,12,-.25,extra fields ignored").experience, -0.25);
+    EXPECT_EQ(read("3,12\r\n4,5,6\r\n").experience, -1.0);  // only the first line counts
+
+    // A field that is no number fails, and so do the fields after it.
+    for (const char* bad : {"x", "\"3\"", "nan", "inf", "-inf", "1e999", "2147483648", "", "3x"}) {
+        v = read(std::string("7,") + bad + ",9");
+        EXPECT_EQ(v.level, 7) << bad;
+        EXPECT_EQ(v.runCount, -1) << bad;
+        EXPECT_EQ(v.experience, -1.0) << bad;
+    }
+    EXPECT_EQ(read("4.5,2.5,1").level, 4);  // whole numbers round ties to even
+    EXPECT_EQ(read("4.5,2.5,1").runCount, 2);
+}
+
+TEST(ProgressLine, WriterUsesAPointWholeValuesWithoutOneAndRoundTrips) {
+    EXPECT_EQ(FormatProgressLine({1, 1, 0.0}), "1,1,0\r\n");
+    EXPECT_EQ(FormatProgressLine({60, 123, 6673000.0}), "60,123,6673000\r\n");
+    EXPECT_EQ(FormatProgressLine({2, 3, -0.00025}), "2,3,-0.00025\r\n");
+    EXPECT_EQ(FormatProgressLine({2, 3, 1e21}), "2,3,1000000000000000000000\r\n");
+
+    double experience = 0;
+    for (int i = 0; i < 1000; ++i) {
+        experience += 0.7;  // the status-text award at level 7
+    }
+    ProgressValues back;
+    ReadProgressLine(FormatProgressLine({7, 2, experience}), back);
+    EXPECT_EQ(back.experience, experience);
+}
+
+// A comma as decimal separator, the way many European locales write numbers.
+struct CommaDecimal : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+};
+
+TEST(ProgressLine, DecimalPointDoesNotFollowTheUsersLocale) {
+    const std::locale previous =
+        std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+    const bool cLocaleSet = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
+                            std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") != nullptr;
+    const std::string line = FormatProgressLine({7, 5, 12345.5});
+    ProgressValues back;
+    ReadProgressLine("7,5,12345.5", back);
+    std::locale::global(previous);
+    std::setlocale(LC_NUMERIC, "C");
+
+    EXPECT_EQ(line, "7,5,12345.5\r\n") << "C locale switched: " << cLocaleSet;
+    EXPECT_EQ(back.experience, 12345.5);
+}
+
+TEST(SaveProgress, AFailedSaveLeavesThePreviousRecordWhole) {
+    TempProgramFolder folder;
+    WriteBytes(folder.progress(), "12,8,3333.5\r\n");
+    // The new record cannot be written: its temporary name is taken by a folder.
+    std::filesystem::create_directory(folder.path() / "Data" / "Xdata.dat.new");
+
+    Core core(folder.path());
+    core.Level = 13;
+    core.RunCount = 9;
+    core.Experience = 4000;
+    EXPECT_NO_THROW(core.SaveProgress());
+    EXPECT_EQ(ReadBytes(folder.progress()), "12,8,3333.5\r\n");
+
+    std::filesystem::remove(folder.path() / "Data" / "Xdata.dat.new");
+    core.SaveProgress();
+    EXPECT_EQ(ReadBytes(folder.progress()), "13,9,4000\r\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "Data" / "Xdata.dat.new"));
+}
+
+}  // namespace
+}  // namespace tessaly
