@@ -1,0 +1,111 @@
+#include "browser_events.h"
+
+namespace tessaly {
+
+namespace {
+
+QString DisplayUrl(const QUrl& url) {
+    return url.toDisplayString();
+}
+
+}  // namespace
+
+void BrowserEvents::LoadStarted(const QUrl& url) {
+    loading_ = true;
+    committed_ = false;
+    pendingPercent_ = -1;
+    loadingUrl_ = url;
+}
+
+void BrowserEvents::UrlCommitted(const QUrl& url) {
+    // The engine also reports URL changes outside a load (a fragment jump or
+    // history.pushState); those commit a navigation of their own.
+    if (!loading_) {
+        emit NavigateComplete2(DisplayUrl(url));
+        ReportHistory();
+        return;
+    }
+    loadingUrl_ = url;
+    Commit(url);
+}
+
+void BrowserEvents::Commit(const QUrl& url) {
+    committed_ = true;
+    emit NavigateComplete2(DisplayUrl(url));
+    ReportHistory();
+    emit StatusTextChange(QStringLiteral("正在打开网页 %1 ...").arg(DisplayUrl(url)));
+    if (pendingPercent_ >= 0) {
+        emit ProgressChange(pendingPercent_ * 100, ProgressMax);
+        pendingPercent_ = -1;
+    }
+}
+
+void BrowserEvents::LoadProgress(int percent) {
+    if (!loading_) {
+        return;
+    }
+    if (!committed_) {
+        pendingPercent_ = percent;
+        return;
+    }
+    emit ProgressChange(percent * 100, ProgressMax);
+    emit StatusTextChange(
+        QStringLiteral("正在下载网页 %1 (%2%) ...").arg(DisplayUrl(loadingUrl_)).arg(percent));
+}
+
+void BrowserEvents::LoadEnded(LoadEnd how, const QUrl& url) {
+    if (!loading_) {
+        return;
+    }
+    // A reload or a load of the same address commits without a URL change;
+    // an error page commits too. A stopped load (the user's Stop, or a link
+    // that turned out to be a download) never showed a document of its own.
+    if (!committed_ && how != LoadEnd::Stopped) {
+        Commit(url);
+    }
+    loading_ = false;
+    committed_ = false;
+    emit ProgressChange(-1, ProgressMax);
+    emit DownloadComplete();
+    switch (how) {
+        case LoadEnd::Succeeded:
+            emit StatusTextChange(QStringLiteral("完成"));
+            break;
+        case LoadEnd::Failed:
+            emit StatusTextChange(QStringLiteral("无法打开网页 %1").arg(DisplayUrl(url)));
+            break;
+        case LoadEnd::Stopped:
+            emit StatusTextChange(QStringLiteral("已停止"));
+            break;
+    }
+}
+
+void BrowserEvents::LinkHovered(const QString& url) {
+    // The engine also reports "no link" when nothing was hovered before.
+    if (url == hoveredLink_) {
+        return;
+    }
+    hoveredLink_ = url;
+    emit StatusTextChange(url);
+}
+
+void BrowserEvents::HistoryChanged(bool canGoBack, bool canGoForward) {
+    const bool forwardChanged = !historyReported_ || canGoForward != canGoForward_;
+    const bool backChanged = !historyReported_ || canGoBack != canGoBack_;
+    canGoBack_ = canGoBack;
+    canGoForward_ = canGoForward;
+    historyReported_ = true;
+    if (forwardChanged) {
+        emit CommandStateChange(ForwardCommand, canGoForward_);
+    }
+    if (backChanged) {
+        emit CommandStateChange(BackCommand, canGoBack_);
+    }
+}
+
+void BrowserEvents::ReportHistory() {
+    emit CommandStateChange(ForwardCommand, canGoForward_);
+    emit CommandStateChange(BackCommand, canGoBack_);
+}
+
+}  // namespace tessaly

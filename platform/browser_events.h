@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+namespace tessaly {
+
+// Turns what the web engine reports about a page into the five browser
+// notifications, and nothing else: no window logic lives here, so the mapping
+// can be driven and checked on its own.
+//
+// Order within one load: NavigateComplete2 when the document commits, then
+// the Back/Forward states and status texts, progress as it arrives, and at the
+// end a final ProgressChange(-1), DownloadComplete and the closing status text.
+// What the engine reports before the commit is held until then.
+class BrowserEvents : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int ProgressMax = 10000;
+    static constexpr int ForwardCommand = 1;
+    static constexpr int BackCommand = 2;
+
+    enum class LoadEnd { Succeeded, Failed, Stopped };
+
+    using QObject::QObject;
+
+    // Inputs, one per engine report.
+    void LoadStarted(const QUrl& url);
+    void UrlCommitted(const QUrl& url);
+    void LoadProgress(int percent);
+    void LoadEnded(LoadEnd how, const QUrl& url);
+    void LinkHovered(const QString& url);
+    void HistoryChanged(bool canGoBack, bool canGoForward);
+
+signals:
+    void StatusTextChange(const QString& text);
+    void ProgressChange(int progress, int progressMax);
+    void CommandStateChange(int command, bool enable);
+    void DownloadComplete();
+    void NavigateComplete2(const QString& url);
+
+private:
+    void Commit(const QUrl& url);
+    void ReportHistory();
+
+    bool loading_ = false;
+    bool committed_ = false;
+    int pendingPercent_ = -1;
+    QUrl loadingUrl_;
+    QString hoveredLink_;
+    bool canGoBack_ = false;
+    bool canGoForward_ = false;
+    bool historyReported_ = false;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,29 @@
+#include "browser_profile.h"
+
+#include <QDir>
+#include <QWebEngineProfile>
+
+#include "qt_paths.h"
+#include "start_page_scheme.h"
+
+namespace tessaly {
+
+QWebEngineProfile* CreateBrowserProfile(const QString& programFolder, QObject* parent) {
+    const QString dataFolder = ProgramFilePath(programFolder, "\\Data");
+    QWebEngineProfile* profile = nullptr;
+    if (QDir(dataFolder).exists()) {
+        profile = new QWebEngineProfile(QStringLiteral("Tessaly"), parent);
+        const QString storage = ProgramFilePath(programFolder, "\\Data\\Browser");
+        profile->setPersistentStoragePath(storage);
+        profile->setCachePath(ProgramFilePath(programFolder, "\\Data\\Browser\\Cache"));
+        // WAP sites often keep a login in a session cookie.
+        profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    } else {
+        profile = new QWebEngineProfile(parent);
+    }
+    profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9,en;q=0.6"));
+    profile->installUrlSchemeHandler(StartPageScheme, new StartPageSchemeHandler(profile));
+    return profile;
+}
+
+}  // namespace tessaly

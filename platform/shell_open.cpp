@@ -1,0 +1,31 @@
+#include "shell_open.h"
+
+#include <QProcess>
+#include <QWidget>
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <shellapi.h>
+#include <windows.h>
+#endif
+
+namespace tessaly {
+
+DesktopShell::DesktopShell(QString programFolder) : programFolder_(std::move(programFolder)) {}
+
+void DesktopShell::ShellOpen(QWidget* window, const QString& target) {
+#if defined(Q_OS_WIN)
+    const HWND owner = window ? reinterpret_cast<HWND>(window->window()->winId()) : nullptr;
+    ShellExecuteW(owner, L"open", reinterpret_cast<LPCWSTR>(target.utf16()), L"",
+                  reinterpret_cast<LPCWSTR>(programFolder_.utf16()), SW_SHOWNORMAL);
+#elif defined(Q_OS_MACOS)
+    Q_UNUSED(window);
+    QProcess::startDetached(QStringLiteral("open"), {target}, programFolder_);
+#else
+    // Both URLs and plain file paths are understood by xdg-open as they are.
+    Q_UNUSED(window);
+    QProcess::startDetached(QStringLiteral("xdg-open"), {target}, programFolder_);
+#endif
+}
+
+}  // namespace tessaly

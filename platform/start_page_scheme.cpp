@@ -1,0 +1,40 @@
+#include "start_page_scheme.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QMimeDatabase>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+namespace tessaly {
+
+void RegisterStartPageScheme() {
+    QWebEngineUrlScheme scheme(StartPageScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme |
+                    QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+    const QUrl url = job->requestUrl();
+    QString path = QDir::cleanPath(url.path());
+    if (path.isEmpty() || path == QLatin1String("/")) {
+        path = QStringLiteral("/index.html");
+    }
+    auto* file = new QFile(QStringLiteral(":/") + url.host() + path, job);
+    if (!path.startsWith(QLatin1Char('/')) || !file->open(QIODevice::ReadOnly)) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    static const QMimeDatabase mimeTypes;
+    QByteArray mime =
+        mimeTypes.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
+    if (mime == "text/html") {
+        mime += ";charset=utf-8";
+    }
+    job->reply(mime, file);
+}
+
+}  // namespace tessaly

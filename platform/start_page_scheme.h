@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWebEngineUrlSchemeHandler>
+
+namespace tessaly {
+
+// The built-in start page and its sample WAP site are served from the
+// program's resources under its own URL scheme, so they work offline:
+// tessaly://start/index.html is the resource :/start/index.html.
+inline constexpr char StartPageScheme[] = "tessaly";
+
+// Must run before the application object exists.
+void RegisterStartPageScheme();
+
+class StartPageSchemeHandler : public QWebEngineUrlSchemeHandler {
+    Q_OBJECT
+
+public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    void requestStarted(QWebEngineUrlRequestJob* job) override;
+};
+
+}  // namespace tessaly

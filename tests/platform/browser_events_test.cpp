@@ -1,0 +1,84 @@
+// The engine-to-notification mapping on its own, driven the way the engine
+// reports a reload, a stop, a download link and history changes.
+
+#include <QTest>
+
+#include "browser_event_log.h"
+#include "browser_events.h"
+
+using tessaly::BrowserEvents;
+using tessaly::testing::BrowserEventLog;
+
+class BrowserEventsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aLoadWithoutAUrlChangeCommitsAtItsEnd() {
+        BrowserEvents events;
+        BrowserEventLog log(&events);
+        const QUrl url(QStringLiteral("http://127.0.0.1/a"));
+        events.LoadStarted(url);
+        events.LoadProgress(0);
+        events.LoadProgress(60);
+        QVERIFY(log.events.isEmpty());  // held until the document commits
+        events.LoadEnded(BrowserEvents::LoadEnd::Succeeded, url);
+
+        QCOMPARE(log.events.first(), QStringLiteral("Navigate:http://127.0.0.1/a"));
+        QVERIFY(log.events.contains(QStringLiteral("Progress:6000/10000")));
+        QCOMPARE(log.count("Navigate:"), 1);
+        QCOMPARE(log.count("DownloadComplete"), 1);
+        QVERIFY(log.firstIndex("Progress:-1/10000") < log.firstIndex("DownloadComplete"));
+        QCOMPARE(log.events.last(), QStringLiteral("Status:完成"));
+    }
+
+    void aStoppedLoadEndsWithoutANavigation() {
+        BrowserEvents events;
+        BrowserEventLog log(&events);
+        const QUrl url(QStringLiteral("http://127.0.0.1/game.jar"));
+        events.LoadStarted(url);
+        events.LoadProgress(100);
+        events.LoadEnded(BrowserEvents::LoadEnd::Stopped, url);
+        QCOMPARE(log.events,
+                 (QStringList{"Progress:-1/10000", "DownloadComplete", "Status:已停止"}));
+
+        events.LoadEnded(BrowserEvents::LoadEnd::Stopped, url);  // nothing is loading any more
+        QCOMPARE(log.events.size(), 3);
+    }
+
+    void commitReportsHistoryAndProgressFollowsWithStatusTexts() {
+        BrowserEvents events;
+        BrowserEventLog log(&events);
+        events.HistoryChanged(true, false);
+        log.events.clear();
+        const QUrl url(QStringLiteral("http://127.0.0.1/b"));
+        events.LoadStarted(url);
+        events.UrlCommitted(url);
+        events.LoadProgress(40);
+        QCOMPARE(log.events.mid(0, 3),
+                 (QStringList{"Navigate:http://127.0.0.1/b", "Command:1=0", "Command:2=1"}));
+        QVERIFY(log.count("Status:") >= 2);
+        QCOMPARE(log.lastOf("Progress:"), QStringLiteral("Progress:4000/10000"));
+    }
+
+    void historyChangesAreReportedOnlyWhenTheyChange() {
+        BrowserEvents events;
+        BrowserEventLog log(&events);
+        events.HistoryChanged(false, false);
+        QCOMPARE(log.events, (QStringList{"Command:1=0", "Command:2=0"}));
+        events.HistoryChanged(false, false);
+        events.HistoryChanged(true, false);
+        QCOMPARE(log.events, (QStringList{"Command:1=0", "Command:2=0", "Command:2=1"}));
+    }
+
+    void hoveringALinkShowsItsAddressAndLeavingClearsIt() {
+        BrowserEvents events;
+        BrowserEventLog log(&events);
+        events.LinkHovered(QString());  // nothing was hovered: nothing to clear
+        events.LinkHovered(QStringLiteral("http://127.0.0.1/c"));
+        events.LinkHovered(QString());
+        QCOMPARE(log.events, (QStringList{"Status:http://127.0.0.1/c", "Status:"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(BrowserEventsTest)
+#include "browser_events_test.moc"

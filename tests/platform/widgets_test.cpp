@@ -1,0 +1,121 @@
+// The skinned button and the experience bar, as a user and a screen reader meet them.
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "experience_bar.h"
+#include "skin_button.h"
+
+using tessaly::ExperienceBar;
+using tessaly::SkinButton;
+
+namespace {
+
+// Rows of the widget's picture that hold any pixel of the given colour,
+// grouped into runs: one run per line of text.
+int TextLineCount(QWidget& widget, const QColor& ink) {
+    const QImage image = widget.grab().toImage();
+    int runs = 0;
+    bool inRun = false;
+    for (int y = 0; y < image.height(); ++y) {
+        bool inked = false;
+        for (int x = 0; x < image.width() && !inked; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            inked = std::abs(c.red() - ink.red()) < 60 && c.green() < 90 && c.blue() < 90;
+        }
+        runs += (inked && !inRun) ? 1 : 0;
+        inRun = inked;
+    }
+    return runs;
+}
+
+}  // namespace
+
+class WidgetsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aDisabledButtonEmitsNoClick() {
+        SkinButton button;
+        button.resize(80, 30);
+        button.show();
+        QSignalSpy clicks(&button, &SkinButton::clicked);
+        button.setEnabled(false);
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 0);
+        button.setEnabled(true);
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
+    }
+
+    void aCarriageReturnBreaksTheCaptionIntoTwoLines() {
+        SkinButton button;
+        button.setSkinStyle(0);
+        button.setBackColor(Qt::white);
+        button.setTextColor(QColor(255, 0, 0));
+        QFont font = button.font();
+        font.setPixelSize(14);
+        button.setFont(font);
+        button.resize(90, 50);
+
+        button.setCaption(QStringLiteral("更方便地\r下载游戏"));
+        QCOMPARE(button.caption(), QStringLiteral("更方便地\r下载游戏"));
+        QCOMPARE(TextLineCount(button, QColor(255, 0, 0)), 2);
+        button.setCaption(QStringLiteral("更方便地"));
+        QCOMPARE(TextLineCount(button, QColor(255, 0, 0)), 1);
+    }
+
+    void theButtonIsAPushButtonToScreenReaders() {
+        SkinButton button;
+        button.setCaption(QStringLiteral("首页"));
+        button.setToolTip(QStringLiteral("返回默认首页!"));
+        button.setEnabled(false);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&button);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->role(), QAccessible::Button);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("首页"));
+        QCOMPARE(accessible->text(QAccessible::Description), QStringLiteral("返回默认首页!"));
+        QVERIFY(accessible->state().disabled);
+    }
+
+    void theBarKeepsWhatItWasGivenAndDrawsItClamped() {
+        ExperienceBar bar;
+        bar.setMinimum(1500.0F);
+        bar.setMaximum(3100.0F);
+        bar.setValue(2000.7F);
+        QCOMPARE(bar.minimum(), 1500.0F);
+        QCOMPARE(bar.maximum(), 3100.0F);
+        QCOMPARE(bar.value(), 2000.7F);
+        QCOMPARE(bar.filledFraction(), (2000.7F - 1500.0) / 1600.0);
+
+        bar.setValue(1000000.0F);  // past the maximum: full, value kept
+        QCOMPARE(bar.filledFraction(), 1.0);
+        QCOMPARE(bar.value(), 1000000.0F);
+        bar.setMaximum(0.0F);  // maximum below the minimum: empty, not refused
+        QCOMPARE(bar.filledFraction(), 0.0);
+        QCOMPARE(bar.maximum(), 0.0F);
+    }
+
+    void theBarIsAProgressBarToScreenReaders() {
+        ExperienceBar bar;
+        bar.setMinimum(100.0F);
+        bar.setMaximum(200.0F);
+        bar.setValue(150.0F);
+        bar.setToolTip(QStringLiteral("经验值:150/200    50%"));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&bar);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->role(), QAccessible::ProgressBar);
+        QCOMPARE(accessible->text(QAccessible::Description), bar.toolTip());
+        QAccessibleValueInterface* value = accessible->valueInterface();
+        QVERIFY(value);
+        QCOMPARE(value->currentValue().toFloat(), 150.0F);
+        QCOMPARE(value->minimumValue().toFloat(), 100.0F);
+        QCOMPARE(value->maximumValue().toFloat(), 200.0F);
+    }
+};
+
+QTEST_MAIN(WidgetsTest)
+#include "widgets_test.moc"
