@@ -1,10 +1,11 @@
-#include <QCoreApplication>
+#include <QApplication>
 
-#include "core.h"
+#include "program.h"
+#include "web_engine_setup.h"
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    tessaly::Core core(QCoreApplication::applicationDirPath().toStdString());
-    core.StartRun();
-    return 0;
+    tessaly::PrepareWebEngine();
+    QApplication app(argc, argv);
+    tessaly::Program program(app);
+    return program.Run();
 }

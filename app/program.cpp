@@ -1,0 +1,75 @@
+#include "program.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+
+#include "browser_pane.h"
+#include "browser_profile.h"
+#include "fonts.h"
+#include "frmSplash.h"
+#include "frmWap.h"
+#include "qt_paths.h"
+#include "termination_signals.h"
+#include "web_engine_setup.h"
+
+namespace tessaly {
+
+Program::Program(QApplication& app)
+    : app_(app),
+      programFolder_(QCoreApplication::applicationDirPath()),
+      core_(ToPath(programFolder_)),
+      shell_(programFolder_),
+      profile_(nullptr) {
+    InstallChineseTranslations(app_);
+    InstallProgramFonts();
+    // The splash closes before the main window opens, and the welcome window
+    // can be the only one on screen: the program ends when the main window does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    profile_ = CreateBrowserProfile(programFolder_, this);
+
+    auto* termination = new TerminationSignals(this);
+    connect(termination, &TerminationSignals::requested, this, &Program::EndOnRequest);
+    connect(&app_, &QGuiApplication::commitDataRequest, this, &Program::EndOnRequest);
+}
+
+Program::~Program() {
+    // Pages go before the profile they use.
+    main_.reset();
+    delete warmUpPage_;
+    delete profile_;
+}
+
+int Program::Run() {
+    splash_ = new frmSplash(core_, [this] { ShowMainWindow(); });
+    splash_->Show();
+    // Once the splash is on screen, start the browser engine in the background
+    // so the home page comes quickly when the main window opens.
+    QTimer::singleShot(0, this, &Program::WarmUpBrowserEngine);
+    return QApplication::exec();
+}
+
+void Program::WarmUpBrowserEngine() {
+    warmUpPage_ = new QWebEnginePage(profile_, this);
+    warmUpPage_->load(QUrl(QStringLiteral("about:blank")));
+}
+
+void Program::ShowMainWindow() {
+    auto* browser = new BrowserPane(profile_);
+    main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
+    connect(main_.get(), &frmWap::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
+    main_->Show();
+    delete warmUpPage_;
+}
+
+void Program::EndOnRequest() {
+    if (main_) {
+        main_->RequestClose();
+    } else {
+        // Still on the splash: the run is already counted and saved.
+        QCoreApplication::quit();
+    }
+}
+
+}  // namespace tessaly

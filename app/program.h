@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+#include "core.h"
+#include "shell_open.h"
+
+class QApplication;
+class QWebEnginePage;
+class QWebEngineProfile;
+
+namespace tessaly {
+
+class frmSplash;
+class frmWap;
+
+// The program's start-up wiring: the progress model, the desktop opener and
+// the browser profile of the program folder, the splash window that counts
+// the run, and the main window that follows it.
+class Program : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Program(QApplication& app);
+    ~Program() override;
+
+    // Shows the splash window and runs until the program ends.
+    int Run();
+
+private:
+    void ShowMainWindow();
+    void WarmUpBrowserEngine();
+    void EndOnRequest();
+
+    QApplication& app_;
+    QString programFolder_;
+    Core core_;
+    DesktopShell shell_;
+    QWebEngineProfile* profile_;
+    QPointer<QWebEnginePage> warmUpPage_;
+    QPointer<frmSplash> splash_;
+    std::unique_ptr<frmWap> main_;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,284 @@
+// The main window's load, clicks, browser events and saving, with a
+// recording browser and desktop opener.
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+#include <optional>
+
+#include "constants.h"
+#include "core.h"
+#include "experience_bar.h"
+#include "fonts.h"
+#include "frmAbout.h"
+#include "frmWap.h"
+#include "frmWel.h"
+#include "skin_button.h"
+#include "stand_ins.h"
+#include "temp_folder.h"
+#include "termination_signals.h"
+
+using namespace tessaly;
+using testing::FakeBrowser;
+using testing::ReadBytes;
+using testing::RecordingShell;
+using testing::TempProgramFolder;
+using testing::WhenModalOpens;
+
+namespace {
+
+// A program folder and a main window over it, as after the splash: the
+// first start, or a later one at the given level and experience.
+struct Session {
+    TempProgramFolder folder;
+    Core core{folder.path()};
+    RecordingShell shell;
+    FakeBrowser* browser = new FakeBrowser;
+    int endProgramCalls = 0;
+    std::optional<frmWap> window;
+
+    explicit Session(std::optional<std::pair<int, double>> laterRun = std::nullopt) {
+        if (laterRun) {
+            Core earlier(folder.path());
+            earlier.StartRun();
+            earlier.Level = laterRun->first;
+            earlier.Experience = laterRun->second;
+            earlier.SaveProgress();
+        }
+        core.StartRun();
+        window.emplace(core, shell, browser, [this] { ++endProgramCalls; });
+    }
+
+    QString folderText() const { return QString::fromStdString(folder.path().string()); }
+    QString text(const char* label) const { return window->controls().get<QLabel>(label)->text(); }
+    void click(const char* control) {
+        QTest::mouseClick(window->controls()[control], Qt::LeftButton);
+    }
+    std::string savedRecord() const { return ReadBytes(folder.progress()); }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InstallProgramFonts(); }
+
+    void aLaterStartLoadsWithoutGreetingOrRefreshing() {
+        Session session({{1, 0.0}});
+        session.window->Show();
+        QVERIFY(session.window->isVisible());
+        QCOMPARE(session.window->windowTitle(),
+                 QStringLiteral("Tessaly － www.tessaly.example    V2008I版"));
+        QCOMPARE(session.window->size(), QSize(695, 564));
+        QCOMPARE(session.window->controls().get<SkinButton>("Webban")->caption(),
+                 QStringLiteral("更方便地\r下载游戏"));
+        QCOMPARE(session.browser->calls, QStringList{"Navigate " + QString::fromUtf8(HomePageUrl)});
+        QVERIFY(!session.window->controls()["hou"]->isEnabled());
+        QVERIFY(!session.window->controls()["qian"]->isEnabled());
+        QCOMPARE(session.text("sta"), QStringLiteral("请稍等"));
+        QCOMPARE(session.text("toux"), QStringLiteral("往往往往"));
+        QCOMPARE(session.text("pai"), QStringLiteral("9999999"));
+        QCOMPARE(session.text("deng"), QString());
+        QVERIFY(session.shell.calls.isEmpty());
+    }
+
+    void theFirstStartGreetsBeforeTheMainWindowAndKeepsHandlingEvents() {
+        Session session;
+        bool checked = false;
+        WhenModalOpens([&](QWidget* modal) {
+            QVERIFY(qobject_cast<frmWel*>(modal));
+            QCOMPARE(modal->parentWidget(), &*session.window);
+            QVERIFY(!session.window->isVisible());
+            QCOMPARE(session.browser->calls.size(), 1);  // the home page is already on its way
+            emit session.browser->StatusTextChange(QStringLiteral("正在打开网页"));
+            QCOMPARE(session.text("toux"), QStringLiteral("新兵"));
+            QTest::mouseClick(static_cast<frmWel*>(modal)->controls()["help2"], Qt::LeftButton);
+            checked = true;
+        });
+        session.window->Show();
+        QVERIFY(checked);
+        QVERIFY(session.window->isVisible());
+        QCOMPARE(session.shell.targets(),
+                 QStringList{session.folderText() + QStringLiteral("/help/help.htm")});
+    }
+
+    void theFirstStatusChangeFillsTheProgressDisplay() {
+        Session session;
+        emit session.browser->StatusTextChange(QString());
+        auto* bar = session.window->controls().get<ExperienceBar>("exp");
+        QCOMPARE(session.text("pai"), QStringLiteral("1143849"));
+        QCOMPARE(session.text("toux"), QStringLiteral("新兵"));
+        QCOMPARE(session.text("deng"), QStringLiteral("〓∨〓"));
+        QCOMPARE(session.window->controls()["deng"]->toolTip(), QStringLiteral("Lv. 1"));
+        QCOMPARE(bar->toolTip(), QStringLiteral("经验值:0/100    0%"));
+        QCOMPARE(session.core.Experience, 0.1);
+    }
+
+    void aSponsorClickAwardsAndRefreshesEvenWhenItsSiteCannotOpen() {
+        Session session;
+        session.shell.fail = true;
+        session.click("Ad01");
+        QCOMPARE(session.core.Experience, 1000.0);
+        QCOMPARE(session.core.Level, 2);
+        QCOMPARE(session.text("pai"), QStringLiteral("1124462"));
+        QCOMPARE(session.window->controls()["exp"]->toolTip(),
+                 QStringLiteral("经验值:1000/200    900%"));
+        session.click("Ad02");
+        session.click("Ad03");
+        QCOMPARE(session.core.Experience, 3000.0);
+        QCOMPARE(session.shell.targets(), (QStringList{SponsorUrl1, SponsorUrl2, SponsorUrl3}));
+        QCOMPARE(session.shell.calls.first().window, &*session.window);
+    }
+
+    void toolbarDrivesTheBrowser() {
+        Session session({{3, 100.0}});
+        session.click("shou");  // home: refresh, no award
+        QCOMPARE(session.browser->calls.last(), "Navigate " + QString::fromUtf8(HomePageUrl));
+        QCOMPARE(session.core.Experience, 100.0);
+        QCOMPARE(session.text("toux"), QStringLiteral("新兵"));
+
+        emit session.browser->CommandStateChange(2, true);
+        emit session.browser->CommandStateChange(1, true);
+        session.browser->calls.clear();
+        session.click("hou");  // nothing to go back to: nothing happens
+        session.click("qian");
+        QVERIFY(session.browser->calls.isEmpty());
+        session.browser->canGoBack = session.browser->canGoForward = true;
+        session.click("hou");
+        session.click("qian");
+        session.click("ting");
+        session.click("xin");
+        QCOMPARE(session.browser->calls, (QStringList{"GoBack", "GoForward", "Stop", "Refresh"}));
+        QCOMPARE(session.text("sta"), QStringLiteral("请稍候"));
+    }
+
+    void linksOpenTheSiteAndTheLocalDocuments() {
+        Session session({{1, 0.0}});
+        session.click("Image2");
+        session.click("Label1");
+        session.click("help");
+        session.click("Webban");
+        QCOMPARE(session.shell.targets(),
+                 (QStringList{SiteUrl, SiteUrl, session.folderText() + "/help/help.htm",
+                              session.folderText() + QStringLiteral("/Web版隆重上线！.txt")}));
+    }
+
+    void theAboutButtonShowsTheAboutWindowModally() {
+        Session session({{1, 0.0}});
+        bool shown = false;
+        WhenModalOpens([&](QWidget* modal) {
+            shown = qobject_cast<frmAbout*>(modal) && modal->parentWidget() == &*session.window &&
+                    modal->isModal();
+            modal->close();
+        });
+        session.click("guan");
+        QVERIFY(shown);
+    }
+
+    void browsingAwardsFollowTheLevel_data() {
+        QTest::addColumn<int>("level");
+        QTest::newRow("level 1") << 1;
+        QTest::newRow("level 7") << 7;
+        QTest::newRow("level 12") << 12;
+    }
+    void browsingAwardsFollowTheLevel() {
+        QFETCH(int, level);
+        Session session({{level, 0.0}});
+        const QString paiBefore = session.text("pai");
+        emit session.browser->ProgressChange(1234, 10000);
+        QCOMPARE(session.core.Experience, 2.5);
+        emit session.browser->NavigateComplete2(QStringLiteral("http://127.0.0.1/"));
+        emit session.browser->DownloadComplete();
+        QCOMPARE(session.core.Experience, 2.5 + 2 * level);
+        QCOMPARE(session.text("pai"), paiBefore);  // no refresh from these three
+        emit session.browser->StatusTextChange(QStringLiteral("完成"));
+        QCOMPARE(session.core.Experience, 2.5 + 2 * level + 0.1 * level);
+        QCOMPARE(session.core.Level, level);
+        QCOMPARE(session.window->controls()["deng"]->toolTip(),
+                 QStringLiteral("Lv. %1").arg(level));
+    }
+
+    void backAndForwardFollowTheBrowsersReports() {
+        Session session({{1, 0.0}});
+        QWidget* back = session.window->controls()["hou"];
+        QWidget* forward = session.window->controls()["qian"];
+        emit session.browser->CommandStateChange(2, true);
+        QVERIFY(back->isEnabled() && !forward->isEnabled());
+        emit session.browser->CommandStateChange(1, true);
+        QVERIFY(forward->isEnabled());
+        emit session.browser->CommandStateChange(-1, false);
+        QVERIFY(back->isEnabled() && forward->isEnabled());
+        emit session.browser->CommandStateChange(2, false);
+        emit session.browser->CommandStateChange(1, false);
+        QVERIFY(!back->isEnabled() && !forward->isEnabled());
+    }
+
+    void theStatusLabelFollowsLoads() {
+        Session session({{1, 0.0}});
+        emit session.browser->NavigateComplete2(QString());
+        QCOMPARE(session.text("sta"), QStringLiteral("请稍候"));
+        emit session.browser->DownloadComplete();
+        QCOMPARE(session.text("sta"), QStringLiteral("完成"));
+        emit session.browser->NavigateComplete2(QString());
+        QCOMPARE(session.text("sta"), QStringLiteral("请稍候"));
+    }
+
+    void exitSavesOnceAndEndsTheProgram() {
+        Session session({{1, 0.0}});
+        session.window->Show();
+        session.core.Experience = 42;
+        session.click("tui");
+        QCOMPARE(session.endProgramCalls, 1);
+        QCOMPARE(session.savedRecord(), "1,2,42\r\n");
+        session.core.Experience = 43;
+        session.window->close();  // windows go away as the program ends: no second save
+        QCOMPARE(session.savedRecord(), "1,2,42\r\n");
+    }
+
+    void closingSavesOnce() {
+        Session session({{1, 0.0}});
+        session.window->Show();
+        QSignalSpy closed(&*session.window, &frmWap::closed);
+        session.core.Experience = 7.5;
+        session.window->close();
+        QCOMPARE(session.savedRecord(), "1,2,7.5\r\n");
+        session.core.Experience = 8;
+        session.window->close();
+        QCOMPARE(session.savedRecord(), "1,2,7.5\r\n");
+        QCOMPARE(session.endProgramCalls, 0);
+        QVERIFY(closed.count() >= 1);
+    }
+
+    void aTerminationRequestClosesThroughTheUnloadEvenOverAModalWindow() {
+        Session session({{1, 0.0}});
+        session.window->Show();
+        TerminationSignals termination;
+        connect(&termination, &TerminationSignals::requested, &*session.window,
+                &frmWap::RequestClose);
+        session.core.Experience = 99;
+        WhenModalOpens([](QWidget*) { std::raise(SIGTERM); });
+        session.click("guan");  // returns once the request closed the About window
+        QTRY_VERIFY(!session.window->isVisible());
+        QCOMPARE(session.savedRecord(), "1,2,99\r\n");
+    }
+
+    void aFailingStepNeverEndsTheProgram() {
+        Session session({{1, 0.0}});
+        session.core.Level = 61;  // as from a hand-edited record
+        emit session.browser->StatusTextChange(QString());
+        session.click("shou");
+        session.click("Ad01");
+        QCOMPARE(session.core.Experience, 0.1 * 61 + 1000);  // the awards still stand
+        QCOMPARE(session.text("toux"), QStringLiteral("往往往往"));
+        session.shell.fail = true;
+        session.click("help");
+        session.click("Image2");
+        QVERIFY(session.window->controls()["shou"]->isEnabled());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

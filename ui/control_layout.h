@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QColor>
+#include <QHash>
+#include <QString>
+#include <span>
+
+class QWidget;
+
+namespace tessaly {
+
+// Window layouts are kept as data: one ControlSpec per control, positions and
+// sizes in twips (1440 per inch, 15 per pixel at 96 dpi) relative to the
+// client area of the window or of the control's parent.
+
+enum class ControlKind { Label, Image, Button, Browser, ProgressBar, Frame, Shape };
+
+struct ColorSpec {
+    enum class Source { None, Rgb, Highlight, HighlightText, ToolTipBase };
+    Source source = Source::None;
+    int red = 0, green = 0, blue = 0;
+};
+constexpr ColorSpec Rgb(int red, int green, int blue) {
+    return {ColorSpec::Source::Rgb, red, green, blue};
+}
+inline constexpr ColorSpec SystemHighlight{ColorSpec::Source::Highlight};
+inline constexpr ColorSpec SystemHighlightText{ColorSpec::Source::HighlightText};
+inline constexpr ColorSpec SystemToolTipBack{ColorSpec::Source::ToolTipBase};
+
+struct FontSpec {
+    const char* family = nullptr;  // nullptr: the window's font
+    double points = 0;
+    bool bold = false;
+    bool underline = false;
+};
+
+enum class Pointer { Default, Link, SiteLink };
+
+struct ControlSpec {
+    const char* name;
+    ControlKind kind;
+    int left = 0, top = 0, width = 0, height = 0;
+    const char* parent = nullptr;  // a Frame of the same table, or the window
+    const char* text = "";
+    FontSpec font{};
+    ColorSpec fore{};
+    ColorSpec back{};  // labels with a back colour are opaque
+    Pointer pointer = Pointer::Default;
+    const char* toolTip = "";
+    const char* picture = nullptr;  // resource path
+    bool stretch = false;
+    bool wordWrap = false;
+    bool enabled = true;
+    // Skinned buttons
+    const char* skin = nullptr;  // resource path
+    int style = 0, crad = 0, skinpr = 0;
+};
+
+int TwipsToPixels(int twips);
+
+// The controls of one window by name.
+class Controls {
+public:
+    QWidget* operator[](const QString& name) const { return byName_.value(name); }
+    template <class T>
+    T* get(const QString& name) const {
+        return static_cast<T*>(byName_.value(name));
+    }
+    void add(const QString& name, QWidget* widget) { byName_.insert(name, widget); }
+
+private:
+    QHash<QString, QWidget*> byName_;
+};
+
+// Creates the controls of `specs` on `form`. The table lists controls from the
+// top of the z-order to the bottom; `tabOrder` names the focusable controls in
+// tab order. A Browser control is `browser`, placed as the table says.
+Controls BuildControls(QWidget* form, std::span<const ControlSpec> specs,
+                       std::span<const char* const> tabOrder = {}, QWidget* browser = nullptr);
+
+// Client-area size in twips, as a fixed window size in pixels.
+void SetClientSize(QWidget* form, int widthTwips, int heightTwips);
+
+}  // namespace tessaly
