@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Runs the real program from a fresh copy of its folder, twice, the way a user
+# would: first start (splash, welcome window over the home page, a click on
+# its help button), a look at the About window, then the system asks the
+# program to end. Checks what was saved, and that the second start counts the
+# run and greets no one. Needs an X display (the test command provides Xvfb).
+#
+# usage: drive_program.sh PROGRAM_FOLDER SCREEN_GRAB [SCREENSHOT_FOLDER]
+set -euo pipefail
+
+program_folder=$1
+screen_grab=$2
+shots=${3:-}
+
+work=$(mktemp -d)
+pid=
+cleanup() {
+    [[ -n "$pid" ]] && kill -KILL "$pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+cp -r "$program_folder" "$work/Tessaly"
+rm -rf "$work/Tessaly/Data" && mkdir "$work/Tessaly/Data"
+home="$work/Tessaly"
+
+# A stand-in desktop opener that records what it was asked to open.
+mkdir "$work/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" > "$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
+export QT_QPA_PLATFORM=xcb
+
+fail() {
+    echo "FAIL: $*" >&2
+    [[ -f "$work/log" ]] && tail -n 20 "$work/log" >&2
+    exit 1
+}
+shot() { [[ -z "$shots" ]] || "$screen_grab" "$shots/$1.png"; }
+
+# Waits up to $2 seconds for a visible window of the program whose title
+# matches $1 and prints its id.
+wait_window() {
+    local deadline=$((SECONDS + $2)) id
+    while ((SECONDS < deadline)); do
+        id=$(xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -n 1 || true)
+        [[ -n "$id" ]] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Clicks at ($2, $3) pixels inside window $1.
+click_in() {
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+
+visible() { xdotool search --all --onlyvisible --pid "$pid" --name "$1" >/dev/null 2>&1; }
+
+start_program() {
+    "$home/tessaly" >"$work/log" 2>&1 &
+    pid=$!
+}
+
+stop_program() {
+    kill -TERM "$pid"
+    local deadline=$((SECONDS + 20))
+    while kill -0 "$pid" 2>/dev/null; do
+        ((SECONDS < deadline)) || fail "the program did not end after SIGTERM"
+        sleep 0.1
+    done
+    wait "$pid" || fail "the program ended with an error after SIGTERM"
+    pid=
+}
+
+# The saved experience, checked to be above $1.
+experience_above() {
+    local record
+    record=$(tr -d '\r\n' < "$home/Data/Xdata.dat")
+    awk -F, -v min="$1" '{ exit !($3 > min) }' <<<"$record"
+}
+
+# --- First start ---
+start_program
+sleep 1
+shot splash
+visible '^Tessaly － ' && fail "the main window is up while the splash is"
+welcome=$(wait_window '^欢迎使用  Tessaly$' 20) || fail "no welcome window on the first start"
+sleep 2
+visible '^Tessaly － ' && fail "the main window is visible before the welcome window closed"
+shot welcome
+click_in "$welcome" 170 135   # 立即查看《下载帮助》
+main=$(wait_window '^Tessaly － www' 10) || fail "no main window after the welcome window"
+visible '^欢迎使用' && fail "the welcome window is still open"
+grep -qx "$home/help/help.htm" "$work/opened" 2>/dev/null || fail "the help page was not opened"
+sleep 4  # the home page loads and its events fill the progress display
+shot main
+click_in "$main" 529 24       # 关于
+about=$(wait_window '^关于Tessaly   ' 10) || fail "no About window"
+sleep 0.5
+shot about
+click_in "$about" 333 204     # 确  定
+sleep 0.5
+visible '^关于Tessaly' && fail "the About window did not close"
+stop_program
+
+first=$(tr -d '\r\n' < "$home/Data/Xdata.dat")
+[[ "$first" == 1,1,* ]] || fail "after the first start the record is '$first', not level 1 and run 1"
+experience_above 0 || fail "no experience was saved on the first start: '$first'"
+first_experience=${first##*,}
+
+# --- Second start: no welcome window, the run is counted ---
+start_program
+main=$(wait_window '^Tessaly － www' 15) || fail "no main window on the second start"
+sleep 3
+visible '^欢迎使用' && fail "the welcome window came back on the second start"
+stop_program
+second=$(tr -d '\r\n' < "$home/Data/Xdata.dat")
+[[ "$second" == *,2,* ]] || fail "after the second start the record is '$second', not run 2"
+experience_above "$first_experience" || fail "the second start lost experience: '$second'"
+
+echo "first start saved $first, second start saved $second"
+echo "1 passed, 0 failed"
