@@ -1,0 +1,53 @@
+#include "java_descriptor.h"
+
+#include <QString>
+
+namespace tessaly {
+
+JavaDescriptor ParseJavaDescriptor(const QByteArray& text, const QUrl& descriptorUrl) {
+    QByteArray body = text;
+    if (body.startsWith("\xEF\xBB\xBF")) {
+        body.remove(0, 3);
+    }
+    QString jarAddress;
+    QString jarSize;
+    bool haveAddress = false;
+    bool haveSize = false;
+    for (QByteArray line : body.split('\n')) {
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0) {
+            continue;
+        }
+        const QByteArray key = line.left(colon).trimmed();
+        const QString value = QString::fromUtf8(line.mid(colon + 1)).trimmed();
+        // The first occurrence counts, as with the devices that read these.
+        if (key == "MIDlet-Jar-URL" && !haveAddress) {
+            jarAddress = value;
+            haveAddress = true;
+        } else if (key == "MIDlet-Jar-Size" && !haveSize) {
+            jarSize = value;
+            haveSize = true;
+        }
+    }
+
+    JavaDescriptor descriptor;
+    if (!jarAddress.isEmpty()) {
+        const QUrl url = descriptorUrl.resolved(QUrl(jarAddress, QUrl::TolerantMode));
+        const QString scheme = url.scheme().toLower();
+        if (url.isValid() && !url.host().isEmpty() &&
+            (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
+            descriptor.jarUrl = url;
+        }
+    }
+    bool ok = false;
+    const qint64 size = jarSize.toLongLong(&ok);
+    if (ok && size >= 0 && !jarSize.startsWith(u'+')) {
+        descriptor.jarSize = size;
+    }
+    return descriptor;
+}
+
+}  // namespace tessaly

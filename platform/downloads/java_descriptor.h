@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QUrl>
+#include <optional>
+
+namespace tessaly {
+
+// What a Java game's descriptor (.jad) says about its archive (.jar).
+struct JavaDescriptor {
+    QUrl jarUrl;                    // http or https only; empty when missing or of another kind
+    std::optional<qint64> jarSize;  // MIDlet-Jar-Size, when given as a plain number
+};
+
+// Reads a descriptor: text lines "Key: value" (UTF-8, a leading byte order
+// mark and CR LF line ends allowed; keys are case-sensitive). The archive's
+// address may be relative to descriptorUrl, the address the descriptor came
+// from.
+JavaDescriptor ParseJavaDescriptor(const QByteArray& text, const QUrl& descriptorUrl);
+
+// Descriptors are a few hundred bytes; anything bigger than this is not one.
+inline constexpr qint64 MaxJavaDescriptorBytes = 64 * 1024;
+
+}  // namespace tessaly
