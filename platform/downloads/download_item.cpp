@@ -1,0 +1,337 @@
+#include "download_item.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QWebEngineDownloadRequest>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "file_names.h"
+#include "qt_paths.h"
+
+namespace tessaly {
+
+namespace {
+
+// The speed shown is the average over this last stretch of time.
+constexpr qint64 SpeedWindowMs = 3000;
+constexpr int SpeedRefreshMs = 1000;
+// Numbered names tried when the final name was taken meanwhile.
+constexpr int RenameAttempts = 50;
+
+QString InterruptText(QWebEngineDownloadRequest::DownloadInterruptReason reason) {
+    using R = QWebEngineDownloadRequest;
+    switch (reason) {
+        case R::FileAccessDenied:
+            return QStringLiteral("无法写入文件");
+        case R::FileNoSpace:
+            return QStringLiteral("磁盘空间不足");
+        case R::FileNameTooLong:
+            return QStringLiteral("文件名太长");
+        case R::FileTooLarge:
+            return QStringLiteral("文件太大");
+        case R::FileVirusInfected:
+        case R::FileBlocked:
+        case R::FileSecurityCheckFailed:
+            return QStringLiteral("文件被拦截");
+        case R::FileTooShort:
+        case R::FileHashMismatch:
+        case R::FileFailed:
+        case R::FileTransientError:
+            return QStringLiteral("写入文件出错");
+        case R::NetworkTimeout:
+            return QStringLiteral("网络超时");
+        case R::NetworkDisconnected:
+            return QStringLiteral("网络已断开");
+        case R::NetworkServerDown:
+        case R::ServerUnreachable:
+            return QStringLiteral("无法连接服务器");
+        case R::NetworkFailed:
+        case R::NetworkInvalidRequest:
+            return QStringLiteral("网络错误");
+        case R::ServerBadContent:
+            return QStringLiteral("服务器上没有这个文件");
+        case R::ServerUnauthorized:
+        case R::ServerForbidden:
+            return QStringLiteral("服务器拒绝访问");
+        case R::ServerCertProblem:
+            return QStringLiteral("服务器证书有问题");
+        case R::ServerFailed:
+            return QStringLiteral("服务器出错");
+        case R::UserCanceled:
+            return QStringLiteral("已取消");
+        case R::NoReason:
+            break;
+    }
+    return QStringLiteral("下载出错");
+}
+
+QString OneDecimal(double value, const char* unit) {
+    const QString number =
+        value < 100 ? QString::number(value, 'f', 1) : QString::number(qRound64(value));
+    return number + u' ' + QLatin1String(unit);
+}
+
+}  // namespace
+
+DownloadItem::DownloadItem(const QUrl& url, const QString& finalPath, PathTaken taken,
+                           QObject* parent)
+    : QObject(parent), url_(url), finalPath_(finalPath), taken_(std::move(taken)) {
+    clock_.start();
+    speedTimer_.setInterval(SpeedRefreshMs);
+    connect(&speedTimer_, &QTimer::timeout, this, [this] {
+        sampleSpeed();
+        emit changed();
+    });
+}
+
+DownloadItem::~DownloadItem() {
+    // Quitting mid-download: the engine stops it too; nothing partial stays.
+    if (state_ == State::Downloading) {
+        if (request_) {
+            request_->disconnect(this);
+            request_->cancel();
+        }
+        removePartial();
+    }
+}
+
+QString DownloadItem::partialPath() const {
+    return PartialPath(finalPath_);
+}
+
+QString DownloadItem::fileName() const {
+    return QFileInfo(finalPath_).fileName();
+}
+
+QString DownloadItem::folder() const {
+    return QFileInfo(finalPath_).absolutePath();
+}
+
+void DownloadItem::attach(QWebEngineDownloadRequest* request) {
+    if (state_ != State::Downloading) {
+        request->cancel();  // cancelled while the server was still answering
+        removePartial();
+        return;
+    }
+    request_ = request;
+    mimeType_ = request->mimeType();
+    connect(request, &QWebEngineDownloadRequest::stateChanged, this, &DownloadItem::onStateChanged);
+    connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this,
+            &DownloadItem::onProgress);
+    connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this,
+            &DownloadItem::onProgress);
+    connect(request, &QObject::destroyed, this, [this] {
+        if (state_ == State::Downloading) {
+            removePartial();
+            end(State::Cancelled);
+        }
+    });
+    speedTimer_.start();
+    onProgress();
+    onStateChanged();
+}
+
+void DownloadItem::onProgress() {
+    if (!request_ || state_ != State::Downloading) {
+        return;
+    }
+    received_ = request_->receivedBytes();
+    total_ = request_->totalBytes() > 0 ? request_->totalBytes() : -1;
+    sampleSpeed();
+    emit changed();
+}
+
+void DownloadItem::sampleSpeed() {
+    const qint64 now = clock_.elapsed();
+    samples_.emplace_back(now, received_);
+    while (samples_.size() > 2 && now - samples_[1].first >= SpeedWindowMs) {
+        samples_.pop_front();
+    }
+    const auto& [firstMs, firstBytes] = samples_.front();
+    speed_ = now > firstMs ? (received_ - firstBytes) * 1000 / (now - firstMs) : 0;
+}
+
+void DownloadItem::onStateChanged() {
+    if (!request_) {
+        return;
+    }
+    switch (request_->state()) {
+        case QWebEngineDownloadRequest::DownloadRequested:
+        case QWebEngineDownloadRequest::DownloadInProgress:
+            break;
+        case QWebEngineDownloadRequest::DownloadCompleted:
+            if (state_ == State::Downloading) {
+                onProgress();
+                complete();
+            }
+            break;
+        case QWebEngineDownloadRequest::DownloadCancelled:
+            removePartial();
+            end(State::Cancelled);
+            break;
+        case QWebEngineDownloadRequest::DownloadInterrupted:
+            // The engine may keep an interrupted download to resume later;
+            // this one is over: cancelling also makes the engine let go of
+            // the partial file.
+            fail(InterruptText(request_->interruptReason()));
+            break;
+    }
+}
+
+void DownloadItem::complete() {
+    const QFileInfo partial(partialPath());
+    if (!partial.exists()) {
+        fail(QStringLiteral("文件不见了"));
+        return;
+    }
+    if (expectedSize_ && partial.size() != *expectedSize_) {
+        fail(QStringLiteral("大小不符（应为 %1 字节，实际 %2 字节）")
+                 .arg(*expectedSize_)
+                 .arg(partial.size()));
+        return;
+    }
+    received_ = partial.size();
+    total_ = received_;
+    if (!moveToFinalName()) {
+        // The data is complete: keep it under its partial name rather than
+        // lose it, and say where it is.
+        failureReason_ =
+            QStringLiteral("无法改名，文件保存为 %1").arg(QFileInfo(partialPath()).fileName());
+        end(State::Failed);
+        return;
+    }
+    end(State::Finished);
+}
+
+bool DownloadItem::moveToFinalName() {
+    const QString partial = partialPath();
+    if (replaceable_) {
+        const QFileInfo existing(finalPath_);
+        if (existing.exists() && existing.size() == replaceable_->size &&
+            existing.lastModified() == replaceable_->modified) {
+            std::error_code error;
+            std::filesystem::rename(ToPath(partial), ToPath(finalPath_), error);
+            if (!error) {
+                return true;
+            }
+        }
+    }
+    // QFile::rename never replaces an existing file (on Linux it refuses
+    // atomically), so a file that appeared meanwhile is kept and this one
+    // takes the next free number.
+    QString target = finalPath_;
+    for (int attempt = 0; attempt < RenameAttempts && !target.isEmpty(); ++attempt) {
+        if (QFile::rename(partial, target)) {
+            finalPath_ = target;
+            return true;
+        }
+        if (!QFileInfo::exists(partial)) {
+            return false;
+        }
+        const QString name = QFileInfo(finalPath_).fileName();
+        target = FreeFilePath(folder(), name, [this, &partial](const QString& path) {
+            return path == partial || taken_(path, this);
+        });
+    }
+    return false;
+}
+
+void DownloadItem::allowReplacing(qint64 size, const QDateTime& modified) {
+    replaceable_ = Replaceable{size, modified};
+}
+
+void DownloadItem::cancel() {
+    if (state_ != State::Downloading) {
+        return;
+    }
+    end(State::Cancelled);
+    if (request_) {
+        request_->cancel();
+    }
+    removePartial();
+}
+
+void DownloadItem::fail(const QString& reason) {
+    if (state_ != State::Downloading) {
+        return;
+    }
+    failureReason_ = reason;
+    end(State::Failed);
+    if (request_) {
+        request_->cancel();
+    }
+    removePartial();
+}
+
+void DownloadItem::removePartial() {
+    QFile::remove(partialPath());
+    // Newer engines write to a further intermediate name beside it.
+    QFile::remove(partialPath() + QStringLiteral(".download"));
+}
+
+void DownloadItem::end(State state) {
+    if (state_ != State::Downloading) {
+        return;
+    }
+    state_ = state;
+    speedTimer_.stop();
+    speed_ = 0;
+    emit changed();
+    emit done();
+}
+
+QString FormatBytes(qint64 bytes) {
+    constexpr double K = 1024.0;
+    if (bytes < 1024) {
+        return QStringLiteral("%1 B").arg(bytes);
+    }
+    if (bytes < 1024 * 1024) {
+        return OneDecimal(bytes / K, "KB");
+    }
+    if (bytes < 1024LL * 1024 * 1024) {
+        return OneDecimal(bytes / (K * K), "MB");
+    }
+    return OneDecimal(bytes / (K * K * K), "GB");
+}
+
+QString FormatSpeed(qint64 bytesPerSecond) {
+    return FormatBytes(bytesPerSecond) + QStringLiteral("/秒");
+}
+
+QString StateText(const DownloadItem& item) {
+    switch (item.state()) {
+        case DownloadItem::State::Downloading:
+            return QStringLiteral("正在下载");
+        case DownloadItem::State::Finished:
+            return QStringLiteral("已完成");
+        case DownloadItem::State::Cancelled:
+            return QStringLiteral("已取消");
+        case DownloadItem::State::Failed:
+            break;
+    }
+    return QStringLiteral("失败");
+}
+
+QString ProgressText(const DownloadItem& item) {
+    switch (item.state()) {
+        case DownloadItem::State::Finished:
+            return FormatBytes(item.receivedBytes());
+        case DownloadItem::State::Failed:
+            return item.failureReason();
+        case DownloadItem::State::Cancelled:
+        case DownloadItem::State::Downloading:
+            break;
+    }
+    QString text = FormatBytes(item.receivedBytes());
+    if (item.totalBytes() >= 0) {
+        text += QStringLiteral(" / ") + FormatBytes(item.totalBytes());
+    }
+    if (item.isActive()) {
+        text += QStringLiteral("  ") + FormatSpeed(item.bytesPerSecond());
+    }
+    return text;
+}
+
+}  // namespace tessaly

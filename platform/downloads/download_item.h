@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <deque>
+#include <functional>
+#include <optional>
+
+class QWebEngineDownloadRequest;
+
+namespace tessaly {
+
+// One download as the downloads window shows it. The data is written to
+// "<final name>.part" and moved to the final name only when complete, never
+// over a file that is already there; a cancelled or failed download leaves
+// neither behind.
+class DownloadItem : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State { Downloading, Finished, Cancelled, Failed };
+
+    // True when path is a file (or link) on disk or is held by another download.
+    using PathTaken = std::function<bool(const QString& path, const DownloadItem* asker)>;
+
+    DownloadItem(const QUrl& url, const QString& finalPath, PathTaken taken,
+                 QObject* parent = nullptr);
+    ~DownloadItem() override;
+
+    QUrl url() const { return url_; }
+    QString filePath() const { return finalPath_; }
+    QString partialPath() const;
+    QString fileName() const;
+    QString folder() const;
+
+    State state() const { return state_; }
+    bool isActive() const { return state_ == State::Downloading; }
+    qint64 receivedBytes() const { return received_; }
+    qint64 totalBytes() const { return total_; }  // -1 while unknown
+    qint64 bytesPerSecond() const { return speed_; }
+    QString failureReason() const { return failureReason_; }
+    QString mimeType() const { return mimeType_; }
+
+    // Stops the download (if still running) and removes what was received.
+    void cancel();
+
+    // The engine's request that carries the data; the item takes it from
+    // here (it must already be accepted into partialPath()).
+    void attach(QWebEngineDownloadRequest* request);
+    // A finished file of any other size is a failure.
+    void expectSize(qint64 bytes) { expectedSize_ = bytes; }
+    // The user agreed to replace the file now at filePath(): allowed once the
+    // new one is complete, provided that file is still the same one.
+    void allowReplacing(qint64 size, const QDateTime& modified);
+    // Ends the download as failed with a reason shown to the user.
+    void fail(const QString& reason);
+
+signals:
+    void changed();
+    // The download reached Finished, Cancelled or Failed.
+    void done();
+
+private:
+    void onStateChanged();
+    void onProgress();
+    void complete();
+    bool moveToFinalName();
+    void removePartial();
+    void sampleSpeed();
+    void end(State state);
+
+    QUrl url_;
+    QString finalPath_;
+    PathTaken taken_;
+    QPointer<QWebEngineDownloadRequest> request_;
+    State state_ = State::Downloading;
+    qint64 received_ = 0;
+    qint64 total_ = -1;
+    qint64 speed_ = 0;
+    QString failureReason_;
+    QString mimeType_;
+    std::optional<qint64> expectedSize_;
+    struct Replaceable {
+        qint64 size;
+        QDateTime modified;
+    };
+    std::optional<Replaceable> replaceable_;
+
+    QElapsedTimer clock_;
+    std::deque<std::pair<qint64, qint64>> samples_;  // (ms since start, bytes)
+    QTimer speedTimer_;
+};
+
+// Chinese wording for the download's figures.
+QString FormatBytes(qint64 bytes);            // "820 B", "1.2 MB", "120 KB"
+QString FormatSpeed(qint64 bytesPerSecond);   // "120 KB/秒"
+QString StateText(const DownloadItem& item);  // "正在下载", "已完成", "已取消", "失败"
+// "1.2 MB / 3.4 MB  120 KB/秒" while downloading, the size when finished,
+// the reason when failed.
+QString ProgressText(const DownloadItem& item);
+
+}  // namespace tessaly

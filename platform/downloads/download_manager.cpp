@@ -1,0 +1,271 @@
+#include "download_manager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <utility>
+
+#include "downloads_window.h"
+#include "file_names.h"
+#include "java_descriptor.h"
+#include "shell_open.h"
+
+namespace tessaly {
+
+namespace {
+
+// How long a game archive's server may take to start answering.
+constexpr int ArchiveAnswerMs = 60000;
+
+QString DefaultDownloadFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty()) {
+        folder = QDir::homePath();
+    }
+    return folder;
+}
+
+bool IsJavaDescriptor(const DownloadItem& item) {
+    return item.fileName().endsWith(QLatin1String(".jad"), Qt::CaseInsensitive) ||
+           item.mimeType() == QLatin1String("text/vnd.sun.j2me.app-descriptor");
+}
+
+bool OnDisk(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();  // a dangling link is still in the way
+}
+
+}  // namespace
+
+QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("保存文件"), proposedPath, QString(),
+                                        nullptr, QFileDialog::DontUseNativeDialog);
+}
+
+DownloadManager::DownloadManager(QWebEngineProfile* profile, ShellOpener& shell,
+                                 SavePathAsker askSavePath, QObject* parent)
+    : QObject(parent),
+      profile_(profile),
+      shell_(shell),
+      askSavePath_(std::move(askSavePath)),
+      folder_(DefaultDownloadFolder()) {
+    connect(profile_, &QWebEngineProfile::downloadRequested, this,
+            &DownloadManager::onDownloadRequested);
+}
+
+DownloadManager::~DownloadManager() {
+    delete window_;
+    // Downloads still running stop here and leave nothing partial behind.
+    qDeleteAll(items_);
+    items_.clear();
+    qDeleteAll(archiveFetches_.keys());
+}
+
+void DownloadManager::setWindowOwner(QWidget* owner) {
+    owner_ = owner;
+    if (window_) {
+        window_->setOwner(owner);
+    }
+}
+
+void DownloadManager::setDownloadFolder(const QString& folder) {
+    folder_ = folder;
+}
+
+DownloadsWindow* DownloadManager::ensureWindow() {
+    if (!window_) {
+        window_ = new DownloadsWindow(shell_, owner_);
+        for (DownloadItem* item : std::as_const(items_)) {
+            window_->addItem(item);
+        }
+    }
+    return window_;
+}
+
+void DownloadManager::showWindow() {
+    if (items_.isEmpty()) {
+        return;
+    }
+    DownloadsWindow* window = ensureWindow();
+    window->show();
+    window->raise();
+}
+
+bool DownloadManager::isTaken(const QString& path, const DownloadItem* asker) const {
+    // The engine writes a partial file under a further name of its own.
+    if (OnDisk(path) || (path.endsWith(QLatin1String(".part")) && OnDisk(path + ".download"))) {
+        return true;
+    }
+    for (const DownloadItem* item : items_) {
+        if (item != asker && item->isActive() &&
+            (item->filePath() == path || item->partialPath() == path)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString DownloadManager::freePath(const QString& folder, const QString& fileName) const {
+    return FreeFilePath(QDir(folder).absolutePath(), fileName,
+                        [this](const QString& path) { return isTaken(path, nullptr); });
+}
+
+void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest* request) {
+    if (request->state() != QWebEngineDownloadRequest::DownloadRequested ||
+        request->isSavePageDownload()) {
+        return;  // decided elsewhere already
+    }
+    QWebEnginePage* page = request->page();
+    if (page && archiveFetches_.contains(page)) {
+        startArchive(page, request);
+    } else {
+        askAndStart(request);
+    }
+}
+
+void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
+    const QString proposed = freePath(folder_, SafeFileName(request->suggestedFileName()));
+    if (proposed.isEmpty()) {
+        request->cancel();
+        return;
+    }
+
+    // The dialog runs its own event loop: the request or this manager may be
+    // gone when it returns.
+    QPointer<QWebEngineDownloadRequest> guard(request);
+    QPointer<DownloadManager> self(this);
+    const QString chosen = askSavePath_(owner_, proposed);
+    if (!self || !guard) {
+        return;
+    }
+    if (chosen.isEmpty()) {
+        request->cancel();
+        return;
+    }
+
+    const QFileInfo chosenInfo(chosen);
+    QString folder = chosenInfo.absolutePath();
+    QString fileName = SafeFileName(chosenInfo.fileName());
+    if (chosenInfo.isDir()) {
+        folder = chosenInfo.absoluteFilePath();
+        fileName = QFileInfo(proposed).fileName();
+    }
+    QString finalPath = QDir(folder).filePath(fileName);
+
+    // A file the user picked in the dialog was confirmed there and may be
+    // replaced once the new one is complete. The proposed name was free when
+    // the dialog opened: if it is taken now, it was taken meanwhile, and the
+    // download takes the next free number instead.
+    const QFileInfo existing(finalPath);
+    const bool pickedExisting = existing.isFile() &&
+                                finalPath != QFileInfo(proposed).absoluteFilePath() &&
+                                !isTaken(PartialPath(finalPath), nullptr);
+    const bool replace = pickedExisting && [&] {
+        for (const DownloadItem* item : std::as_const(items_)) {
+            if (item->isActive() && item->filePath() == finalPath) {
+                return false;
+            }
+        }
+        return true;
+    }();
+    if (!replace && (isTaken(finalPath, nullptr) || isTaken(PartialPath(finalPath), nullptr))) {
+        finalPath = freePath(folder, fileName);
+        if (finalPath.isEmpty()) {
+            request->cancel();
+            return;
+        }
+    }
+
+    folder_ = folder;
+    DownloadItem* item = addItem(request->url(), finalPath);
+    if (replace) {
+        item->allowReplacing(existing.size(), existing.lastModified());
+    }
+    begin(item, request);
+    showWindow();
+}
+
+void DownloadManager::startArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request) {
+    const QPointer<DownloadItem> item = archiveFetches_.take(page);
+    // The download carries on without the page.
+    page->deleteLater();
+    if (!item || !item->isActive()) {
+        request->cancel();
+        return;
+    }
+    begin(item, request);
+}
+
+DownloadItem* DownloadManager::addItem(const QUrl& url, const QString& finalPath) {
+    auto* item = new DownloadItem(
+        url, finalPath,
+        [this](const QString& path, const DownloadItem* asker) { return isTaken(path, asker); },
+        this);
+    items_.append(item);
+    connect(item, &DownloadItem::done, this, [this, item] { onItemDone(item); });
+    if (window_) {
+        window_->addItem(item);
+    }
+    emit downloadAdded(item);
+    return item;
+}
+
+void DownloadManager::begin(DownloadItem* item, QWebEngineDownloadRequest* request) {
+    const QString folder = item->folder();
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable()) {
+        request->cancel();
+        item->fail(QStringLiteral("无法写入文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+        return;
+    }
+    request->setDownloadDirectory(folder);
+    request->setDownloadFileName(QFileInfo(item->partialPath()).fileName());
+    request->accept();
+    item->attach(request);
+}
+
+void DownloadManager::onItemDone(DownloadItem* item) {
+    if (item->state() == DownloadItem::State::Finished && IsJavaDescriptor(*item)) {
+        fetchJavaArchive(*item);
+    }
+}
+
+void DownloadManager::fetchJavaArchive(const DownloadItem& descriptorItem) {
+    QFile file(descriptorItem.filePath());
+    if (file.size() > MaxJavaDescriptorBytes || !file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const JavaDescriptor descriptor = ParseJavaDescriptor(file.readAll(), descriptorItem.url());
+    if (descriptor.jarUrl.isEmpty()) {
+        return;
+    }
+    const QString name = SafeFileName(descriptor.jarUrl.fileName(QUrl::FullyDecoded));
+    const QString finalPath = freePath(descriptorItem.folder(), name);
+    if (finalPath.isEmpty()) {
+        return;
+    }
+
+    DownloadItem* item = addItem(descriptor.jarUrl, finalPath);
+    if (descriptor.jarSize) {
+        item->expectSize(*descriptor.jarSize);
+    }
+    // A page of the same profile fetches it, so the site's cookies go along;
+    // its request is recognised by the page and accepted without a dialog.
+    auto* page = new QWebEnginePage(profile_, this);
+    archiveFetches_.insert(page, item);
+    page->download(descriptor.jarUrl, QFileInfo(finalPath).fileName());
+
+    QTimer::singleShot(ArchiveAnswerMs, item, [this, page, item] {
+        if (archiveFetches_.remove(page)) {
+            page->deleteLater();
+            item->fail(QStringLiteral("服务器无响应"));
+        }
+    });
+}
+
+}  // namespace tessaly

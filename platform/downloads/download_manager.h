@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+#include "download_item.h"
+
+class QWebEngineDownloadRequest;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWidget;
+
+namespace tessaly {
+
+class DownloadsWindow;
+class ShellOpener;
+
+// Asks the user where to save a download: the full path chosen, or an empty
+// string when the user cancels. proposedPath is a free name in the folder
+// the dialog should start in.
+using SavePathAsker = std::function<QString(QWidget* parent, const QString& proposedPath)>;
+
+// The program's own save dialog ("保存文件"), Qt's dialog rather than the
+// desktop's so that it speaks Chinese on every system. It asks before
+// replacing an existing file.
+QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath);
+
+// Takes every download a page of the profile starts: asks where to save it,
+// writes it there (through a ".part" name until complete), fetches the game
+// archive a Java descriptor (.jad) names, and lists everything in the
+// downloads window. Nothing downloaded is opened unless the user asks.
+class DownloadManager : public QObject {
+    Q_OBJECT
+
+public:
+    // The profile and the opener must outlive the manager.
+    DownloadManager(QWebEngineProfile* profile, ShellOpener& shell,
+                    SavePathAsker askSavePath = AskSavePathWithDialog, QObject* parent = nullptr);
+    ~DownloadManager() override;
+
+    // The window that owns the save dialog and the downloads window.
+    void setWindowOwner(QWidget* owner);
+
+    // Where the save dialog starts: the desktop's download folder at first,
+    // then the folder of the last download saved.
+    QString downloadFolder() const { return folder_; }
+    void setDownloadFolder(const QString& folder);
+
+    // Shows the downloads window, if there is anything to show.
+    void showWindow();
+    bool hasDownloads() const { return !items_.isEmpty(); }
+    QList<DownloadItem*> items() const { return items_; }
+    // Null until the first download.
+    DownloadsWindow* downloadsWindow() const { return window_; }
+
+signals:
+    // A download was started (the first one also opens the window).
+    void downloadAdded(tessaly::DownloadItem* item);
+
+private:
+    void onDownloadRequested(QWebEngineDownloadRequest* request);
+    void askAndStart(QWebEngineDownloadRequest* request);
+    void startArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request);
+    DownloadItem* addItem(const QUrl& url, const QString& finalPath);
+    void begin(DownloadItem* item, QWebEngineDownloadRequest* request);
+    void onItemDone(DownloadItem* item);
+    void fetchJavaArchive(const DownloadItem& descriptor);
+    bool isTaken(const QString& path, const DownloadItem* asker) const;
+    QString freePath(const QString& folder, const QString& fileName) const;
+    DownloadsWindow* ensureWindow();
+
+    QWebEngineProfile* profile_;
+    ShellOpener& shell_;
+    SavePathAsker askSavePath_;
+    QPointer<QWidget> owner_;
+    QString folder_;
+    QList<DownloadItem*> items_;
+    QPointer<DownloadsWindow> window_;
+    // Hidden pages fetching a game archive, each with the row waiting for it.
+    QHash<QWebEnginePage*, QPointer<DownloadItem>> archiveFetches_;
+};
+
+}  // namespace tessaly

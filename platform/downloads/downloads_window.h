@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QHash>
+#include <QWidget>
+
+class QVBoxLayout;
+
+namespace tessaly {
+
+class DownloadItem;
+class ShellOpener;
+
+// "下载管理": a small tool window beside the main window listing every
+// download, newest first: file name, size, progress with bytes and speed,
+// state, and the buttons 取消, 打开文件 and 打开文件夹 (the last two only
+// once the file is complete).
+class DownloadsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    DownloadsWindow(ShellOpener& shell, QWidget* owner);
+
+    void setOwner(QWidget* owner);
+    void addItem(DownloadItem* item);
+
+    int rowCount() const { return rows_.size(); }
+    // The row showing item; its parts are named "name", "size", "progress",
+    // "detail", "state", "cancel", "openFile" and "openFolder".
+    QWidget* rowFor(const DownloadItem* item) const { return rows_.value(item); }
+
+private:
+    ShellOpener& shell_;
+    QVBoxLayout* list_;
+    QHash<const DownloadItem*, QWidget*> rows_;
+};
+
+}  // namespace tessaly
