@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <memory>
 
 namespace tessaly::testing {
 
@@ -47,6 +48,7 @@ void LocalHttpServer::Serve(QTcpSocket* socket) {
     const QByteArray path = words.value(1).split('?').value(0);
     requests_.append(path);
     lastRequestHeaders_ = request.left(end);
+    headersByPath_.insert(path, lastRequestHeaders_);
 
     const bool known = routes_.contains(path);
     Response response = routes_.value(path);
@@ -65,12 +67,30 @@ void LocalHttpServer::Serve(QTcpSocket* socket) {
     head += "\r\n";
 
     QPointer<QTcpSocket> guarded(socket);
-    auto send = [guarded, head, body = response.body] {
-        if (guarded) {
-            guarded->write(head);
-            guarded->write(body);
-            guarded->disconnectFromHost();
+    auto send = [this, guarded, head, response] {
+        if (!guarded) {
+            return;
         }
+        guarded->write(head);
+        if (response.chunkIntervalMs <= 0 || response.chunkBytes <= 0) {
+            guarded->write(response.body);
+            guarded->disconnectFromHost();
+            return;
+        }
+        auto* timer = new QTimer(guarded);
+        auto sent = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, this, [guarded, timer, sent, response] {
+            if (!guarded) {
+                return;
+            }
+            guarded->write(response.body.mid(*sent, response.chunkBytes));
+            *sent += response.chunkBytes;
+            if (*sent >= response.body.size()) {
+                timer->stop();
+                guarded->disconnectFromHost();
+            }
+        });
+        timer->start(response.chunkIntervalMs);
     };
     if (response.delayMs > 0) {
         QTimer::singleShot(response.delayMs, this, send);

@@ -9,8 +9,8 @@
 namespace tessaly::testing {
 
 // A tiny HTTP/1.1 server on 127.0.0.1 (a free port) for tests: each path
-// answers with a fixed response, optionally after a delay. It never listens on
-// any other address and stops with the object.
+// answers with a fixed response, optionally after a delay or trickled out in
+// chunks. It never listens on any other address and stops with the object.
 class LocalHttpServer : public QObject {
     Q_OBJECT
 
@@ -21,6 +21,10 @@ public:
         QByteArray body;
         int delayMs = 0;
         QList<QPair<QByteArray, QByteArray>> headers;
+        // With an interval, the body goes out chunkBytes at a time, one chunk
+        // per interval (a slow download).
+        int chunkBytes = 0;
+        int chunkIntervalMs = 0;
     };
 
     LocalHttpServer();
@@ -29,6 +33,8 @@ public:
     QString url(const QByteArray& path) const;
     QList<QByteArray> requests() const { return requests_; }
     QByteArray lastRequestHeaders() const { return lastRequestHeaders_; }
+    // The request line and headers of the last request for path.
+    QByteArray requestHeaders(const QByteArray& path) const { return headersByPath_.value(path); }
 
 private:
     void Serve(class QTcpSocket* socket);
@@ -37,6 +43,7 @@ private:
     QHash<QByteArray, Response> routes_;
     QList<QByteArray> requests_;
     QByteArray lastRequestHeaders_;
+    QHash<QByteArray, QByteArray> headersByPath_;
 };
 
 }  // namespace tessaly::testing

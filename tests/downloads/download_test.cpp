@@ -1,0 +1,404 @@
+// Downloads from a click to the file on disk, against real Chromium and
+// files served on 127.0.0.1, with the save dialog answered by the test.
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineProfile>
+#include <functional>
+
+#include "browser_pane.h"
+#include "download_manager.h"
+#include "downloads_window.h"
+#include "file_names.h"
+#include "java_descriptor.h"
+#include "local_http_server.h"
+#include "shell_open.h"
+#include "web_test_main.h"
+
+using tessaly::DownloadItem;
+using tessaly::DownloadManager;
+using tessaly::testing::LocalHttpServer;
+
+namespace {
+
+constexpr int Timeout = 30000;
+
+class RecordingShell : public tessaly::ShellOpener {
+public:
+    void ShellOpen(QWidget*, const QString& target) override { opened << target; }
+    QStringList opened;
+};
+
+// Every byte value, in a pattern that does not repeat every 256 bytes.
+QByteArray Binary(int size) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) {
+        data[i] = char((i * 7 + i / 256) & 0xFF);
+    }
+    return data;
+}
+
+LocalHttpServer::Response File(const QByteArray& body, const QByteArray& type) {
+    LocalHttpServer::Response response;
+    response.contentType = type;
+    response.body = body;
+    return response;
+}
+
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+}  // namespace
+
+class DownloadTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // --- file names and descriptors, without a browser ---
+
+    void serverNamesBecomePlainSafeFileNames_data() {
+        QTest::addColumn<QString>("proposed");
+        QTest::addColumn<QString>("safe");
+        QTest::newRow("plain") << "game.jar"
+                               << "game.jar";
+        QTest::newRow("chinese") << "雷霆战机.jar"
+                                 << "雷霆战机.jar";
+        QTest::newRow("up and out") << "../../evil.sh"
+                                    << "evil.sh";
+        QTest::newRow("windows path") << "C:\\Windows\\evil.exe"
+                                      << "evil.exe";
+        QTest::newRow("only dots") << ".."
+                                   << "download";
+        QTest::newRow("empty") << ""
+                               << "download";
+        QTest::newRow("hidden") << ".bashrc"
+                                << "bashrc";
+        QTest::newRow("trailing dots and spaces") << "game.jar . . "
+                                                  << "game.jar";
+        QTest::newRow("controls") << "ga\x01me\t.jar\x7f"
+                                  << "game.jar";
+        QTest::newRow("direction override")
+            << QString::fromUtf8("game\u202Erab.exe") << "gamerab.exe";
+        QTest::newRow("forbidden characters") << "a:b?c*<d>|\"e\".jar"
+                                              << "a_b_c__d___e_.jar";
+        QTest::newRow("device") << "con.jar"
+                                << "_con.jar";
+        QTest::newRow("device upper case") << "NUL"
+                                           << "_NUL";
+        QTest::newRow("device two extensions") << "lpt9.tar.gz"
+                                               << "_lpt9.tar.gz";
+        QTest::newRow("device with space") << "com1 .txt"
+                                           << "_com1 .txt";
+        QTest::newRow("not a device") << "console.jar"
+                                      << "console.jar";
+        QTest::newRow("com0 is not a device") << "com0.jar"
+                                              << "com0.jar";
+    }
+    void serverNamesBecomePlainSafeFileNames() {
+        QFETCH(QString, proposed);
+        QFETCH(QString, safe);
+        QCOMPARE(tessaly::SafeFileName(proposed), safe);
+    }
+
+    void longNamesAreShortenedKeepingTheExtension() {
+        const QString longName = QString(150, QChar(0x6E38)) + ".jar";  // 450 bytes of 游
+        const QString safe = tessaly::SafeFileName(longName);
+        QVERIFY(safe.toUtf8().size() <= tessaly::MaxFileNameBytes);
+        QVERIFY(safe.toUtf8().size() > tessaly::MaxFileNameBytes - 3);
+        QVERIFY(safe.endsWith(".jar"));
+        QCOMPARE(safe.chopped(4), QString(safe.size() - 4, QChar(0x6E38)));
+
+        // Characters outside the basic plane are never cut in half.
+        const QString emoji = QString::fromUtf8("\U0001F3AE").repeated(80) + ".sis";
+        const QString safeEmoji = tessaly::SafeFileName(emoji);
+        QVERIFY(safeEmoji.toUtf8().size() <= tessaly::MaxFileNameBytes);
+        QCOMPARE(safeEmoji, QString::fromUtf8("\U0001F3AE").repeated(49) + ".sis");
+
+        const QString numbered = tessaly::NumberedFileName(safe, 12);
+        QVERIFY(numbered.toUtf8().size() <= tessaly::MaxFileNameBytes);
+        QVERIFY(numbered.endsWith(" (12).jar"));
+    }
+
+    void aTakenNameGetsTheNextFreeNumber() {
+        QSet<QString> taken{"/d/game.jar", "/d/game (1).jar.part", "/d/game (2).jar"};
+        auto isTaken = [&](const QString& path) { return taken.contains(path); };
+        QCOMPARE(tessaly::FreeFilePath("/d", "game.jar", isTaken), "/d/game (3).jar");
+        QCOMPARE(tessaly::FreeFilePath("/d", "song.mp3", isTaken), "/d/song.mp3");
+        QCOMPARE(tessaly::FreeFilePath("/d", "game (2).jar", isTaken), "/d/game (3).jar");
+        QCOMPARE(tessaly::FreeFilePath("/d", "game (1).jar", isTaken), "/d/game (3).jar");
+        QCOMPARE(tessaly::FreeFilePath("/d", "README",
+                                       [](const QString& path) {
+                                           return !path.endsWith("(4)") &&
+                                                  !path.endsWith("(4).part");
+                                       }),
+                 "/d/README (4)");
+    }
+
+    void aDescriptorNamesItsArchive() {
+        const QUrl base("http://wap.example.cn/games/2008/game.jad");
+        const auto parse = [&](const QByteArray& text) {
+            return tessaly::ParseJavaDescriptor(text, base);
+        };
+
+        auto descriptor = parse(
+            "\xEF\xBB\xBFMIDlet-Name: 雷霆\r\nMIDlet-Jar-Size:  48213 \r\n"
+            "MIDlet-Jar-URL: bin/game.jar?id=3\r\nMIDlet-Jar-URL: other.jar\r\n");
+        QCOMPARE(descriptor.jarUrl, QUrl("http://wap.example.cn/games/2008/bin/game.jar?id=3"));
+        QCOMPARE(descriptor.jarSize, std::optional<qint64>(48213));
+
+        descriptor = parse("MIDlet-Jar-URL: /root.jar\nMIDlet-Jar-Size: big\n");
+        QCOMPARE(descriptor.jarUrl, QUrl("http://wap.example.cn/root.jar"));
+        QVERIFY(!descriptor.jarSize);
+
+        QCOMPARE(parse("MIDlet-Jar-URL: https://cdn.example.cn/a.jar").jarUrl,
+                 QUrl("https://cdn.example.cn/a.jar"));
+        QVERIFY(parse("MIDlet-Jar-URL: file:///etc/passwd").jarUrl.isEmpty());
+        QVERIFY(parse("MIDlet-Jar-URL: ftp://example.cn/a.jar").jarUrl.isEmpty());
+        QVERIFY(parse("midlet-jar-url: a.jar").jarUrl.isEmpty());
+        QVERIFY(parse("MIDlet-Jar-Size: -5\n").jarSize == std::nullopt);
+    }
+
+    // --- downloads through the browser ---
+
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(folder_->isValid());
+        proposals_.clear();
+        answer_ = [](const QString& proposed) { return proposed; };
+        shell_.opened.clear();
+        profile_ = new QWebEngineProfile(this);  // in memory
+        manager_ = new DownloadManager(
+            profile_, shell_,
+            [this](QWidget*, const QString& proposed) {
+                proposals_ << proposed;
+                return answer_(proposed);
+            },
+            this);
+        manager_->setDownloadFolder(dir());
+        pane_ = new tessaly::BrowserPane(profile_);
+        pane_->resize(400, 300);
+        pane_->show();
+    }
+    void cleanup() {
+        delete pane_;
+        delete manager_;
+        delete profile_;
+        folder_.reset();
+    }
+
+    void aGameArrivesByteForByteAndCanBeOpenedOnRequest() {
+        const QByteArray game = Binary(300 * 1024 + 17);
+        server_.route("/games/game.jar", File(game, "application/java-archive"));
+        server_.page("/list",
+                     "<a id='l' href='/games/game.jar'>下载</a>"
+                     "<script>window.onload=()=>document.getElementById('l').click()</script>");
+        pane_->Navigate(server_.url("/list"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
+
+        QCOMPARE(proposals_, QStringList{path("game.jar")});
+        DownloadItem* item = manager_->items().value(0);
+        QCOMPARE(item->state(), DownloadItem::State::Finished);
+        QCOMPARE(item->filePath(), path("game.jar"));
+        QVERIFY(Read(path("game.jar")) == game);
+        QCOMPARE(entries(), QStringList{"game.jar"});  // no partial file left
+        QVERIFY(shell_.opened.isEmpty());              // nothing opened unasked
+
+        tessaly::DownloadsWindow* window = manager_->downloadsWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("下载管理"));
+        QWidget* row = window->rowFor(item);
+        QCOMPARE(label(row, "name"), QStringLiteral("game.jar"));
+        QCOMPARE(label(row, "state"), QStringLiteral("已完成"));
+        QCOMPARE(label(row, "size"), QStringLiteral("300 KB"));
+        QVERIFY(!button(row, "cancel")->isEnabled());
+        button(row, "openFile")->click();
+        button(row, "openFolder")->click();
+        QCOMPARE(shell_.opened,
+                 QStringList({QDir::toNativeSeparators(path("game.jar")),
+                              QDir::toNativeSeparators(QDir(dir()).absolutePath())}));
+    }
+
+    void aDescriptorBringsItsArchiveAndAWrongSizeFails() {
+        const QByteArray jar = Binary(50000);
+        server_.route("/wap/bin/game.jar", File(jar, "application/java-archive"));
+        LocalHttpServer::Response jad = File(
+            "MIDlet-Name: Thunder\r\nMIDlet-Jar-URL: bin/game.jar\r\nMIDlet-Jar-Size: 50000\r\n",
+            "text/vnd.sun.j2me.app-descriptor");
+        jad.headers.append({QByteArray("Set-Cookie"), QByteArray("sid=42; Path=/")});
+        server_.route("/wap/game.jad", jad);
+        pane_->Navigate(server_.url("/wap/game.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+
+        QCOMPARE(proposals_.size(), 1);  // one dialog for both files
+        QCOMPARE(manager_->items().value(1)->state(), DownloadItem::State::Finished);
+        QVERIFY(Read(path("game.jar")) == jar);
+        QCOMPARE(entries(), QStringList({"game.jad", "game.jar"}));
+        QVERIFY(server_.requestHeaders("/wap/bin/game.jar").contains("sid=42"));
+        QCOMPARE(manager_->downloadsWindow()->rowCount(), 2);
+
+        server_.route("/other.jar", File(jar, "application/java-archive"));
+        server_.route("/wap/wrong.jad",
+                      File("MIDlet-Jar-URL: " + server_.url("/other.jar").toUtf8() +
+                               "\nMIDlet-Jar-Size: 12\n",
+                           "text/vnd.sun.j2me.app-descriptor"));
+        pane_->Navigate(server_.url("/wap/wrong.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 4, Timeout);
+        DownloadItem* wrong = manager_->items().value(3);
+        QCOMPARE(wrong->state(), DownloadItem::State::Failed);
+        QWidget* row = manager_->downloadsWindow()->rowFor(wrong);
+        QCOMPARE(label(row, "state"), QStringLiteral("失败"));
+        QVERIFY2(label(row, "detail").contains("大小不符"), qPrintable(label(row, "detail")));
+        QVERIFY(!button(row, "openFile")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList({"game.jad", "game.jar", "wrong.jad"}),
+                                  5000);
+    }
+
+    void unsafeServerNamesAreMadeSafe() {
+        LocalHttpServer::Response evil = File("#!/bin/sh\n", "application/octet-stream");
+        evil.headers.append({QByteArray("Content-Disposition"),
+                             QByteArray("attachment; filename=\"../../evil.sh\"")});
+        server_.route("/get", evil);
+        server_.route("/con.jar", File("jar", "application/java-archive"));
+
+        pane_->Navigate(server_.url("/get?id=1"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
+        pane_->Navigate(server_.url("/con.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+
+        QCOMPARE(proposals_, QStringList({path("evil.sh"), path("_con.jar")}));
+        QCOMPARE(entries(), QStringList({"_con.jar", "evil.sh"}));
+        QVERIFY(!QFileInfo::exists(QDir(dir()).absoluteFilePath("../../evil.sh")));
+        QVERIFY(!(QFileInfo(path("evil.sh")).permissions() & QFile::ExeUser));
+    }
+
+    void anExistingFileIsNeverOverwritten() {
+        server_.route("/a/game.jar", File("first", "application/java-archive"));
+        server_.route("/b/game.jar", File("second", "application/java-archive"));
+        server_.route("/c/game.jar", File("third", "application/java-archive"));
+        pane_->Navigate(server_.url("/a/game.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
+        pane_->Navigate(server_.url("/b/game.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+        QCOMPARE(proposals_.value(1), path("game (1).jar"));
+
+        // A file that appears under the proposed name while the dialog is
+        // open is kept; the download takes the next number.
+        answer_ = [](const QString& proposed) {
+            QFile appeared(proposed);
+            appeared.open(QIODevice::WriteOnly);
+            appeared.write("mine");
+            return proposed;
+        };
+        pane_->Navigate(server_.url("/c/game.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 3, Timeout);
+        QCOMPARE(proposals_.value(2), path("game (2).jar"));
+
+        QCOMPARE(Read(path("game.jar")), QByteArray("first"));
+        QCOMPARE(Read(path("game (1).jar")), QByteArray("second"));
+        QCOMPARE(Read(path("game (2).jar")), QByteArray("mine"));
+        QCOMPARE(Read(path("game (3).jar")), QByteArray("third"));
+        QCOMPARE(manager_->items().value(2)->fileName(), QStringLiteral("game (3).jar"));
+    }
+
+    void cancellingMidWayLeavesNoFile() {
+        LocalHttpServer::Response slow = File(Binary(4 * 1024 * 1024), "application/zip");
+        slow.chunkBytes = 16 * 1024;
+        slow.chunkIntervalMs = 20;
+        server_.route("/big.zip", slow);
+        pane_->Navigate(server_.url("/big.zip"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            manager_->items().size() == 1 && manager_->items().value(0)->receivedBytes() > 0,
+            Timeout);
+
+        DownloadItem* item = manager_->items().value(0);
+        QWidget* row = manager_->downloadsWindow()->rowFor(item);
+        QCOMPARE(label(row, "state"), QStringLiteral("正在下载"));
+        QVERIFY2(label(row, "detail").contains(" / 4.0 MB  "), qPrintable(label(row, "detail")));
+        QVERIFY(label(row, "detail").endsWith("/秒"));
+        QVERIFY(!QFileInfo::exists(path("big.zip")));  // data sits under the partial name
+        QVERIFY(!button(row, "openFile")->isEnabled());
+        QVERIFY(!button(row, "openFolder")->isEnabled());
+
+        QCOMPARE(entries().size(), 1);
+        QVERIFY2(entries().value(0).startsWith("big.zip.part"), qPrintable(entries().join(',')));
+        button(row, "cancel")->click();
+        QCOMPARE(item->state(), DownloadItem::State::Cancelled);
+        QCOMPARE(label(row, "state"), QStringLiteral("已取消"));
+        QTRY_VERIFY_WITH_TIMEOUT(entries().isEmpty(), 5000);
+        QTest::qWait(500);
+        QCOMPARE(entries(), QStringList());
+    }
+
+    void declinedAndMissingDownloadsLeaveNoFile() {
+        server_.route("/declined.jar", File("x", "application/java-archive"));
+        answer_ = [](const QString&) { return QString(); };  // the user cancels the dialog
+        pane_->Navigate(server_.url("/declined.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(proposals_.size() == 1, Timeout);
+        QTest::qWait(300);
+        QVERIFY(manager_->items().isEmpty());
+        QVERIFY(!manager_->downloadsWindow());
+
+        // A missing file shows the server's page, or fails: never a file.
+        answer_ = [](const QString& proposed) { return proposed; };
+        QSignalSpy loaded(pane_, &tessaly::Browser::DownloadComplete);
+        pane_->Navigate(server_.url("/missing.jar"));
+        QVERIFY(loaded.wait(Timeout));
+        QTest::qWait(300);
+        for (const DownloadItem* item : manager_->items()) {
+            QVERIFY(item->state() != DownloadItem::State::Finished);
+        }
+
+        // The archive a descriptor names is missing: its row fails.
+        const int before = int(manager_->items().size());
+        server_.route("/lost.jad",
+                      File("MIDlet-Jar-URL: lost.jar\n", "text/vnd.sun.j2me.app-descriptor"));
+        pane_->Navigate(server_.url("/lost.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            manager_->items().size() == before + 2 && doneCount() == before + 2, Timeout);
+        DownloadItem* lost = manager_->items().last();
+        QCOMPARE(lost->fileName(), QStringLiteral("lost.jar"));
+        QCOMPARE(lost->state(), DownloadItem::State::Failed);
+        QCOMPARE(label(manager_->downloadsWindow()->rowFor(lost), "state"), QStringLiteral("失败"));
+        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList{"lost.jad"}, 5000);
+    }
+
+private:
+    QString dir() const { return folder_->path(); }
+    QString path(const QString& name) const { return QDir(dir()).absoluteFilePath(name); }
+    QStringList entries() const {
+        return QDir(dir()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+    int doneCount() const {
+        int n = 0;
+        for (const DownloadItem* item : manager_->items()) {
+            n += item->isActive() ? 0 : 1;
+        }
+        return n;
+    }
+    static QString label(QWidget* row, const char* name) {
+        auto* found = row ? row->findChild<QLabel*>(QLatin1String(name)) : nullptr;
+        return found ? found->text() : QStringLiteral("<no label>");
+    }
+    static QPushButton* button(QWidget* row, const char* name) {
+        return row->findChild<QPushButton*>(QLatin1String(name));
+    }
+
+    LocalHttpServer server_;
+    RecordingShell shell_;
+    std::unique_ptr<QTemporaryDir> folder_;
+    QStringList proposals_;
+    std::function<QString(const QString&)> answer_;
+    QWebEngineProfile* profile_ = nullptr;
+    DownloadManager* manager_ = nullptr;
+    tessaly::BrowserPane* pane_ = nullptr;
+};
+
+TESSALY_WEB_TEST_MAIN(DownloadTest)
+#include "download_test.moc"
