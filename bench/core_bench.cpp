@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "bench_report.h"
 #include "core.h"
 #include "rank_presentation.h"
 
@@ -69,37 +70,12 @@ void BM_BareThresholdRead(benchmark::State& state) {
 }
 BENCHMARK(BM_BareThresholdRead);
 
-// Prints the ratio of the two timings after the usual report.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const double ns = run.GetAdjustedRealTime();
-            if (run.benchmark_name() == "BM_Flash") {
-                flash_ = ns;
-            } else if (run.benchmark_name() == "BM_BareThresholdRead") {
-                bare_ = ns;
-            }
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (flash_ > 0 && bare_ > 0) {
-            std::cout << "Flash / bare threshold read: " << flash_ / bare_
-                      << " (target at most 1.3)\n";
-        }
-    }
-
-private:
-    double flash_ = 0, bare_ = 0;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    tessaly::bench::RatioReporter reporter("BM_Flash", "BM_BareThresholdRead",
+                                           "Flash / bare threshold read (target at most 1.3)");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::filesystem::remove_all(BenchFolder());
     return 0;
