@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "download_item.h"
+#include "downloads_window.h"
 
 class QWebEngineDownloadRequest;
 class QWebEnginePage;
@@ -16,7 +17,6 @@ class QWidget;
 
 namespace tessaly {
 
-class DownloadsWindow;
 class ShellOpener;
 
 // Asks the user where to save a download: the full path chosen, or an empty
