@@ -1,6 +1,8 @@
 #include "shell_open.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QWidget>
 #include <utility>
 
@@ -11,6 +13,21 @@
 
 namespace tessaly {
 
+namespace {
+
+// A bare web address such as "www.example.com" is opened as a web page, as
+// the Windows shell does; full paths and URLs pass unchanged.
+QString OpenerTarget(const QString& target) {
+    static const QRegularExpression webAddress(
+        QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)+(:[0-9]+)?([/?#]\\S*)?$"));
+    if (QDir::isAbsolutePath(target) || !webAddress.match(target).hasMatch()) {
+        return target;
+    }
+    return QStringLiteral("http://") + target;
+}
+
+}  // namespace
+
 DesktopShell::DesktopShell(QString programFolder) : programFolder_(std::move(programFolder)) {}
 
 void DesktopShell::ShellOpen(QWidget* window, const QString& target) {
@@ -20,11 +37,11 @@ void DesktopShell::ShellOpen(QWidget* window, const QString& target) {
                   reinterpret_cast<LPCWSTR>(programFolder_.utf16()), SW_SHOWNORMAL);
 #elif defined(Q_OS_MACOS)
     Q_UNUSED(window);
-    QProcess::startDetached(QStringLiteral("open"), {target}, programFolder_);
+    QProcess::startDetached(QStringLiteral("open"), {OpenerTarget(target)}, programFolder_);
 #else
     // Both URLs and plain file paths are understood by xdg-open as they are.
     Q_UNUSED(window);
-    QProcess::startDetached(QStringLiteral("xdg-open"), {target}, programFolder_);
+    QProcess::startDetached(QStringLiteral("xdg-open"), {OpenerTarget(target)}, programFolder_);
 #endif
 }
 

@@ -27,6 +27,8 @@ QColor Resolve(const ColorSpec& spec) {
             return palette.color(QPalette::HighlightedText);
         case ColorSpec::Source::ToolTipBase:
             return palette.color(QPalette::ToolTipBase);
+        case ColorSpec::Source::ButtonFace:
+            return palette.color(QPalette::Window);
         case ColorSpec::Source::None:
             break;
     }

@@ -16,7 +16,7 @@ namespace tessaly {
 enum class ControlKind { Label, Image, Button, Browser, ProgressBar, Frame, Shape };
 
 struct ColorSpec {
-    enum class Source { None, Rgb, Highlight, HighlightText, ToolTipBase };
+    enum class Source { None, Rgb, Highlight, HighlightText, ToolTipBase, ButtonFace };
     Source source = Source::None;
     int red = 0, green = 0, blue = 0;
 };
@@ -26,6 +26,7 @@ constexpr ColorSpec Rgb(int red, int green, int blue) {
 inline constexpr ColorSpec SystemHighlight{ColorSpec::Source::Highlight};
 inline constexpr ColorSpec SystemHighlightText{ColorSpec::Source::HighlightText};
 inline constexpr ColorSpec SystemToolTipBack{ColorSpec::Source::ToolTipBase};
+inline constexpr ColorSpec SystemButtonFace{ColorSpec::Source::ButtonFace};
 
 struct FontSpec {
     const char* family = nullptr;  // nullptr: the window's font

@@ -37,21 +37,12 @@ private slots:
 
     void theTargetArrivesAsOneUntouchedArgument() {
         QFETCH(QString, target);
-        QFile::remove(record_);
-        tessaly::DesktopShell shell(programFolder_.path());
-        shell.ShellOpen(nullptr, target);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record_), 10000);
+        QCOMPARE(OpenedArgument(target), target);
+    }
 
-        QFile record(record_);
-        QVERIFY(record.open(QIODevice::ReadOnly));
-        const QByteArray content = record.readAll();
-        const int newline = content.indexOf('\n');
-        QCOMPARE(QDir(QString::fromUtf8(content.left(newline))).canonicalPath(),
-                 QDir(programFolder_.path()).canonicalPath());
-        const QList<QByteArray> arguments = content.mid(newline + 1).split('\0');
-        QCOMPARE(arguments.size(), 2);  // one argument, then what follows its final NUL
-        QCOMPARE(QString::fromUtf8(arguments[0]), target);
-        QVERIFY(!QFile::exists("/tmp/tessaly-pwned"));
+    void aBareWebAddressOpensAsAWebPage() {
+        QCOMPARE(OpenedArgument(QStringLiteral("www.tessaly.example")),
+                 QStringLiteral("http://www.tessaly.example"));
     }
 
     void aMissingOpenerIsSwallowed() {
@@ -63,6 +54,31 @@ private slots:
     }
 
 private:
+    // Opens `target` and returns the one argument the opener received.
+    QString OpenedArgument(const QString& target) {
+        QFile::remove(record_);
+        tessaly::DesktopShell shell(programFolder_.path());
+        shell.ShellOpen(nullptr, target);
+        if (!QTest::qWaitFor([&] { return QFile::exists(record_); }, 10000)) {
+            return QStringLiteral("<the opener was not started>");
+        }
+
+        QFile record(record_);
+        if (!record.open(QIODevice::ReadOnly)) {
+            return QStringLiteral("<the opener was not started>");
+        }
+        const QByteArray content = record.readAll();
+        const int newline = content.indexOf('\n');
+        [&] {
+            QCOMPARE(QDir(QString::fromUtf8(content.left(newline))).canonicalPath(),
+                     QDir(programFolder_.path()).canonicalPath());
+        }();
+        const QList<QByteArray> arguments = content.mid(newline + 1).split('\0');
+        [&] { QCOMPARE(arguments.size(), 2); }();  // one argument, then what follows its NUL
+        [] { QVERIFY(!QFile::exists("/tmp/tessaly-pwned")); }();
+        return QString::fromUtf8(arguments.value(0));
+    }
+
     QTemporaryDir bin_;
     QTemporaryDir programFolder_;
     QString record_;
