@@ -12,26 +12,10 @@
 
 #include "bench_report.h"
 #include "core.h"
+#include "null_display.h"
 #include "rank_presentation.h"
 
 namespace {
-
-class NullDisplay : public tessaly::ProgressDisplay {
-public:
-    void SetBarMin(float v) override { min_ = v; }
-    void SetBarMax(float v) override { max_ = v; }
-    void SetBarValue(float) override {}
-    float BarMin() const override { return min_; }
-    float BarMax() const override { return max_; }
-    void SetBarToolTip(const std::string&) override {}
-    void SetRankNumber(const std::string&) override {}
-    void SetRankTitle(const std::string&) override {}
-    void SetInsignia(const std::string&) override {}
-    void SetInsigniaToolTip(const std::string&) override {}
-
-private:
-    float min_ = 0, max_ = 100;
-};
 
 std::filesystem::path BenchFolder() {
     static const std::filesystem::path folder = [] {
@@ -50,7 +34,7 @@ void BM_Flash(benchmark::State& state) {
     tessaly::Core core(BenchFolder());
     core.StartRun();
     core.Level = 30;
-    NullDisplay display;
+    tessaly::bench::NullDisplay display;
     for (auto _ : state) {
         core.Experience = 1000;  // stays below T(30): no level-up
         tessaly::Flash(core, display);

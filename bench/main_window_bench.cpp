@@ -13,6 +13,7 @@
 #include "core.h"
 #include "fonts.h"
 #include "frmWap.h"
+#include "null_display.h"
 #include "rank_presentation.h"
 #include "stand_ins.h"
 
@@ -51,27 +52,10 @@ void BM_StatusTextChangeEvent(benchmark::State& state) {
 }
 BENCHMARK(BM_StatusTextChangeEvent);
 
-class NullDisplay : public tessaly::ProgressDisplay {
-public:
-    void SetBarMin(float v) override { min_ = v; }
-    void SetBarMax(float v) override { max_ = v; }
-    void SetBarValue(float) override {}
-    float BarMin() const override { return min_; }
-    float BarMax() const override { return max_; }
-    void SetBarToolTip(const std::string&) override {}
-    void SetRankNumber(const std::string&) override {}
-    void SetRankTitle(const std::string&) override {}
-    void SetInsignia(const std::string&) override {}
-    void SetInsigniaToolTip(const std::string&) override {}
-
-private:
-    float min_ = 0, max_ = 100;
-};
-
 void BM_BareFlash(benchmark::State& state) {
     tessaly::Core core(ProgramFolder());
     core.StartRun();
-    NullDisplay display;
+    tessaly::bench::NullDisplay display;
     for (auto _ : state) {
         core.Experience = 1000;
         tessaly::Flash(core, display);

@@ -5,7 +5,20 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "click_label.h"
+#include "skin_button.h"
+#include "skip_failing_steps.h"
+
 namespace tessaly {
+
+void OnClick(QWidget* control, QObject* receiver, std::function<void()> handler) {
+    const auto run = [handler = std::move(handler)] { SkipIfFails(handler); };
+    if (auto* button = qobject_cast<SkinButton*>(control)) {
+        QObject::connect(button, &SkinButton::clicked, receiver, run);
+    } else if (auto* label = qobject_cast<ClickLabel*>(control)) {
+        QObject::connect(label, &ClickLabel::clicked, receiver, run);
+    }
+}
 
 void CenterOnScreen(QWidget* window) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

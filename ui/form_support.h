@@ -1,8 +1,16 @@
 #pragma once
 
+#include <functional>
+
+class QObject;
 class QWidget;
 
 namespace tessaly {
+
+// Runs `handler` on each click of `control` (a skinned button, a label or a
+// picture). The handler stops at its first failing step, and the failure goes
+// no further: nothing a handler does may end the program.
+void OnClick(QWidget* control, QObject* receiver, std::function<void()> handler);
 
 // Moves a window to the middle of the screen it will appear on.
 void CenterOnScreen(QWidget* window);

@@ -51,13 +51,8 @@ frmAbout::frmAbout(QWidget* owner, ShellOpener& shell)
     controls_ = BuildControls(this, Layout);
 
     const auto onClick = [this](const char* name, void (frmAbout::*handler)()) {
-        QObject* control = controls_[QString::fromLatin1(name)];
-        const auto run = [this, handler] { SkipIfFails([this, handler] { (this->*handler)(); }); };
-        if (auto* button = qobject_cast<SkinButton*>(control)) {
-            connect(button, &SkinButton::clicked, this, run);
-        } else if (auto* label = qobject_cast<ClickLabel*>(control)) {
-            connect(label, &ClickLabel::clicked, this, run);
-        }
+        OnClick(controls_[QString::fromLatin1(name)], this,
+                [this, handler] { (this->*handler)(); });
     };
     onClick("Image1", &frmAbout::Image1_Click);
     onClick("Label1", &frmAbout::Label1_Click);

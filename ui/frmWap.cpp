@@ -150,13 +150,8 @@ void frmWap::ConnectHandlers() {
     // Every handler runs inside SkipIfFails: its first failing step ends it,
     // and the failure stops there.
     const auto onClick = [this](const char* name, void (frmWap::*handler)()) {
-        QObject* control = controls_[QString::fromLatin1(name)];
-        const auto run = [this, handler] { SkipIfFails([this, handler] { (this->*handler)(); }); };
-        if (auto* button = qobject_cast<SkinButton*>(control)) {
-            connect(button, &SkinButton::clicked, this, run);
-        } else if (auto* label = qobject_cast<ClickLabel*>(control)) {
-            connect(label, &ClickLabel::clicked, this, run);
-        }
+        OnClick(controls_[QString::fromLatin1(name)], this,
+                [this, handler] { (this->*handler)(); });
     };
     onClick("Ad01", &frmWap::Ad01_Click);
     onClick("Ad02", &frmWap::Ad02_Click);

@@ -36,8 +36,7 @@ frmWel::frmWel(QWidget* owner, ShellOpener& shell, QString programFolder)
     SetProgramIcon(this);
     setWindowTitle(QStringLiteral("欢迎使用  Tessaly"));
     controls_ = BuildControls(this, Layout);
-    connect(controls_.get<SkinButton>("help2"), &SkinButton::clicked, this,
-            [this] { SkipIfFails([this] { help2_Click(); }); });
+    OnClick(controls_["help2"], this, [this] { help2_Click(); });
 }
 
 void frmWel::ShowModal(QWidget* owner, ShellOpener& shell, const QString& programFolder) {
