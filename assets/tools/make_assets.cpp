@@ -659,18 +659,20 @@ void makeBanner()
         p.fillPath(gloss, gg);
     }
 
-    // bubbles and twinkles
-    bubble(p, QPointF(182, 62), 7, 80);
-    bubble(p, QPointF(198, 50), 4, 70);
-    bubble(p, QPointF(285, 70), 5, 70);
+    // bubbles and twinkles; the top-right corner keeps only the ground and a
+    // few bubbles, since the splash window lays its title over it
+    bubble(p, QPointF(178, 64), 6, 80);
+    bubble(p, QPointF(190, 48), 3.5, 70);
+    bubble(p, QPointF(262, 26), 6, 55);
+    bubble(p, QPointF(283, 12), 4, 50);
     bubble(p, QPointF(12, 12), 5, 60);
 
-    // phone with signal waves on the right
+    // phone with signal waves, between the name and the corner
     {
         p.save();
-        p.translate(252, 8);
+        p.translate(203, 9);
         p.rotate(12);
-        const QRectF body(0, 0, 28, 58);
+        const QRectF body(0, 0, 26, 54);
         softShadow(p, roundedRect(body, 6), QColor(0, 20, 60, 130), 2, QPointF(3, 3));
         drawPhone(
             p, body,
@@ -688,13 +690,13 @@ void makeBanner()
             },
             true);
         p.restore();
-        // waves
+        // waves, rising to the upper left of the antenna
         p.setBrush(Qt::NoBrush);
         for (int i = 0; i < 3; ++i) {
-            p.setPen(QPen(QColor(255, 255, 255, 200 - i * 50), 2.2, Qt::SolidLine,
+            p.setPen(QPen(QColor(255, 255, 255, 200 - i * 50), 2.0, Qt::SolidLine,
                           Qt::RoundCap));
-            const qreal r = 7 + i * 6;
-            p.drawArc(QRectF(258 - r, 14 - r, 2 * r, 2 * r), 100 * 16, 70 * 16);
+            const qreal r = 6 + i * 5;
+            p.drawArc(QRectF(208 - r, 15 - r, 2 * r, 2 * r), 100 * 16, 70 * 16);
         }
     }
 
@@ -724,7 +726,7 @@ void makeBanner()
 
     // "PC edition" tag
     {
-        const QRectF tag(189, 6, 46, 17);
+        const QRectF tag(242, 56, 46, 17);
         const QPainterPath shape = roundedRect(tag, 8.5);
         softShadow(p, shape, QColor(0, 30, 80, 120), 1, QPointF(1, 1.5));
         QLinearGradient tg(tag.topLeft(), tag.bottomLeft());
