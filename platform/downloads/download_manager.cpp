@@ -9,6 +9,8 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <utility>
 
 #include "downloads_window.h"
@@ -36,6 +38,39 @@ bool IsJavaDescriptor(const DownloadItem& item) {
            item.mimeType() == QLatin1String("text/vnd.sun.j2me.app-descriptor");
 }
 
+// Chromium plays .mp3 and .3gp files in the page and shows a .jad sent as
+// plain text; on a WAP download site a click on such a link means "save it".
+// This script marks a clicked link to a phone file as a download link just
+// before the browser follows it. It runs apart from the page's own scripts;
+// links to another site keep their usual behaviour (the browser ignores the
+// mark there).
+const char* const DownloadLinkScriptName = "tessaly-download-links";
+const char* const DownloadLinkScript = R"(
+document.addEventListener('click', function (event) {
+    var link = event.target && event.target.closest && event.target.closest('a[href]');
+    if (!link || link.hasAttribute('download') || !/^https?:$/.test(link.protocol)) {
+        return;
+    }
+    if (/\.(jar|jad|sis|sisx|cab|apk|thm|nth|mid|amr|mp3|3gp|zip)$/i.test(link.pathname)) {
+        link.setAttribute('download', '');
+    }
+}, true);
+)";
+
+void InstallDownloadLinkScript(QWebEngineProfile* profile) {
+    const QString name = QLatin1String(DownloadLinkScriptName);
+    if (!profile->scripts()->find(name).isEmpty()) {
+        return;
+    }
+    QWebEngineScript script;
+    script.setName(name);
+    script.setSourceCode(QLatin1String(DownloadLinkScript));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(true);
+    profile->scripts()->insert(script);
+}
+
 bool OnDisk(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();  // a dangling link is still in the way
@@ -57,6 +92,7 @@ DownloadManager::DownloadManager(QWebEngineProfile* profile, ShellOpener& shell,
       folder_(DefaultDownloadFolder()) {
     connect(profile_, &QWebEngineProfile::downloadRequested, this,
             &DownloadManager::onDownloadRequested);
+    InstallDownloadLinkScript(profile_);
 }
 
 DownloadManager::~DownloadManager() {

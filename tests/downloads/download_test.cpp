@@ -225,6 +225,24 @@ private slots:
                               QDir::toNativeSeparators(QDir(dir()).absolutePath())}));
     }
 
+    void ringtonesAndVideosAreSavedNotPlayed() {
+        // Chromium would play these in the page; a click on the link saves them.
+        const QByteArray song = "ID3\x03" + Binary(40000);
+        server_.route("/ring/song.mp3", File(song, "audio/mpeg"));
+        server_.route("/ring/clip.3gp", File(Binary(30000), "video/3gpp"));
+        server_.page("/ring/list",
+                     "<a id='s' href='song.mp3'><b>铃声</b></a> <a id='c' href='clip.3gp'>视频</a>"
+                     "<script>window.onload=()=>{document.querySelector('#s b').click();"
+                     "setTimeout(()=>document.getElementById('c').click(),300)}</script>");
+        QSignalSpy shown(pane_, &tessaly::Browser::NavigateComplete2);
+        pane_->Navigate(server_.url("/ring/list"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+
+        QCOMPARE(proposals_, QStringList({path("song.mp3"), path("clip.3gp")}));
+        QVERIFY(Read(path("song.mp3")) == song);
+        QCOMPARE(shown.size(), 1);  // the list stays in the pane
+    }
+
     void aDescriptorBringsItsArchiveAndAWrongSizeFails() {
         const QByteArray jar = Binary(50000);
         server_.route("/wap/bin/game.jar", File(jar, "application/java-archive"));
