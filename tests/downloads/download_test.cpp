@@ -325,6 +325,34 @@ private slots:
         QCOMPARE(manager_->items().value(2)->fileName(), QStringLiteral("game (3).jar"));
     }
 
+    void aFileChosenInTheDialogIsReplacedOnlyByAWholeDownload() {
+        QFile old(path("old.jar"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        answer_ = [this](const QString&) { return path("old.jar"); };  // confirmed there
+
+        LocalHttpServer::Response slow = File(Binary(2 * 1024 * 1024), "application/java-archive");
+        slow.chunkBytes = 16 * 1024;
+        slow.chunkIntervalMs = 20;
+        server_.route("/slow.jar", slow);
+        pane_->Navigate(server_.url("/slow.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            manager_->items().size() == 1 && manager_->items().value(0)->receivedBytes() > 0,
+            Timeout);
+        QCOMPARE(Read(path("old.jar")), QByteArray("old"));
+        manager_->items().value(0)->cancel();
+        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList{"old.jar"}, 5000);
+        QCOMPARE(Read(path("old.jar")), QByteArray("old"));
+
+        server_.route("/new.jar", File("new", "application/java-archive"));
+        pane_->Navigate(server_.url("/new.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+        QCOMPARE(manager_->items().value(1)->state(), DownloadItem::State::Finished);
+        QCOMPARE(Read(path("old.jar")), QByteArray("new"));
+        QCOMPARE(entries(), QStringList{"old.jar"});
+    }
+
     void cancellingMidWayLeavesNoFile() {
         LocalHttpServer::Response slow = File(Binary(4 * 1024 * 1024), "application/zip");
         slow.chunkBytes = 16 * 1024;
