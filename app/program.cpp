@@ -1,12 +1,14 @@
 #include "program.h"
 
 #include <QApplication>
+#include <QShortcut>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
 #include "browser_pane.h"
 #include "browser_profile.h"
+#include "download_manager.h"
 #include "fonts.h"
 #include "frmSplash.h"
 #include "frmWap.h"
@@ -21,13 +23,15 @@ Program::Program(QApplication& app)
       programFolder_(QCoreApplication::applicationDirPath()),
       core_(ToPath(programFolder_)),
       shell_(programFolder_),
-      profile_(nullptr) {
+      profile_(nullptr),
+      downloads_(nullptr) {
     InstallChineseTranslations(app_);
     InstallProgramFonts();
     // The splash closes before the main window opens, and the welcome window
     // can be the only one on screen: the program ends when the main window does.
     QApplication::setQuitOnLastWindowClosed(false);
     profile_ = CreateBrowserProfile(programFolder_, this);
+    downloads_ = new DownloadManager(profile_, shell_, AskSavePathWithDialog, this);
 
     auto* termination = new TerminationSignals(this);
     connect(termination, &TerminationSignals::requested, this, &Program::EndOnRequest);
@@ -35,8 +39,9 @@ Program::Program(QApplication& app)
 }
 
 Program::~Program() {
-    // Pages go before the profile they use.
+    // Pages and downloads go before the profile they use.
     main_.reset();
+    delete downloads_;
     delete warmUpPage_;
     delete profile_;
 }
@@ -59,6 +64,10 @@ void Program::ShowMainWindow() {
     auto* browser = new BrowserPane(profile_);
     main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
     connect(main_.get(), &frmWap::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
+    // The downloads window opens by itself on the first download; Ctrl+J brings it back.
+    downloads_->setWindowOwner(main_.get());
+    auto* showDownloads = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), main_.get());
+    connect(showDownloads, &QShortcut::activated, downloads_, &DownloadManager::showWindow);
     main_->Show();
     delete warmUpPage_;
 }

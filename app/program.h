@@ -13,6 +13,7 @@ class QWebEngineProfile;
 
 namespace tessaly {
 
+class DownloadManager;
 class frmSplash;
 class frmWap;
 
@@ -39,6 +40,7 @@ private:
     Core core_;
     DesktopShell shell_;
     QWebEngineProfile* profile_;
+    DownloadManager* downloads_;
     QPointer<QWebEnginePage> warmUpPage_;
     QPointer<frmSplash> splash_;
     std::unique_ptr<frmWap> main_;

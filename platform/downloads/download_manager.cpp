@@ -48,7 +48,7 @@ const char* const DownloadLinkScriptName = "tessaly-download-links";
 const char* const DownloadLinkScript = R"(
 document.addEventListener('click', function (event) {
     var link = event.target && event.target.closest && event.target.closest('a[href]');
-    if (!link || link.hasAttribute('download') || !/^https?:$/.test(link.protocol)) {
+    if (!link || link.hasAttribute('download') || !/^(https?|tessaly):$/.test(link.protocol)) {
         return;
     }
     if (/\.(jar|jad|sis|sisx|cab|apk|thm|nth|mid|amr|mp3|3gp|zip)$/i.test(link.pathname)) {

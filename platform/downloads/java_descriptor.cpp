@@ -1,5 +1,7 @@
 #include "java_descriptor.h"
 
+#include "start_page_scheme.h"
+
 #include <QString>
 
 namespace tessaly {
@@ -37,8 +39,11 @@ JavaDescriptor ParseJavaDescriptor(const QByteArray& text, const QUrl& descripto
     if (!jarAddress.isEmpty()) {
         const QUrl url = descriptorUrl.resolved(QUrl(jarAddress, QUrl::TolerantMode));
         const QString scheme = url.scheme().toLower();
-        if (url.isValid() && !url.host().isEmpty() &&
-            (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
+        // Web addresses, or the built-in sample site when the descriptor came from it.
+        const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+        const bool builtIn =
+            scheme == QLatin1String(StartPageScheme) && descriptorUrl.scheme().toLower() == scheme;
+        if (url.isValid() && !url.host().isEmpty() && (web || builtIn)) {
             descriptor.jarUrl = url;
         }
     }

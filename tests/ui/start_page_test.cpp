@@ -1,0 +1,108 @@
+// The built-in start page and its sample site, served from the program's
+// resources to the real browser engine: the main window's progress display
+// fills in from its load, and a sample game downloads with its archive.
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <optional>
+
+#include "browser_pane.h"
+#include "browser_profile.h"
+#include "constants.h"
+#include "core.h"
+#include "download_manager.h"
+#include "fonts.h"
+#include "frmWap.h"
+#include "stand_ins.h"
+#include "web_test_main.h"
+
+using namespace tessaly;
+
+namespace {
+constexpr int LoadTimeoutMs = 30000;
+
+QByteArray Resource(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+}  // namespace
+
+class StartPageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        InstallProgramFonts();
+        QVERIFY(folder_.isValid() && downloads_.isValid());
+        QDir(folder_.path()).mkdir(QStringLiteral("Data"));
+        core_.emplace(folder_.path().toStdString());
+        core_->StartRun();
+        core_->StartRun();  // a later start: no welcome window
+        profile_ = CreateBrowserProfile(folder_.path(), this);
+    }
+
+    void theHomePageFillsTheProgressDisplay() {
+        testing::RecordingShell shell;
+        auto* pane = new BrowserPane(profile_);
+        frmWap window(*core_, shell, pane, [] {});
+        window.Show();
+        QTRY_COMPARE_WITH_TIMEOUT(window.controls().get<QLabel>("sta")->text(),
+                                  QStringLiteral("完成"), LoadTimeoutMs);
+        QCOMPARE(pane->view()->url().toString(), QString::fromUtf8(HomePageUrl));
+        QVERIFY(pane->view()->title().contains(QStringLiteral("Tessaly")));
+        QCOMPARE(window.controls().get<QLabel>("toux")->text(), QStringLiteral("新兵"));
+        QCOMPARE(window.controls().get<QLabel>("deng")->text(), QStringLiteral("〓∨〓"));
+        QVERIFY(window.controls()["exp"]->toolTip().startsWith(QStringLiteral("经验值:")));
+        QVERIFY(core_->Experience > 0);
+    }
+
+    void aSampleGameDownloadsWithItsArchive() {
+        testing::RecordingShell shell;
+        DownloadManager downloads(profile_, shell, [this](QWidget*, const QString& proposed) {
+            return downloads_.filePath(QFileInfo(proposed).fileName());
+        });
+        BrowserPane pane(profile_);
+        pane.show();
+        downloads.setWindowOwner(&pane);
+        int loads = 0;
+        connect(&pane, &Browser::DownloadComplete, this, [&] { ++loads; });
+        pane.Navigate(QStringLiteral("tessaly://start/games.html"));
+        QTRY_VERIFY_WITH_TIMEOUT(loads >= 1, LoadTimeoutMs);
+
+        pane.view()->page()->runJavaScript(
+            QStringLiteral("document.querySelector('a[href=\"games/ninja.jad\"]').click()"));
+        const QString jad = downloads_.filePath(QStringLiteral("ninja.jad"));
+        const QString jar = downloads_.filePath(QStringLiteral("ninja.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(jad) && QFile::exists(jar), LoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(jar).size(),
+                                  QFileInfo(":/start/games/ninja.jar").size(), LoadTimeoutMs);
+        QCOMPARE(Resource(jar), Resource(QStringLiteral(":/start/games/ninja.jar")));
+        QCOMPARE(Resource(jad), Resource(QStringLiteral(":/start/games/ninja.jad")));
+        QVERIFY(shell.calls.isEmpty());  // nothing downloaded is opened unasked
+    }
+
+    void aMissingPageFailsQuietly() {
+        BrowserPane pane(profile_);
+        QStringList statuses;
+        connect(&pane, &Browser::StatusTextChange, this,
+                [&](const QString& text) { statuses << text; });
+        pane.Navigate(QStringLiteral("tessaly://start/no-such-page.html"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !statuses.isEmpty() && statuses.last().startsWith(QStringLiteral("无法打开网页")),
+            LoadTimeoutMs);
+    }
+
+private:
+    QTemporaryDir folder_;
+    QTemporaryDir downloads_;
+    std::optional<Core> core_;
+    QWebEngineProfile* profile_ = nullptr;
+};
+
+TESSALY_WEB_TEST_MAIN(StartPageTest)
+#include "start_page_test.moc"
