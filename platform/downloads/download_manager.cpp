@@ -129,6 +129,10 @@ void DownloadManager::showWindow() {
         return;
     }
     DownloadsWindow* window = ensureWindow();
+    if (!window->isVisible() && owner_) {
+        // Over the middle of the main window, where the user is looking.
+        window->move(owner_->geometry().center() - window->rect().center());
+    }
     window->show();
     window->raise();
 }
