@@ -35,7 +35,9 @@ Program::Program(QApplication& app)
 
     auto* termination = new TerminationSignals(this);
     connect(termination, &TerminationSignals::requested, this, &Program::EndOnRequest);
-    connect(&app_, &QGuiApplication::commitDataRequest, this, &Program::EndOnRequest);
+    // The desktop session asks for unsaved work before it ends; the program
+    // itself must not quit here.
+    connect(&app_, &QGuiApplication::commitDataRequest, this, [this] { core_.SaveProgress(); });
 }
 
 Program::~Program() {

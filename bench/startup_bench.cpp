@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "browser.h"
+#include "core.h"
 #include "frmSplash.h"
 #include "frmWap.h"
 #include "program.h"
@@ -70,10 +71,13 @@ int main(int argc, char* argv[]) {
     tessaly::PrepareWebEngine();
     QApplication app(argc, argv);
 
-    const std::filesystem::path data =
-        QCoreApplication::applicationDirPath().toStdString() + "/Data";
-    std::filesystem::create_directories(data);
-    std::ofstream(data / "Xdata.dat", std::ios::binary) << "1,5,0\r\n";
+    // A later start over a complete program folder: a first start builds the
+    // level table, and the record then asks for no welcome window.
+    const std::filesystem::path folder = QCoreApplication::applicationDirPath().toStdString();
+    std::filesystem::create_directories(folder / "Data");
+    tessaly::Core earlier(folder);
+    earlier.StartRun();
+    earlier.StartRun();
 
     StartupWatch watch;
     app.installEventFilter(&watch);

@@ -59,6 +59,7 @@ private:
     std::filesystem::path levelTablePath_;
     std::filesystem::path progressPath_;
     std::filesystem::path progressTempPath_;
+    std::filesystem::path unreadableProgressPath_;
     std::array<std::int32_t, MaxLevel + 1> LevelThresholds{};
 };
 

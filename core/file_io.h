@@ -37,8 +37,8 @@ std::int32_t ReadRecord(std::FILE* file, std::int64_t record);
 // Reads at most `limit` bytes from the start of a file.
 std::string ReadFilePrefix(const std::filesystem::path& path, std::size_t limit);
 
-// Writes `content` to `path` as the whole file and flushes it; on failure the
-// partly written file is removed.
+// Writes `content` to `path` as the whole file, flushes and closes it; on
+// failure the partly written file is removed.
 void WriteWholeFile(const std::filesystem::path& path, std::string_view content);
 
 }  // namespace tessaly

@@ -30,7 +30,8 @@ void Core::LoadLevelThreshold() {
     SkipFailingSteps([&] { file = OpenForReading(levelTablePath_); },
                      [&] {
                          // A level outside 0..60 reads nothing; record 0 does not exist, so T(0)
-                         // stays 0. A record not wholly in the file keeps the value in memory.
+                         // stays 0. A record whose value bytes are not in the file keeps the
+                         // value in memory.
                          const std::size_t k = CheckedIndex(Level);
                          LevelThresholds[k] = ReadRecord(file.get(), static_cast<std::int64_t>(k));
                      },

@@ -42,6 +42,11 @@ std::string FormatProgressLine(const ProgressValues& values) {
 }
 
 void ReadProgressLine(std::string_view text, ProgressValues& values) {
+    // Editors such as Notepad put a byte-order mark before UTF-8 text.
+    constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(ByteOrderMark)) {
+        text.remove_prefix(ByteOrderMark.size());
+    }
     std::string_view line = text.substr(0, text.find_first_of("\r\n"));
     bool exhausted = line.empty();
     std::string_view field;

@@ -18,7 +18,8 @@ constexpr std::size_t ProgressFileReadLimit = 4096;
 
 void Core::SaveProgress() {
     // The new record goes to a file beside the old one and replaces it only once
-    // it is complete, so a save that fails half-way keeps the previous record.
+    // it is written, flushed and closed, so a save that fails half-way (a full
+    // disk, a killed process) keeps the previous record.
     const std::string line = FormatProgressLine({Level, RunCount, Experience});
     bool complete = false;
     SkipFailingSteps(
@@ -48,6 +49,14 @@ void Core::StartRun() {
     LoadProgress();
     if (RunCount == 0) {
         // First run: no record, an unreadable one, or a stored run count of 0.
+        // A record that is there but gave no run count is kept aside before the
+        // new one replaces it, so a damaged file never costs the user's progress.
+        SkipIfFails([&] {
+            if (std::filesystem::exists(progressPath_)) {
+                std::filesystem::copy_file(progressPath_, unreadableProgressPath_,
+                                           std::filesystem::copy_options::overwrite_existing);
+            }
+        });
         BuildLevelTable();
         Level = 1;
         RunCount = 1;

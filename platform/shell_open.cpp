@@ -39,7 +39,7 @@ void DesktopShell::ShellOpen(QWidget* window, const QString& target) {
     Q_UNUSED(window);
     QProcess::startDetached(QStringLiteral("open"), {OpenerTarget(target)}, programFolder_);
 #else
-    // Both URLs and plain file paths are understood by xdg-open as they are.
+    // xdg-open understands URLs and plain file paths alike.
     Q_UNUSED(window);
     QProcess::startDetached(QStringLiteral("xdg-open"), {OpenerTarget(target)}, programFolder_);
 #endif

@@ -5,6 +5,7 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 #include <csignal>
 #endif
 
@@ -17,8 +18,10 @@ namespace {
 int signalSocket[2] = {-1, -1};
 
 void OnSignal(int) {
+    const int savedErrno = errno;  // the interrupted code may be about to read it
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalSocket[0], &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
@@ -26,7 +29,9 @@ void OnSignal(int) {
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
 #ifdef Q_OS_UNIX
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSocket) != 0) {
+    // Non-blocking, so a burst of signals can never stall the handler; closed on
+    // exec, so programs started for links do not inherit it.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalSocket) != 0) {
         return;
     }
     notifier_ = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, this);
@@ -49,6 +54,12 @@ TerminationSignals::~TerminationSignals() {
 #ifdef Q_OS_UNIX
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         std::signal(signal, SIG_DFL);
+    }
+    for (int& end : signalSocket) {
+        if (end >= 0) {
+            ::close(end);
+            end = -1;
+        }
     }
 #endif
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 class QObject;
@@ -11,6 +12,12 @@ namespace tessaly {
 // picture). The handler stops at its first failing step, and the failure goes
 // no further: nothing a handler does may end the program.
 void OnClick(QWidget* control, QObject* receiver, std::function<void()> handler);
+
+// The same, for a window's own handler: OnClick(this, controls_, "qued", &frmAbout::qued_Click).
+template <class Form, class Controls>
+void OnClick(Form* form, const Controls& controls, const char* name, void (Form::*handler)()) {
+    OnClick(controls[QString::fromLatin1(name)], form, [form, handler] { (form->*handler)(); });
+}
 
 // Moves a window to the middle of the screen it will appear on.
 void CenterOnScreen(QWidget* window);

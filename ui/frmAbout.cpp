@@ -50,15 +50,11 @@ frmAbout::frmAbout(QWidget* owner, ShellOpener& shell)
     setCursor(ArrowPointer());
     controls_ = BuildControls(this, Layout);
 
-    const auto onClick = [this](const char* name, void (frmAbout::*handler)()) {
-        OnClick(controls_[QString::fromLatin1(name)], this,
-                [this, handler] { (this->*handler)(); });
-    };
-    onClick("Image1", &frmAbout::Image1_Click);
-    onClick("Label1", &frmAbout::Label1_Click);
-    onClick("Label3", &frmAbout::Label3_Click);
-    onClick("ttp", &frmAbout::ttp_Click);
-    onClick("qued", &frmAbout::qued_Click);
+    OnClick(this, controls_, "Image1", &frmAbout::Image1_Click);
+    OnClick(this, controls_, "Label1", &frmAbout::Label1_Click);
+    OnClick(this, controls_, "Label3", &frmAbout::Label3_Click);
+    OnClick(this, controls_, "ttp", &frmAbout::ttp_Click);
+    OnClick(this, controls_, "qued", &frmAbout::qued_Click);
 }
 
 void frmAbout::ShowModal(QWidget* owner, ShellOpener& shell) {

@@ -1,5 +1,6 @@
 #include "frmSplash.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 
 #include "constants.h"
@@ -59,6 +60,16 @@ void frmSplash::Form_Load() {
                                            QString::fromUtf8(ProgramVersion));
     timer1_.start();
     core_.StartRun();
+}
+
+void frmSplash::closeEvent(QCloseEvent* event) {
+    // Closed before its time (by the window manager): hand over at once, or
+    // the program would be left running with no window.
+    if (timer1_.isActive()) {
+        timer1_.stop();
+        QTimer::singleShot(0, showMainWindow_);
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmSplash::Timer1_Timer() {

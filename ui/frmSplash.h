@@ -25,6 +25,9 @@ public:
     const Controls& controls() const { return controls_; }
     QTimer& Timer1() { return timer1_; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void Form_Load();
     void Timer1_Timer();

@@ -149,24 +149,20 @@ frmWap::frmWap(Core& core, ShellOpener& shell, Browser* browser, std::function<v
 void frmWap::ConnectHandlers() {
     // Every handler runs inside SkipIfFails: its first failing step ends it,
     // and the failure stops there.
-    const auto onClick = [this](const char* name, void (frmWap::*handler)()) {
-        OnClick(controls_[QString::fromLatin1(name)], this,
-                [this, handler] { (this->*handler)(); });
-    };
-    onClick("Ad01", &frmWap::Ad01_Click);
-    onClick("Ad02", &frmWap::Ad02_Click);
-    onClick("Ad03", &frmWap::Ad03_Click);
-    onClick("Image2", &frmWap::Image2_Click);
-    onClick("Label1", &frmWap::Label1_Click);
-    onClick("shou", &frmWap::shou_Click);
-    onClick("hou", &frmWap::hou_Click);
-    onClick("qian", &frmWap::qian_Click);
-    onClick("ting", &frmWap::ting_Click);
-    onClick("xin", &frmWap::xin_Click);
-    onClick("guan", &frmWap::guan_Click);
-    onClick("help", &frmWap::help_Click);
-    onClick("Webban", &frmWap::Webban_Click);
-    onClick("tui", &frmWap::tui_Click);
+    OnClick(this, controls_, "Ad01", &frmWap::Ad01_Click);
+    OnClick(this, controls_, "Ad02", &frmWap::Ad02_Click);
+    OnClick(this, controls_, "Ad03", &frmWap::Ad03_Click);
+    OnClick(this, controls_, "Image2", &frmWap::Image2_Click);
+    OnClick(this, controls_, "Label1", &frmWap::Label1_Click);
+    OnClick(this, controls_, "shou", &frmWap::shou_Click);
+    OnClick(this, controls_, "hou", &frmWap::hou_Click);
+    OnClick(this, controls_, "qian", &frmWap::qian_Click);
+    OnClick(this, controls_, "ting", &frmWap::ting_Click);
+    OnClick(this, controls_, "xin", &frmWap::xin_Click);
+    OnClick(this, controls_, "guan", &frmWap::guan_Click);
+    OnClick(this, controls_, "help", &frmWap::help_Click);
+    OnClick(this, controls_, "Webban", &frmWap::Webban_Click);
+    OnClick(this, controls_, "tui", &frmWap::tui_Click);
 
     connect(wap_, &Browser::StatusTextChange, this,
             [this](const QString& text) { SkipIfFails([&] { wap_StatusTextChange(text); }); });
@@ -257,12 +253,14 @@ void frmWap::Ad03_Click() {
     SponsorClick(SponsorUrl3);
 }
 
-void frmWap::Image2_Click() {
+void frmWap::OpenSite() {
     shell_.ShellOpen(this, QString::fromUtf8(SiteUrl));
 }
-
+void frmWap::Image2_Click() {
+    OpenSite();
+}
 void frmWap::Label1_Click() {
-    shell_.ShellOpen(this, QString::fromUtf8(SiteUrl));
+    OpenSite();
 }
 
 void frmWap::shou_Click() {

@@ -39,7 +39,8 @@ public:
     Browser& wap() const { return *wap_; }
 
 signals:
-    // The window has closed and saved: the program should end.
+    // The window has closed, its unload having saved the record (or tried to):
+    // the program should end.
     void closed();
 
 protected:
@@ -51,6 +52,7 @@ private:
     void Form_Load();
     void Form_Unload();
     void SponsorClick(const char* sponsorUrl);
+    void OpenSite();
     void Ad01_Click();
     void Ad02_Click();
     void Ad03_Click();

@@ -243,14 +243,7 @@ void DownloadItem::allowReplacing(qint64 size, const QDateTime& modified) {
 }
 
 void DownloadItem::cancel() {
-    if (state_ != State::Downloading) {
-        return;
-    }
-    end(State::Cancelled);
-    if (request_) {
-        request_->cancel();
-    }
-    removePartial();
+    stop(State::Cancelled);
 }
 
 void DownloadItem::fail(const QString& reason) {
@@ -258,7 +251,14 @@ void DownloadItem::fail(const QString& reason) {
         return;
     }
     failureReason_ = reason;
-    end(State::Failed);
+    stop(State::Failed);
+}
+
+void DownloadItem::stop(State state) {
+    if (state_ != State::Downloading) {
+        return;
+    }
+    end(state);
     if (request_) {
         request_->cancel();
     }

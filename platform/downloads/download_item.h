@@ -16,8 +16,8 @@ namespace tessaly {
 
 // One download as the downloads window shows it. The data is written to
 // "<final name>.part" and moved to the final name only when complete, never
-// over a file that is already there; a cancelled or failed download leaves
-// neither behind.
+// over a file that is already there unless the user chose to replace that file
+// in the save dialog; a cancelled or failed download leaves neither behind.
 class DownloadItem : public QObject {
     Q_OBJECT
 
@@ -72,6 +72,8 @@ private:
     void removePartial();
     void sampleSpeed();
     void end(State state);
+    // Ends a download under way: the engine stops and the partial file goes.
+    void stop(State state);
 
     QUrl url_;
     QString finalPath_;

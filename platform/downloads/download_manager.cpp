@@ -142,6 +142,10 @@ bool DownloadManager::isTaken(const QString& path, const DownloadItem* asker) co
     if (OnDisk(path) || (path.endsWith(QLatin1String(".part")) && OnDisk(path + ".download"))) {
         return true;
     }
+    return isActiveTarget(path, asker);
+}
+
+bool DownloadManager::isActiveTarget(const QString& path, const DownloadItem* asker) const {
     for (const DownloadItem* item : items_) {
         if (item != asker && item->isActive() &&
             (item->filePath() == path || item->partialPath() == path)) {
@@ -192,6 +196,9 @@ void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
     const QFileInfo chosenInfo(chosen);
     QString folder = chosenInfo.absolutePath();
     QString fileName = SafeFileName(chosenInfo.fileName());
+    // Only the very file the dialog showed was confirmed there; a name that had
+    // to be made safe is a different file and must not replace anything.
+    const bool nameKept = fileName == chosenInfo.fileName();
     if (chosenInfo.isDir()) {
         folder = chosenInfo.absoluteFilePath();
         fileName = QFileInfo(proposed).fileName();
@@ -203,17 +210,10 @@ void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
     // the dialog opened: if it is taken now, it was taken meanwhile, and the
     // download takes the next free number instead.
     const QFileInfo existing(finalPath);
-    const bool pickedExisting = existing.isFile() &&
+    const bool pickedExisting = nameKept && existing.isFile() &&
                                 finalPath != QFileInfo(proposed).absoluteFilePath() &&
                                 !isTaken(PartialPath(finalPath), nullptr);
-    const bool replace = pickedExisting && [&] {
-        for (const DownloadItem* item : std::as_const(items_)) {
-            if (item->isActive() && item->filePath() == finalPath) {
-                return false;
-            }
-        }
-        return true;
-    }();
+    const bool replace = pickedExisting && !isActiveTarget(finalPath, nullptr);
     if (!replace && (isTaken(finalPath, nullptr) || isTaken(PartialPath(finalPath), nullptr))) {
         finalPath = freePath(folder, fileName);
         if (finalPath.isEmpty()) {
@@ -300,10 +300,14 @@ void DownloadManager::fetchJavaArchive(const DownloadItem& descriptorItem) {
     archiveFetches_.insert(page, item);
     page->download(descriptor.jarUrl, QFileInfo(finalPath).fileName());
 
-    QTimer::singleShot(ArchiveAnswerMs, item, [this, page, item] {
+    // Tied to the page: once the page is gone, so is the timer, and a later
+    // fetch can never be mistaken for this one.
+    QTimer::singleShot(ArchiveAnswerMs, page, [this, page, item = QPointer<DownloadItem>(item)] {
         if (archiveFetches_.remove(page)) {
             page->deleteLater();
-            item->fail(QStringLiteral("服务器无响应"));
+            if (item) {
+                item->fail(QStringLiteral("服务器无响应"));
+            }
         }
     });
 }

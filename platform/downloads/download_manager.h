@@ -70,6 +70,8 @@ private:
     void onItemDone(DownloadItem* item);
     void fetchJavaArchive(const DownloadItem& descriptor);
     bool isTaken(const QString& path, const DownloadItem* asker) const;
+    // Whether a download under way (other than `asker`) writes to `path`.
+    bool isActiveTarget(const QString& path, const DownloadItem* asker) const;
     QString freePath(const QString& folder, const QString& fileName) const;
     DownloadsWindow* ensureWindow();
 

@@ -60,6 +60,24 @@ TEST(StartRun, RunCountZeroOrMissingDiscardsTheStoredLevel) {
     }
 }
 
+TEST(StartRun, ARecordThatCannotBeReadIsKeptAsideAndABomIsSkipped) {
+    TempProgramFolder folder;
+    WriteBytes(folder.progress(), "level 9, lots of points\r\n");
+    Core damaged(folder.path());
+    damaged.StartRun();
+    EXPECT_EQ(damaged.RunCount, 1);
+    EXPECT_EQ(ReadBytes(folder.path() / "Data" / "Xdata.dat.unreadable"),
+              "level 9, lots of points\r\n");
+
+    WriteBytes(folder.progress(),
+               "\xEF\xBB\xBF"
+               "9,4,77\r\n");  // saved by Notepad
+    Core edited(folder.path());
+    edited.StartRun();
+    EXPECT_EQ(edited.Level, 9);
+    EXPECT_EQ(edited.RunCount, 5);
+}
+
 TEST(StartRun, MissingDataFolderMakesEveryStartAFirstRunAndCreatesNothing) {
     TempProgramFolder folder(/*withDataFolder=*/false);
     for (int start = 0; start < 2; ++start) {

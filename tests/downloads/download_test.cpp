@@ -353,6 +353,20 @@ private slots:
         QCOMPARE(entries(), QStringList{"old.jar"});
     }
 
+    void aNameMadeSafeNeverReplacesAFileTheDialogDidNotShow() {
+        QFile old(path("game.jar"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        // "game.jar." becomes "game.jar" once made safe: not the file confirmed.
+        answer_ = [this](const QString&) { return path("game.jar."); };
+        server_.route("/new.jar", File("new", "application/java-archive"));
+        pane_->Navigate(server_.url("/new.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
+        QCOMPARE(Read(path("game.jar")), QByteArray("old"));
+        QCOMPARE(Read(path("game (1).jar")), QByteArray("new"));
+    }
+
     void cancellingMidWayLeavesNoFile() {
         LocalHttpServer::Response slow = File(Binary(4 * 1024 * 1024), "application/zip");
         slow.chunkBytes = 16 * 1024;

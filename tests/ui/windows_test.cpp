@@ -78,6 +78,18 @@ private slots:
         QCOMPARE(mainWindowShown, 1);
     }
 
+    void aSplashClosedEarlyStillHandsOver() {
+        TempProgramFolder folder;
+        Core core(folder.path());
+        int mainWindowShown = 0;
+        auto* splash = new frmSplash(core, [&] { ++mainWindowShown; });
+        splash->Show();
+        splash->close();  // as the window manager would, before the three seconds
+        QTRY_COMPARE(mainWindowShown, 1);
+        QTest::qWait(50);
+        QCOMPARE(mainWindowShown, 1);
+    }
+
     void aboutWindowLoadsAfreshOnEveryShowAndOpensItsLinks() {
         RecordingShell shell;
         QWidget owner;
