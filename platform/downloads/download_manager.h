@@ -47,12 +47,10 @@ public:
 
     // Where the save dialog starts: the desktop's download folder at first,
     // then the folder of the last download saved.
-    QString downloadFolder() const { return folder_; }
     void setDownloadFolder(const QString& folder);
 
     // Shows the downloads window, if there is anything to show.
     void showWindow();
-    bool hasDownloads() const { return !items_.isEmpty(); }
     QList<DownloadItem*> items() const { return items_; }
     // Null until the first download.
     DownloadsWindow* downloadsWindow() const { return window_; }
