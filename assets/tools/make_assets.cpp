@@ -72,6 +72,69 @@ QColor rgba(const char *hex, int alpha = 255)
     return c;
 }
 
+// White at the given opacity, the colour of every gloss and glint.
+QColor white(int alpha)
+{
+    return QColor(255, 255, 255, alpha);
+}
+
+using Stops = std::initializer_list<QGradientStop>;
+
+// A straight colour ramp from `from` to `to` through the given stops.
+QLinearGradient ramp(QPointF from, QPointF to, Stops stops)
+{
+    QLinearGradient g(from, to);
+    for (const QGradientStop &s : stops)
+        g.setColorAt(s.first, s.second);
+    return g;
+}
+
+// The same ramp running straight down from y0 to y1.
+QLinearGradient downRamp(qreal y0, qreal y1, Stops stops)
+{
+    return ramp(QPointF(0, y0), QPointF(0, y1), stops);
+}
+
+// A round colour ramp spreading out from `centre`.
+QRadialGradient roundRamp(QPointF centre, qreal radius, Stops stops)
+{
+    QRadialGradient g(centre, radius);
+    for (const QGradientStop &s : stops)
+        g.setColorAt(s.first, s.second);
+    return g;
+}
+
+// Fills `area` with a glow of `color` that fades out around `centre`.
+void glow(QPainter &p, const QRectF &area, QPointF centre, qreal radius,
+          const QColor &color)
+{
+    QColor clear = color;
+    clear.setAlpha(0);
+    p.fillRect(area, roundRamp(centre, radius, {{0, color}, {1, clear}}));
+}
+
+// A closed outline through the given corners.
+QPainterPath polygon(std::initializer_list<QPointF> corners)
+{
+    QPainterPath path;
+    for (const QPointF &pt : corners) {
+        if (path.elementCount() == 0)
+            path.moveTo(pt);
+        else
+            path.lineTo(pt);
+    }
+    path.closeSubpath();
+    return path;
+}
+
+// An arc of the circle of radius r around `centre`, in degrees
+// anticlockwise from three o'clock, drawn with the current pen.
+void arcAround(QPainter &p, QPointF centre, qreal r, int startDeg, int spanDeg)
+{
+    p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), startDeg * 16,
+              spanDeg * 16);
+}
+
 QImage newCanvas(int w, int h, const QColor &fill = Qt::transparent)
 {
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
@@ -86,6 +149,43 @@ void setupPainter(QPainter &p)
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
 }
 
+// A picture being painted: a blank canvas with a painter set up on it.
+struct Canvas {
+    QImage img;
+    QPainter p;
+
+    explicit Canvas(int w, int h, const QColor &fill = Qt::transparent)
+        : img(newCanvas(w, h, fill)), p(&img)
+    {
+        setupPainter(p);
+    }
+
+    // Ends painting and hands back the picture.
+    const QImage &done()
+    {
+        p.end();
+        return img;
+    }
+};
+
+// One blurred pixel: the average of the `radius` pixels either side of
+// line[at] and itself, counting pixels past either end as transparent.
+QRgb boxAverage(const std::vector<QRgb> &line, int count, int at, int radius)
+{
+    const int span = 2 * radius + 1;
+    int a = 0, r = 0, g = 0, b = 0;
+    for (int k = at - radius; k <= at + radius; ++k) {
+        if (k < 0 || k >= count)
+            continue;
+        const QRgb c = line[k];
+        a += qAlpha(c);
+        r += qRed(c);
+        g += qGreen(c);
+        b += qBlue(c);
+    }
+    return qRgba(r / span, g / span, b / span, a / span);
+}
+
 // Three passes of a box blur approximate a gaussian; good enough for
 // shadows and glows on these small pictures.
 QImage boxBlur(const QImage &source, int radius, int passes = 3)
@@ -95,43 +195,19 @@ QImage boxBlur(const QImage &source, int radius, int passes = 3)
         return img;
     const int w = img.width();
     const int h = img.height();
-    const int span = 2 * radius + 1;
     std::vector<QRgb> line(std::max(w, h));
     for (int pass = 0; pass < passes; ++pass) {
         for (int y = 0; y < h; ++y) {
             auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
             std::copy(row, row + w, line.begin());
-            for (int x = 0; x < w; ++x) {
-                int a = 0, r = 0, g = 0, b = 0;
-                for (int k = x - radius; k <= x + radius; ++k) {
-                    if (k < 0 || k >= w)
-                        continue;
-                    const QRgb c = line[k];
-                    a += qAlpha(c);
-                    r += qRed(c);
-                    g += qGreen(c);
-                    b += qBlue(c);
-                }
-                row[x] = qRgba(r / span, g / span, b / span, a / span);
-            }
+            for (int x = 0; x < w; ++x)
+                row[x] = boxAverage(line, w, x, radius);
         }
         for (int x = 0; x < w; ++x) {
             for (int y = 0; y < h; ++y)
                 line[y] = reinterpret_cast<const QRgb *>(img.constScanLine(y))[x];
-            for (int y = 0; y < h; ++y) {
-                int a = 0, r = 0, g = 0, b = 0;
-                for (int k = y - radius; k <= y + radius; ++k) {
-                    if (k < 0 || k >= h)
-                        continue;
-                    const QRgb c = line[k];
-                    a += qAlpha(c);
-                    r += qRed(c);
-                    g += qGreen(c);
-                    b += qBlue(c);
-                }
-                reinterpret_cast<QRgb *>(img.scanLine(y))[x] =
-                    qRgba(r / span, g / span, b / span, a / span);
-            }
+            for (int y = 0; y < h; ++y)
+                reinterpret_cast<QRgb *>(img.scanLine(y))[x] = boxAverage(line, h, y, radius);
         }
     }
     return img;
@@ -199,21 +275,17 @@ QPainterPath starPath(const QPointF &c, qreal outer, qreal inner,
 void goldStar(QPainter &p, const QPointF &c, qreal outer, qreal rim = 1.0)
 {
     const QPainterPath star = starPath(c, outer, outer * 0.45);
-    QRadialGradient g(c.x() - outer * 0.3, c.y() - outer * 0.4, outer * 1.4);
-    g.setColorAt(0.0, rgba("#fffbe0"));
-    g.setColorAt(0.35, rgba("#ffd94a"));
-    g.setColorAt(1.0, rgba("#e88a00"));
     p.save();
     p.setPen(QPen(rgba("#9a4e00"), rim, Qt::SolidLine, Qt::RoundCap,
                   Qt::RoundJoin));
-    p.setBrush(g);
+    p.setBrush(roundRamp(QPointF(c.x() - outer * 0.3, c.y() - outer * 0.4), outer * 1.4,
+                         {{0.0, rgba("#fffbe0")}, {0.35, rgba("#ffd94a")},
+                          {1.0, rgba("#e88a00")}}));
     p.drawPath(star);
     // upper half gloss
     p.setClipPath(star);
-    QLinearGradient hl(0, c.y() - outer, 0, c.y());
-    hl.setColorAt(0, QColor(255, 255, 255, 170));
-    hl.setColorAt(1, QColor(255, 255, 255, 0));
-    p.fillRect(QRectF(c.x() - outer, c.y() - outer, 2 * outer, outer), hl);
+    p.fillRect(QRectF(c.x() - outer, c.y() - outer, 2 * outer, outer),
+               downRamp(c.y() - outer, c.y(), {{0, white(170)}, {1, white(0)}}));
     p.restore();
 }
 
@@ -221,11 +293,8 @@ void goldStar(QPainter &p, const QPointF &c, qreal outer, qreal rim = 1.0)
 void sparkle(QPainter &p, const QPointF &c, qreal r,
              const QColor &color = Qt::white, int haloAlpha = 150)
 {
-    QRadialGradient halo(c, r * 0.9);
-    halo.setColorAt(0, QColor(255, 255, 255, haloAlpha));
-    halo.setColorAt(1, QColor(255, 255, 255, 0));
     p.setPen(Qt::NoPen);
-    p.setBrush(halo);
+    p.setBrush(roundRamp(c, r * 0.9, {{0, white(haloAlpha)}, {1, white(0)}}));
     p.drawEllipse(c, r * 0.9, r * 0.9);
     QPainterPath s;
     s.moveTo(c.x(), c.y() - r);
@@ -239,14 +308,10 @@ void sparkle(QPainter &p, const QPointF &c, qreal r,
 // A translucent soap bubble.
 void bubble(QPainter &p, const QPointF &c, qreal r, int alpha = 90)
 {
-    QRadialGradient g(c, r);
-    g.setColorAt(0.0, QColor(255, 255, 255, 0));
-    g.setColorAt(0.75, QColor(255, 255, 255, alpha / 4));
-    g.setColorAt(1.0, QColor(255, 255, 255, alpha));
     p.setPen(Qt::NoPen);
-    p.setBrush(g);
+    p.setBrush(roundRamp(c, r, {{0.0, white(0)}, {0.75, white(alpha / 4)}, {1.0, white(alpha)}}));
     p.drawEllipse(c, r, r);
-    p.setBrush(QColor(255, 255, 255, std::min(255, alpha * 2)));
+    p.setBrush(white(std::min(255, alpha * 2)));
     p.drawEllipse(QPointF(c.x() - r * 0.4, c.y() - r * 0.4), r * 0.22, r * 0.16);
 }
 
@@ -292,6 +357,14 @@ void fancyText(QPainter &p, const QPainterPath &path, const QBrush &fill,
     p.restore();
 }
 
+// Outlined text (see fancyText) over its own soft drop shadow.
+void shadowedText(QPainter &p, const QPainterPath &path, const QColor &shadow, int blur,
+                  QPointF offset, const QBrush &fill, std::initializer_list<Outline> outlines)
+{
+    softShadow(p, path, shadow, blur, offset);
+    fancyText(p, path, fill, outlines);
+}
+
 // Small, hinted text with a one-pixel halo, readable on busy grounds.
 void haloText(QPainter &p, const QRectF &rect, int flags, const QString &text,
               const QFont &f, const QColor &fg, const QColor &halo)
@@ -314,13 +387,70 @@ void topGloss(QPainter &p, const QPainterPath &shape, const QRectF &area,
 {
     p.save();
     p.setClipPath(shape, Qt::IntersectClip);
-    QLinearGradient g(area.topLeft(), area.bottomLeft());
-    g.setColorAt(0, QColor(255, 255, 255, alphaTop));
-    g.setColorAt(1, QColor(255, 255, 255, alphaBottom));
     p.setPen(Qt::NoPen);
-    p.setBrush(g);
+    p.setBrush(ramp(area.topLeft(), area.bottomLeft(),
+                    {{0, white(alphaTop)}, {1, white(alphaBottom)}}));
     p.drawRoundedRect(area, area.height() * 0.5, area.height() * 0.5);
     p.restore();
+}
+
+// A shape over its own soft drop shadow, filled and ringed by a rim.
+void shadowedShape(QPainter &p, const QPainterPath &shape, const QColor &shadow,
+                   int blur, QPointF offset, const QBrush &fill, const QPen &rim)
+{
+    softShadow(p, shape, shadow, blur, offset);
+    p.setPen(rim);
+    p.setBrush(fill);
+    p.drawPath(shape);
+}
+
+// The colours of a glossy pill: its drop shadow, a three-colour ramp from
+// top to bottom, its rim, and how far in from the ends its gloss stops and
+// how opaque that gloss is at its top and bottom.
+struct PillLook {
+    QColor shadow;
+    QPointF shadowOffset;
+    QColor top, middle, bottom;
+    QPen rim;
+    qreal glossInset;
+    int glossTop, glossBottom;
+};
+
+// A glossy pill (a tag, a button, a badge) with round ends, over a small
+// soft shadow and with a gloss on its upper half.
+void glossyPill(QPainter &p, const QRectF &r, const PillLook &look)
+{
+    const QPainterPath shape = roundedRect(r, r.height() / 2);
+    shadowedShape(p, shape, look.shadow, 1, look.shadowOffset,
+                  ramp(r.topLeft(), r.bottomLeft(),
+                       {{0, look.top}, {0.5, look.middle}, {1, look.bottom}}),
+                  look.rim);
+    topGloss(p, shape, r.adjusted(look.glossInset, 1, -look.glossInset, -r.height() * 0.5),
+             look.glossTop, look.glossBottom);
+}
+
+// A glossy pill with a short white label in the middle, haloed in `halo`.
+void labelledPill(QPainter &p, const QRectF &r, const PillLook &look, const QString &label,
+                  const QColor &halo)
+{
+    glossyPill(p, r, look);
+    haloText(p, r.adjusted(0, 0, 0, -1), Qt::AlignCenter, label, font(Face::Hei, 12, true),
+             Qt::white, halo);
+}
+
+// `count` light rays of `width` degrees, one every 360 / count degrees,
+// reaching `length` out from `centre`.
+void rays(QPainter &p, QPointF centre, int count, qreal width, qreal length,
+          const QColor &color)
+{
+    const qreal step = 360.0 / count;
+    for (int i = 0; i < count; ++i) {
+        const qreal a0 = qDegreesToRadians(i * step);
+        const qreal a1 = qDegreesToRadians(i * step + width);
+        p.fillPath(polygon({centre, centre + QPointF(qCos(a0), qSin(a0)) * length,
+                            centre + QPointF(qCos(a1), qSin(a1)) * length}),
+                   color);
+    }
 }
 
 // ---------------------------------------------------------------- output
@@ -408,18 +538,14 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
     const QPainterPath shape = roundedRect(body, radius);
 
     // body
-    QLinearGradient bg(body.topLeft(), body.topRight());
-    bg.setColorAt(0.0, bodyTop.lighter(115));
-    bg.setColorAt(0.45, bodyTop);
-    bg.setColorAt(1.0, bodyBottom);
     p.setPen(Qt::NoPen);
-    p.fillPath(shape, bg);
+    p.fillPath(shape, ramp(body.topLeft(), body.topRight(),
+                           {{0.0, bodyTop.lighter(115)}, {0.45, bodyTop}, {1.0, bodyBottom}}));
 
     // silver rim
-    QLinearGradient rim(body.topLeft(), body.bottomRight());
-    rim.setColorAt(0.0, QColor("#ffffff"));
-    rim.setColorAt(0.5, QColor("#9aa6b4"));
-    rim.setColorAt(1.0, QColor("#dfe6ee"));
+    const QLinearGradient rim =
+        ramp(body.topLeft(), body.bottomRight(),
+             {{0.0, QColor("#ffffff")}, {0.5, QColor("#9aa6b4")}, {1.0, QColor("#dfe6ee")}});
     p.setPen(QPen(QBrush(rim), std::max<qreal>(1.0, w * 0.035)));
     p.setBrush(Qt::NoBrush);
     p.drawPath(shape);
@@ -430,7 +556,7 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
     p.setPen(Qt::NoPen);
     p.setBrush(QColor("#05080c"));
     p.drawRoundedRect(ear, ear.height() / 2, ear.height() / 2);
-    p.setBrush(QColor(255, 255, 255, 60));
+    p.setBrush(white(60));
     p.drawRoundedRect(ear.translated(0, ear.height() * 0.6), ear.height() / 2,
                       ear.height() / 2);
 
@@ -445,38 +571,26 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
     screen(p, scr);
     p.restore();
     // glass reflection
-    {
-        QPainterPath glass;
-        glass.moveTo(scr.topLeft());
-        glass.lineTo(scr.left() + scr.width() * 0.75, scr.top());
-        glass.lineTo(scr.left() + scr.width() * 0.35, scr.bottom());
-        glass.lineTo(scr.left(), scr.bottom());
-        glass.closeSubpath();
-        QLinearGradient gg(scr.topLeft(), scr.bottomLeft());
-        gg.setColorAt(0, QColor(255, 255, 255, 70));
-        gg.setColorAt(1, QColor(255, 255, 255, 8));
-        p.fillPath(glass, gg);
-    }
+    p.fillPath(polygon({scr.topLeft(), QPointF(scr.left() + scr.width() * 0.75, scr.top()),
+                        QPointF(scr.left() + scr.width() * 0.35, scr.bottom()),
+                        QPointF(scr.left(), scr.bottom())}),
+               ramp(scr.topLeft(), scr.bottomLeft(), {{0, white(70)}, {1, white(8)}}));
 
     // navigation pad and soft keys
     const qreal keysTop = bezel.bottom() + h * 0.04;
     const QPointF navC(body.center().x(), keysTop + h * 0.06);
     const qreal navR = w * 0.15;
     {
-        QRadialGradient ng(navC.x() - navR * 0.3, navC.y() - navR * 0.4, navR * 1.4);
-        ng.setColorAt(0, QColor("#f4f7fb"));
-        ng.setColorAt(1, QColor("#8593a5"));
-        p.setBrush(ng);
+        p.setBrush(roundRamp(QPointF(navC.x() - navR * 0.3, navC.y() - navR * 0.4), navR * 1.4,
+                             {{0, QColor("#f4f7fb")}, {1, QColor("#8593a5")}}));
         p.setPen(QPen(QColor("#1b232d"), std::max<qreal>(0.6, w * 0.02)));
         p.drawEllipse(navC, navR, navR * 0.8);
         p.setBrush(QColor("#2b3644"));
         p.setPen(Qt::NoPen);
         p.drawEllipse(navC, navR * 0.35, navR * 0.28);
         const qreal skW = w * 0.2, skH = h * 0.04;
-        QLinearGradient sk(0, navC.y() - skH, 0, navC.y() + skH);
-        sk.setColorAt(0, QColor("#eaf0f6"));
-        sk.setColorAt(1, QColor("#8c99aa"));
-        p.setBrush(sk);
+        p.setBrush(downRamp(navC.y() - skH, navC.y() + skH,
+                            {{0, QColor("#eaf0f6")}, {1, QColor("#8c99aa")}}));
         p.drawRoundedRect(QRectF(body.left() + w * 0.09, navC.y() - skH, skW, skH * 1.4),
                           skH * 0.6, skH * 0.6);
         p.drawRoundedRect(QRectF(body.right() - w * 0.09 - skW, navC.y() - skH, skW,
@@ -501,10 +615,8 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
                 const QRectF key(body.left() + w * 0.09 + c * colW + colW * 0.12,
                                  padTop + r * rowH + rowH * 0.14, colW * 0.76,
                                  rowH * 0.72);
-                QLinearGradient kg(key.topLeft(), key.bottomLeft());
-                kg.setColorAt(0, QColor("#f6f9fc"));
-                kg.setColorAt(1, QColor("#9aa7b7"));
-                p.setBrush(kg);
+                p.setBrush(ramp(key.topLeft(), key.bottomLeft(),
+                                {{0, QColor("#f6f9fc")}, {1, QColor("#9aa7b7")}}));
                 p.setPen(Qt::NoPen);
                 p.drawRoundedRect(key, key.height() * 0.45, key.height() * 0.45);
             }
@@ -515,19 +627,48 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
     {
         p.save();
         p.setClipPath(shape);
-        QPainterPath sheen;
-        sheen.moveTo(body.left(), body.top());
-        sheen.lineTo(body.left() + w * 0.55, body.top());
-        sheen.lineTo(body.left() + w * 0.05, body.bottom());
-        sheen.lineTo(body.left(), body.bottom());
-        sheen.closeSubpath();
-        QLinearGradient sg(body.topLeft(), QPointF(body.left() + w * 0.5, body.top()));
-        sg.setColorAt(0, QColor(255, 255, 255, 70));
-        sg.setColorAt(1, QColor(255, 255, 255, 0));
-        p.fillPath(sheen, sg);
+        p.fillPath(polygon({QPointF(body.left(), body.top()),
+                            QPointF(body.left() + w * 0.55, body.top()),
+                            QPointF(body.left() + w * 0.05, body.bottom()),
+                            QPointF(body.left(), body.bottom())}),
+                   ramp(body.topLeft(), QPointF(body.left() + w * 0.5, body.top()),
+                        {{0, white(70)}, {1, white(0)}}));
         p.restore();
     }
     return shape;
+}
+
+// Where and how a phone lies in a picture: its top-left corner, its tilt in
+// degrees, its body and the corner radius, colour, blur and offset of the
+// soft shadow under it.
+struct PhonePose {
+    QPointF at;
+    qreal tilt;
+    QRectF body;
+    qreal shadowRadius;
+    QColor shadow;
+    int blur;
+    QPointF shadowOffset;
+};
+
+// A phone laid at a tilt over its soft shadow (see drawPhone).
+void tiltedPhone(QPainter &p, const PhonePose &pose, const ScreenPainter &screen, bool keypad,
+                 const QColor &bodyTop = QColor("#3a4657"),
+                 const QColor &bodyBottom = QColor("#0d131c"))
+{
+    p.save();
+    p.translate(pose.at);
+    p.rotate(pose.tilt);
+    softShadow(p, roundedRect(pose.body, pose.shadowRadius), pose.shadow, pose.blur,
+               pose.shadowOffset);
+    drawPhone(p, pose.body, screen, keypad, bodyTop, bodyBottom);
+    p.restore();
+}
+
+// A phone screen filled with a ramp from `top` down to `bottom`.
+void screenRamp(QPainter &sp, const QRectF &r, const QColor &top, const QColor &bottom)
+{
+    sp.fillRect(r, ramp(r.topLeft(), r.bottomLeft(), {{0, top}, {1, bottom}}));
 }
 
 // A little platform game scene, painted pixel by pixel.
@@ -619,30 +760,23 @@ QImage gameScene(int w, int h)
 void makeBanner()
 {
     const int W = 297, H = 80;
-    QImage img = newCanvas(W, H);
-    QPainter p(&img);
-    setupPainter(p);
+    Canvas canvas(W, H);
+    QPainter &p = canvas.p;
     const QRectF all(0, 0, W, H);
 
     // deep blue to cyan ground
-    QLinearGradient bg(0, 0, 0, H);
-    bg.setColorAt(0.0, rgba("#1470d8"));
-    bg.setColorAt(0.55, rgba("#0a58bf"));
-    bg.setColorAt(1.0, rgba("#18b4ec"));
-    p.fillRect(all, bg);
+    p.fillRect(all, downRamp(0, H, {{0.0, rgba("#1470d8")}, {0.55, rgba("#0a58bf")},
+                                    {1.0, rgba("#18b4ec")}}));
     // light from the right
-    QRadialGradient glow(QPointF(W - 50, H * 0.55), 120);
-    glow.setColorAt(0, QColor(120, 235, 255, 150));
-    glow.setColorAt(1, QColor(120, 235, 255, 0));
-    p.fillRect(all, glow);
+    glow(p, all, QPointF(W - 50, H * 0.55), 120, QColor(120, 235, 255, 150));
 
     // sweeping light arcs
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 4; ++i) {
-        p.setPen(QPen(QColor(255, 255, 255, 45 - i * 8), 2.5 - i * 0.4));
+        p.setPen(QPen(white(45 - i * 8), 2.5 - i * 0.4));
         p.drawEllipse(QRectF(-120 + i * 18, 38 + i * 7, 520, 140));
     }
-    p.setPen(QPen(QColor(255, 255, 255, 70), 1.2));
+    p.setPen(QPen(white(70), 1.2));
     p.drawEllipse(QRectF(120, -40, 260, 90));
 
     // glossy upper half with a curved lower edge
@@ -653,10 +787,7 @@ void makeBanner()
         gloss.lineTo(W, H * 0.34);
         gloss.cubicTo(W * 0.7, H * 0.52, W * 0.35, H * 0.36, 0, H * 0.5);
         gloss.closeSubpath();
-        QLinearGradient gg(0, 0, 0, H * 0.5);
-        gg.setColorAt(0, QColor(255, 255, 255, 130));
-        gg.setColorAt(1, QColor(255, 255, 255, 25));
-        p.fillPath(gloss, gg);
+        p.fillPath(gloss, downRamp(0, H * 0.5, {{0, white(130)}, {1, white(25)}}));
     }
 
     // bubbles and twinkles; the top-right corner keeps only the ground and a
@@ -669,117 +800,75 @@ void makeBanner()
 
     // phone with signal waves, between the name and the corner
     {
-        p.save();
-        p.translate(203, 9);
-        p.rotate(12);
-        const QRectF body(0, 0, 26, 54);
-        softShadow(p, roundedRect(body, 6), QColor(0, 20, 60, 130), 2, QPointF(3, 3));
-        drawPhone(
-            p, body,
+        tiltedPhone(
+            p, {QPointF(203, 9), 12, QRectF(0, 0, 26, 54), 6, QColor(0, 20, 60, 130), 2,
+                QPointF(3, 3)},
             [](QPainter &sp, const QRectF &r) {
-                QLinearGradient sg(r.topLeft(), r.bottomLeft());
-                sg.setColorAt(0, QColor("#8ff0ff"));
-                sg.setColorAt(1, QColor("#1a8fe0"));
-                sp.fillRect(r, sg);
+                screenRamp(sp, r, QColor("#8ff0ff"), QColor("#1a8fe0"));
                 // a tiny page: title bar and lines
                 sp.fillRect(QRectF(r.left(), r.top(), r.width(), 3), QColor("#ff8a00"));
                 for (int i = 0; i < 4; ++i)
                     sp.fillRect(QRectF(r.left() + 2, r.top() + 6 + i * 4,
                                        r.width() - 4 - (i % 2) * 5, 1.5),
-                                QColor(255, 255, 255, 200));
+                                white(200));
             },
             true);
-        p.restore();
         // waves, rising to the upper left of the antenna
         p.setBrush(Qt::NoBrush);
         for (int i = 0; i < 3; ++i) {
-            p.setPen(QPen(QColor(255, 255, 255, 200 - i * 50), 2.0, Qt::SolidLine,
-                          Qt::RoundCap));
-            const qreal r = 6 + i * 5;
-            p.drawArc(QRectF(208 - r, 15 - r, 2 * r, 2 * r), 100 * 16, 70 * 16);
+            p.setPen(QPen(white(200 - i * 50), 2.0, Qt::SolidLine, Qt::RoundCap));
+            arcAround(p, QPointF(208, 15), 6 + i * 5, 100, 70);
         }
     }
 
     // the program name
     {
         const QFont f = font(Face::Latin, 38, true, true);
-        QPainterPath name = textAt(f, QStringLiteral("Tessaly"), QPointF(14, 43));
-        softShadow(p, name, QColor(0, 25, 80, 170), 2, QPointF(2, 3));
-        QLinearGradient fill(0, 14, 0, 44);
-        fill.setColorAt(0.0, QColor("#ffffff"));
-        fill.setColorAt(0.5, QColor("#eaffff"));
-        fill.setColorAt(0.52, QColor("#bdefff"));
-        fill.setColorAt(1.0, QColor("#ffffff"));
-        fancyText(p, name, fill, {{QColor("#06347a"), 4.0}, {QColor("#43c8ff"), 1.6}});
+        shadowedText(p, textAt(f, QStringLiteral("Tessaly"), QPointF(14, 43)),
+                     QColor(0, 25, 80, 170), 2, QPointF(2, 3),
+                     downRamp(14, 44, {{0.0, QColor("#ffffff")}, {0.5, QColor("#eaffff")},
+                                       {0.52, QColor("#bdefff")}, {1.0, QColor("#ffffff")}}),
+                     {{QColor("#06347a"), 4.0}, {QColor("#43c8ff"), 1.6}});
         sparkle(p, QPointF(170, 14), 6);
     }
 
     // the slogan
     {
         const QFont f = font(Face::Hei, 14, true);
-        QPainterPath slogan = textAt(f, QStringLiteral("手机WAP浏览 · 游戏下载"), QPointF(17, 68));
-        QLinearGradient fill(0, 55, 0, 69);
-        fill.setColorAt(0, QColor("#fffbd0"));
-        fill.setColorAt(1, QColor("#ffd640"));
-        fancyText(p, slogan, fill, {{QColor(0, 40, 110, 200), 3.0}});
+        fancyText(p, textAt(f, QStringLiteral("手机WAP浏览 · 游戏下载"), QPointF(17, 68)),
+                  downRamp(55, 69, {{0, QColor("#fffbd0")}, {1, QColor("#ffd640")}}),
+                  {{QColor(0, 40, 110, 200), 3.0}});
     }
 
     // "PC edition" tag
-    {
-        const QRectF tag(242, 56, 46, 17);
-        const QPainterPath shape = roundedRect(tag, 8.5);
-        softShadow(p, shape, QColor(0, 30, 80, 120), 1, QPointF(1, 1.5));
-        QLinearGradient tg(tag.topLeft(), tag.bottomLeft());
-        tg.setColorAt(0, QColor("#ffb347"));
-        tg.setColorAt(0.5, QColor("#ff7a00"));
-        tg.setColorAt(1, QColor("#ff9a1a"));
-        p.setPen(QPen(QColor("#ffffff"), 1.2));
-        p.setBrush(tg);
-        p.drawPath(shape);
-        topGloss(p, shape, tag.adjusted(2, 1, -2, -tag.height() * 0.5), 170, 40);
-        haloText(p, tag.adjusted(0, 0, 0, -1), Qt::AlignCenter, QStringLiteral("电脑版"),
-                 font(Face::Hei, 12, true), Qt::white, QColor(170, 60, 0, 150));
-    }
+    labelledPill(p, QRectF(242, 56, 46, 17),
+                 {QColor(0, 30, 80, 120), QPointF(1, 1.5), QColor("#ffb347"), QColor("#ff7a00"),
+                  QColor("#ff9a1a"), QPen(QColor("#ffffff"), 1.2), 2, 170, 40},
+                 QStringLiteral("电脑版"), QColor(170, 60, 0, 150));
 
     // frame
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255, 120), 1));
+    p.setPen(QPen(white(120), 1));
     p.drawRect(QRectF(0.5, 0.5, W - 1, H - 1));
     p.setPen(QPen(QColor(0, 40, 100, 160), 1));
     p.drawLine(QPointF(0, H - 0.5), QPointF(W, H - 0.5));
-    p.end();
-    saveJpeg(img, QStringLiteral("banner.jpg"));
+    saveJpeg(canvas.done(), QStringLiteral("banner.jpg"));
 }
 
 void makeSplash()
 {
     const int W = 211, H = 110;
-    QImage img = newCanvas(W, H);
-    QPainter p(&img);
-    setupPainter(p);
+    Canvas canvas(W, H);
+    QPainter &p = canvas.p;
     const QRectF all(0, 0, W, H);
 
     // bright sky with a sunburst behind the phone
-    QLinearGradient bg(0, 0, 0, H);
-    bg.setColorAt(0, QColor("#2aa8ff"));
-    bg.setColorAt(1, QColor("#b8ecff"));
-    p.fillRect(all, bg);
+    p.fillRect(all, downRamp(0, H, {{0, QColor("#2aa8ff")}, {1, QColor("#b8ecff")}}));
     const QPointF sun(55, 58);
-    for (int i = 0; i < 18; ++i) {
-        const qreal a0 = qDegreesToRadians(i * 20.0);
-        const qreal a1 = qDegreesToRadians(i * 20.0 + 10.0);
-        QPainterPath ray;
-        ray.moveTo(sun);
-        ray.lineTo(sun + QPointF(qCos(a0), qSin(a0)) * 260);
-        ray.lineTo(sun + QPointF(qCos(a1), qSin(a1)) * 260);
-        ray.closeSubpath();
-        p.fillPath(ray, QColor(255, 255, 255, 38));
-    }
-    QRadialGradient sunGlow(sun, 60);
-    sunGlow.setColorAt(0, QColor(255, 250, 180, 255));
-    sunGlow.setColorAt(0.45, QColor(255, 220, 90, 150));
-    sunGlow.setColorAt(1, QColor(255, 220, 90, 0));
-    p.fillRect(all, sunGlow);
+    rays(p, sun, 18, 10, 260, white(38));
+    p.fillRect(all, roundRamp(sun, 60, {{0, QColor(255, 250, 180, 255)},
+                                        {0.45, QColor(255, 220, 90, 150)},
+                                        {1, QColor(255, 220, 90, 0)}}));
 
     // green hill at the bottom
     {
@@ -789,11 +878,8 @@ void makeSplash()
         hill.cubicTo(60, H - 28, 150, H - 4, W, H - 20);
         hill.lineTo(W, H);
         hill.closeSubpath();
-        QLinearGradient hg(0, H - 28, 0, H);
-        hg.setColorAt(0, QColor("#8be05a"));
-        hg.setColorAt(1, QColor("#2f9a22"));
-        p.fillPath(hill, hg);
-        p.setPen(QPen(QColor(255, 255, 255, 120), 1.2));
+        p.fillPath(hill, downRamp(H - 28, H, {{0, QColor("#8be05a")}, {1, QColor("#2f9a22")}}));
+        p.setPen(QPen(white(120), 1.2));
         p.setBrush(Qt::NoBrush);
         QPainterPath edge;
         edge.moveTo(0, H - 14);
@@ -802,24 +888,17 @@ void makeSplash()
     }
 
     // the phone, tilted, with a game on its screen
-    {
-        p.save();
-        p.translate(34, 10);
-        p.rotate(-9);
-        const QRectF body(0, 0, 46, 96);
-        softShadow(p, roundedRect(body, 10), QColor(0, 40, 90, 140), 3, QPointF(4, 4));
-        drawPhone(
-            p, body,
-            [](QPainter &sp, const QRectF &r) {
-                const QImage scene = gameScene(qRound(r.width()), qRound(r.height()));
-                sp.save();
-                sp.setRenderHint(QPainter::SmoothPixmapTransform, false);
-                sp.drawImage(r, scene);
-                sp.restore();
-            },
-            true, QColor("#c8102e"), QColor("#5a0010"));
-        p.restore();
-    }
+    tiltedPhone(
+        p, {QPointF(34, 10), -9, QRectF(0, 0, 46, 96), 10, QColor(0, 40, 90, 140), 3,
+            QPointF(4, 4)},
+        [](QPainter &sp, const QRectF &r) {
+            const QImage scene = gameScene(qRound(r.width()), qRound(r.height()));
+            sp.save();
+            sp.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            sp.drawImage(r, scene);
+            sp.restore();
+        },
+        true, QColor("#c8102e"), QColor("#5a0010"));
 
     // sparkles around the phone
     sparkle(p, QPointF(20, 22), 7);
@@ -830,13 +909,11 @@ void makeSplash()
     // headline
     {
         const QFont f = font(Face::Hei, 25, true);
-        QPainterPath t = textCentered(f, QStringLiteral("海量游戏"), QPointF(152, 34));
-        softShadow(p, t, QColor(0, 40, 100, 150), 2, QPointF(1.5, 2.5));
-        QLinearGradient fill(0, 22, 0, 46);
-        fill.setColorAt(0, QColor("#fffbd0"));
-        fill.setColorAt(0.5, QColor("#ffd21a"));
-        fill.setColorAt(1, QColor("#ff8a00"));
-        fancyText(p, t, fill, {{QColor("#ffffff"), 6.0}, {QColor("#b03000"), 3.0}});
+        shadowedText(p, textCentered(f, QStringLiteral("海量游戏"), QPointF(152, 34)),
+                     QColor(0, 40, 100, 150), 2, QPointF(1.5, 2.5),
+                     downRamp(22, 46, {{0, QColor("#fffbd0")}, {0.5, QColor("#ffd21a")},
+                                       {1, QColor("#ff8a00")}}),
+                     {{QColor("#ffffff"), 6.0}, {QColor("#b03000"), 3.0}});
     }
     {
         const QFont f = font(Face::Kai, 18, true);
@@ -844,62 +921,40 @@ void makeSplash()
         fancyText(p, t, QColor("#ffffff"), {{QColor("#0a5cc8"), 3.5}});
     }
     // button-like pill
-    {
-        const QRectF pill(113, 78, 78, 20);
-        const QPainterPath shape = roundedRect(pill, 10);
-        softShadow(p, shape, QColor(0, 60, 0, 120), 1, QPointF(1, 2));
-        QLinearGradient pg(pill.topLeft(), pill.bottomLeft());
-        pg.setColorAt(0, QColor("#a6f06a"));
-        pg.setColorAt(0.5, QColor("#45c21a"));
-        pg.setColorAt(1, QColor("#2e9e0e"));
-        p.setPen(QPen(QColor("#1d6e06"), 1));
-        p.setBrush(pg);
-        p.drawPath(shape);
-        topGloss(p, shape, pill.adjusted(3, 1, -3, -pill.height() * 0.5), 190, 50);
-        haloText(p, pill.adjusted(0, 0, 0, -1), Qt::AlignCenter,
-                 QStringLiteral("立即体验 ►"), font(Face::Hei, 12, true), Qt::white,
-                 QColor(20, 90, 0, 160));
-    }
-    p.end();
-    saveJpeg(img, QStringLiteral("splash_picture.jpg"));
+    labelledPill(p, QRectF(113, 78, 78, 20),
+                 {QColor(0, 60, 0, 120), QPointF(1, 2), QColor("#a6f06a"), QColor("#45c21a"),
+                  QColor("#2e9e0e"), QPen(QColor("#1d6e06"), 1), 3, 190, 50},
+                 QStringLiteral("立即体验 ►"), QColor(20, 90, 0, 160));
+    saveJpeg(canvas.done(), QStringLiteral("splash_picture.jpg"));
 }
 
 void makeLogo()
 {
     const int S = 50;
-    QImage img = newCanvas(S, S);
-    QPainter p(&img);
-    setupPainter(p);
+    Canvas canvas(S, S);
+    QPainter &p = canvas.p;
     // light silver ground, close to the window backdrop
-    QLinearGradient bg(0, 0, 0, S);
-    bg.setColorAt(0, QColor("#f3f8fd"));
-    bg.setColorAt(1, QColor("#dce8f4"));
-    p.fillRect(QRectF(0, 0, S, S), bg);
+    p.fillRect(QRectF(0, 0, S, S),
+               downRamp(0, S, {{0, QColor("#f3f8fd")}, {1, QColor("#dce8f4")}}));
 
     const QPointF c(25, 24);
     const qreal r = 20.5;
     const QPainterPath orb = ellipsePath(c, r, r);
     softShadow(p, ellipsePath(c + QPointF(0, 2.5), r, r * 0.95), QColor(0, 40, 100, 130), 2);
-    QRadialGradient og(c.x() - 6, c.y() - 8, r * 1.6, c.x() - 6, c.y() - 8);
-    og.setColorAt(0.0, QColor("#8fe3ff"));
-    og.setColorAt(0.45, QColor("#1c8ce8"));
-    og.setColorAt(1.0, QColor("#0a3a8c"));
     p.setPen(QPen(QColor("#062b6a"), 1.2));
-    p.setBrush(og);
+    p.setBrush(roundRamp(QPointF(c.x() - 6, c.y() - 8), r * 1.6,
+                         {{0.0, QColor("#8fe3ff")}, {0.45, QColor("#1c8ce8")},
+                          {1.0, QColor("#0a3a8c")}}));
     p.drawPath(orb);
     // cyan rim light at the bottom
-    {
-        p.save();
-        p.setClipPath(orb);
-        QRadialGradient rimg(c.x(), c.y() + r * 1.1, r * 0.9);
-        rimg.setColorAt(0, QColor(120, 255, 255, 170));
-        rimg.setColorAt(1, QColor(120, 255, 255, 0));
-        p.fillRect(QRectF(0, 0, S, S), rimg);
-        p.restore();
-    }
+    p.save();
+    p.setClipPath(orb);
+    glow(p, QRectF(0, 0, S, S), QPointF(c.x(), c.y() + r * 1.1), r * 0.9,
+         QColor(120, 255, 255, 170));
+    p.restore();
     // orbit ring behind and in front of the letter
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255, 110), 1.3));
+    p.setPen(QPen(white(110), 1.3));
     p.save();
     p.translate(c);
     p.rotate(-20);
@@ -908,41 +963,29 @@ void makeLogo()
     // the letter T
     {
         const QFont f = font(Face::Latin, 30, true);
-        QPainterPath t = textCentered(f, QStringLiteral("T"), c + QPointF(0, 1));
-        softShadow(p, t, QColor(0, 20, 70, 200), 1, QPointF(1, 1.5));
-        QLinearGradient tf(0, c.y() - 12, 0, c.y() + 12);
-        tf.setColorAt(0, QColor("#ffffff"));
-        tf.setColorAt(1, QColor("#cfeeff"));
-        fancyText(p, t, tf, {{QColor("#0a3f92"), 1.6}});
+        shadowedText(p, textCentered(f, QStringLiteral("T"), c + QPointF(0, 1)),
+                     QColor(0, 20, 70, 200), 1, QPointF(1, 1.5),
+                     downRamp(c.y() - 12, c.y() + 12,
+                              {{0, QColor("#ffffff")}, {1, QColor("#cfeeff")}}),
+                     {{QColor("#0a3f92"), 1.6}});
     }
     // gloss cap
     {
         const QRectF cap(c.x() - r * 0.78, c.y() - r * 0.95, r * 1.56, r * 0.95);
-        QLinearGradient gg(cap.topLeft(), cap.bottomLeft());
-        gg.setColorAt(0, QColor(255, 255, 255, 200));
-        gg.setColorAt(1, QColor(255, 255, 255, 15));
         p.setPen(Qt::NoPen);
-        p.setBrush(gg);
+        p.setBrush(ramp(cap.topLeft(), cap.bottomLeft(), {{0, white(200)}, {1, white(15)}}));
         p.drawEllipse(cap);
     }
     sparkle(p, QPointF(39, 9), 4.5, Qt::white, 120);
-    p.end();
-    saveJpeg(img, QStringLiteral("logo.jpg"));
+    saveJpeg(canvas.done(), QStringLiteral("logo.jpg"));
 }
 
 // The "+1000经验" badge at the foot of every sponsor advert.
 void experienceBadge(QPainter &p, const QRectF &r)
 {
-    const QPainterPath shape = roundedRect(r, r.height() / 2);
-    softShadow(p, shape, QColor(0, 0, 0, 110), 1, QPointF(0.5, 1));
-    QLinearGradient g(r.topLeft(), r.bottomLeft());
-    g.setColorAt(0, QColor("#ffe95a"));
-    g.setColorAt(0.5, QColor("#ffb800"));
-    g.setColorAt(1, QColor("#ff8c00"));
-    p.setPen(QPen(QColor("#a34b00"), 1));
-    p.setBrush(g);
-    p.drawPath(shape);
-    topGloss(p, shape, r.adjusted(2, 1, -2, -r.height() * 0.5), 200, 60);
+    glossyPill(p, r,
+               {QColor(0, 0, 0, 110), QPointF(0.5, 1), QColor("#ffe95a"), QColor("#ffb800"),
+                QColor("#ff8c00"), QPen(QColor("#a34b00"), 1), 2, 200, 60});
     // "+1000" in a condensed face, "经验" in Hei, shrunk until both fit.
     const QString number = QStringLiteral("+1000");
     const QString word = QStringLiteral("经验");
@@ -967,46 +1010,36 @@ void experienceBadge(QPainter &p, const QRectF &r)
     p.drawText(textBox, Qt::AlignRight | Qt::AlignVCenter, word);
 }
 
-void advertFrame(QPainter &p, int w, int h, const QColor &top, const QColor &bottom)
-{
-    QLinearGradient bg(0, 0, 0, h);
-    bg.setColorAt(0, top);
-    bg.setColorAt(1, bottom);
-    p.fillRect(QRectF(0, 0, w, h), bg);
-    QRadialGradient shine(w * 0.3, h * 0.15, std::max(w, h) * 0.7);
-    shine.setColorAt(0, QColor(255, 255, 255, 90));
-    shine.setColorAt(1, QColor(255, 255, 255, 0));
-    p.fillRect(QRectF(0, 0, w, h), shine);
-}
+// A sponsor advert being painted.  It starts on a ramp from `top` down to
+// `bottom` under a soft shine; finish() adds the experience badge and a
+// double border, and saves it.
+struct Advert : Canvas {
+    Advert(int w, int h, const QColor &top, const QColor &bottom) : Canvas(w, h)
+    {
+        const QRectF all(0, 0, w, h);
+        p.fillRect(all, downRamp(0, h, {{0, top}, {1, bottom}}));
+        glow(p, all, QPointF(w * 0.3, h * 0.15), std::max(w, h) * 0.7, white(90));
+    }
 
-void advertBorder(QPainter &p, int w, int h, const QColor &border)
-{
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(border, 1));
-    p.drawRect(QRectF(0.5, 0.5, w - 1, h - 1));
-    p.setPen(QPen(QColor(255, 255, 255, 110), 1));
-    p.drawRect(QRectF(1.5, 1.5, w - 3, h - 3));
-}
+    void finish(const QRectF &badge, const QColor &border, const QString &name)
+    {
+        experienceBadge(p, badge);
+        const int w = img.width(), h = img.height();
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(border, 1));
+        p.drawRect(QRectF(0.5, 0.5, w - 1, h - 1));
+        p.setPen(QPen(white(110), 1));
+        p.drawRect(QRectF(1.5, 1.5, w - 3, h - 3));
+        saveJpeg(done(), name);
+    }
+};
 
 void makeSponsorGames()
 {
-    const int W = 60, H = 80;
-    QImage img = newCanvas(W, H);
-    QPainter p(&img);
-    setupPainter(p);
-    advertFrame(p, W, H, QColor("#5b1aa8"), QColor("#1c0a4a"));
+    Advert ad(60, 80, QColor("#5b1aa8"), QColor("#1c0a4a"));
+    QPainter &p = ad.p;
     // rays behind the pad
-    const QPointF c(30, 23);
-    for (int i = 0; i < 12; ++i) {
-        const qreal a0 = qDegreesToRadians(i * 30.0);
-        const qreal a1 = qDegreesToRadians(i * 30.0 + 14.0);
-        QPainterPath ray;
-        ray.moveTo(c);
-        ray.lineTo(c + QPointF(qCos(a0), qSin(a0)) * 50);
-        ray.lineTo(c + QPointF(qCos(a1), qSin(a1)) * 50);
-        ray.closeSubpath();
-        p.fillPath(ray, QColor(255, 210, 255, 30));
-    }
+    rays(p, QPointF(30, 23), 12, 14, 50, QColor(255, 210, 255, 30));
     // game pad
     {
         QPainterPath pad;
@@ -1014,13 +1047,9 @@ void makeSponsorGames()
         pad.addEllipse(QRectF(8, 19, 15, 15));
         pad.addEllipse(QRectF(37, 19, 15, 15));
         pad = merged(pad);
-        softShadow(p, pad, QColor(0, 0, 0, 160), 2, QPointF(1, 2));
-        QLinearGradient pg(0, 15, 0, 34);
-        pg.setColorAt(0, QColor("#f2f4f8"));
-        pg.setColorAt(1, QColor("#9aa2b4"));
-        p.setPen(QPen(QColor("#2b2f3c"), 1));
-        p.setBrush(pg);
-        p.drawPath(pad);
+        shadowedShape(p, pad, QColor(0, 0, 0, 160), 2, QPointF(1, 2),
+                      downRamp(15, 34, {{0, QColor("#f2f4f8")}, {1, QColor("#9aa2b4")}}),
+                      QPen(QColor("#2b2f3c"), 1));
         topGloss(p, pad, QRectF(11, 15.5, 38, 8), 200, 30);
         // cross keys
         p.setPen(Qt::NoPen);
@@ -1029,11 +1058,9 @@ void makeSponsorGames()
         p.drawRoundedRect(QRectF(15.5, 19.5, 3, 9), 1, 1);
         // buttons
         auto button = [&](QPointF bc, const char *col) {
-            QRadialGradient bgc(bc - QPointF(0.7, 0.8), 2.6);
-            bgc.setColorAt(0, QColor(255, 255, 255));
-            bgc.setColorAt(0.4, QColor(col));
-            bgc.setColorAt(1, QColor(col).darker(150));
-            p.setBrush(bgc);
+            p.setBrush(roundRamp(bc - QPointF(0.7, 0.8), 2.6,
+                                 {{0, QColor(255, 255, 255)}, {0.4, QColor(col)},
+                                  {1, QColor(col).darker(150)}}));
             p.drawEllipse(bc, 2.3, 2.3);
         };
         button(QPointF(42, 21.5), "#ff3040");
@@ -1047,17 +1074,12 @@ void makeSponsorGames()
     {
         QPainterPath t1 = textCentered(font(Face::Hei, 15, true), QStringLiteral("精品"), QPointF(30, 44));
         QPainterPath t2 = textCentered(font(Face::Hei, 15, true), QStringLiteral("游戏"), QPointF(30, 60));
-        QLinearGradient fill(0, 37, 0, 67);
-        fill.setColorAt(0, QColor("#fff7b0"));
-        fill.setColorAt(0.5, QColor("#ffd21a"));
-        fill.setColorAt(1, QColor("#ff9000"));
+        const QLinearGradient fill = downRamp(
+            37, 67, {{0, QColor("#fff7b0")}, {0.5, QColor("#ffd21a")}, {1, QColor("#ff9000")}});
         fancyText(p, t1, fill, {{QColor("#3a0060"), 3.0}});
         fancyText(p, t2, fill, {{QColor("#3a0060"), 3.0}});
     }
-    experienceBadge(p, QRectF(3.5, 66.5, 53, 11));
-    advertBorder(p, W, H, QColor("#12052e"));
-    p.end();
-    saveJpeg(img, QStringLiteral("sponsor1.jpg"));
+    ad.finish(QRectF(3.5, 66.5, 53, 11), QColor("#12052e"), QStringLiteral("sponsor1.jpg"));
 }
 
 QPainterPath notePath(const QPointF &head, qreal size, bool beamed)
@@ -1085,128 +1107,86 @@ QPainterPath notePath(const QPointF &head, qreal size, bool beamed)
 
 void makeSponsorRingtones()
 {
-    const int W = 84, H = 52;
-    QImage img = newCanvas(W, H);
-    QPainter p(&img);
-    setupPainter(p);
-    advertFrame(p, W, H, QColor("#16c9a8"), QColor("#05705e"));
+    Advert ad(84, 52, QColor("#16c9a8"), QColor("#05705e"));
+    QPainter &p = ad.p;
     // sound waves
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 4; ++i) {
-        p.setPen(QPen(QColor(255, 255, 255, 70 - i * 12), 1.4));
-        const qreal r = 10 + i * 7;
-        p.drawArc(QRectF(14 - r, 30 - r, 2 * r, 2 * r), -50 * 16, 100 * 16);
+        p.setPen(QPen(white(70 - i * 12), 1.4));
+        arcAround(p, QPointF(14, 30), 10 + i * 7, -50, 100);
     }
     // two notes joined by a beam
     {
         QPainterPath notes = notePath(QPointF(8, 38), 6, true);
         notes.addPath(notePath(QPointF(19, 35), 6, true));
-        QPainterPath beam;
-        beam.moveTo(10.7, 24.5);
-        beam.lineTo(21.8, 21.5);
-        beam.lineTo(21.8, 24.5);
-        beam.lineTo(10.7, 27.5);
-        beam.closeSubpath();
-        notes.addPath(beam);
-        notes = merged(notes);
-        softShadow(p, notes, QColor(0, 40, 30, 150), 1, QPointF(1, 1.5));
-        QLinearGradient ng(0, 20, 0, 42);
-        ng.setColorAt(0, QColor("#ffffff"));
-        ng.setColorAt(1, QColor("#ffe070"));
-        p.setPen(QPen(QColor("#034036"), 1));
-        p.setBrush(ng);
-        p.drawPath(notes);
+        notes.addPath(polygon({{10.7, 24.5}, {21.8, 21.5}, {21.8, 24.5}, {10.7, 27.5}})); // beam
+        shadowedShape(p, merged(notes), QColor(0, 40, 30, 150), 1, QPointF(1, 1.5),
+                      downRamp(20, 42, {{0, QColor("#ffffff")}, {1, QColor("#ffe070")}}),
+                      QPen(QColor("#034036"), 1));
     }
     // title
     {
         QPainterPath t = textCentered(font(Face::Hei, 16, true), QStringLiteral("免费铃声"), QPointF(43, 11.5));
-        QLinearGradient fill(0, 3, 0, 20);
-        fill.setColorAt(0, QColor("#ffffff"));
-        fill.setColorAt(1, QColor("#fff08a"));
-        fancyText(p, t, fill, {{QColor("#02463b"), 3.0}});
+        fancyText(p, t, downRamp(3, 20, {{0, QColor("#ffffff")}, {1, QColor("#fff08a")}}),
+                  {{QColor("#02463b"), 3.0}});
     }
     haloText(p, QRectF(31, 21, 51, 13), Qt::AlignCenter, QStringLiteral("MP3·MIDI"),
              font(Face::Latin, 9, true), Qt::white, QColor(2, 70, 59, 200));
-    experienceBadge(p, QRectF(30.5, 36.5, 50, 12));
-    advertBorder(p, W, H, QColor("#034036"));
-    p.end();
-    saveJpeg(img, QStringLiteral("sponsor2.jpg"));
+    ad.finish(QRectF(30.5, 36.5, 50, 12), QColor("#034036"), QStringLiteral("sponsor2.jpg"));
 }
 
 void makeSponsorThemes()
 {
-    const int W = 60, H = 80;
-    QImage img = newCanvas(W, H);
-    QPainter p(&img);
-    setupPainter(p);
-    advertFrame(p, W, H, QColor("#ff6fb4"), QColor("#8a1070"));
+    Advert ad(60, 80, QColor("#ff6fb4"), QColor("#8a1070"));
+    QPainter &p = ad.p;
     // rainbow swirl behind the phone
     {
         const char *bands[] = {"#ff3b3b", "#ff9a1a", "#ffe21a", "#3fd44a", "#1aa8ff", "#8a5cff"};
         p.setBrush(Qt::NoBrush);
         for (int i = 0; i < 6; ++i) {
             p.setPen(QPen(rgba(bands[i], 170), 2.2));
-            const qreal r = 24 - i * 2.2;
-            p.drawArc(QRectF(30 - r, 40 - r, 2 * r, 2 * r), 20 * 16, 140 * 16);
+            arcAround(p, QPointF(30, 40), 24 - i * 2.2, 20, 140);
         }
     }
     // a small phone showing a colourful theme
-    {
-        p.save();
-        p.translate(20, 10);
-        p.rotate(6);
-        const QRectF body(0, 0, 21, 38);
-        softShadow(p, roundedRect(body, 4.5), QColor(60, 0, 40, 150), 2, QPointF(1.5, 2));
-        drawPhone(
-            p, body,
-            [](QPainter &sp, const QRectF &r) {
-                QLinearGradient sg(r.topLeft(), r.bottomRight());
-                sg.setColorAt(0.0, QColor("#ff5fa8"));
-                sg.setColorAt(0.5, QColor("#ffd84a"));
-                sg.setColorAt(1.0, QColor("#4ad0ff"));
-                sp.fillRect(r, sg);
-                sp.setPen(Qt::NoPen);
-                sp.setBrush(QColor(255, 255, 255, 200));
-                // a flower
-                const QPointF fc = r.center() + QPointF(1, 1);
-                for (int i = 0; i < 5; ++i) {
-                    const qreal a = qDegreesToRadians(i * 72.0);
-                    sp.drawEllipse(fc + QPointF(qCos(a), qSin(a)) * 2.4, 1.7, 1.7);
-                }
-                sp.setBrush(QColor("#ff8a00"));
-                sp.drawEllipse(fc, 1.3, 1.3);
-            },
-            false, QColor("#f4f4fa"), QColor("#9aa0b8"));
-        p.restore();
-    }
+    tiltedPhone(
+        p, {QPointF(20, 10), 6, QRectF(0, 0, 21, 38), 4.5, QColor(60, 0, 40, 150), 2,
+            QPointF(1.5, 2)},
+        [](QPainter &sp, const QRectF &r) {
+            sp.fillRect(r, ramp(r.topLeft(), r.bottomRight(),
+                                {{0.0, QColor("#ff5fa8")}, {0.5, QColor("#ffd84a")},
+                                 {1.0, QColor("#4ad0ff")}}));
+            sp.setPen(Qt::NoPen);
+            sp.setBrush(white(200));
+            // a flower
+            const QPointF fc = r.center() + QPointF(1, 1);
+            for (int i = 0; i < 5; ++i) {
+                const qreal a = qDegreesToRadians(i * 72.0);
+                sp.drawEllipse(fc + QPointF(qCos(a), qSin(a)) * 2.4, 1.7, 1.7);
+            }
+            sp.setBrush(QColor("#ff8a00"));
+            sp.drawEllipse(fc, 1.3, 1.3);
+        },
+        false, QColor("#f4f4fa"), QColor("#9aa0b8"));
     sparkle(p, QPointF(10, 12), 4.5);
     sparkle(p, QPointF(50, 9), 3.5);
     sparkle(p, QPointF(48, 44), 3);
     {
         QPainterPath t = textCentered(font(Face::Hei, 14, true), QStringLiteral("炫彩主题"), QPointF(30, 58));
-        QLinearGradient fill(0, 51, 0, 65);
-        fill.setColorAt(0, QColor("#ffffff"));
-        fill.setColorAt(1, QColor("#ffe0f4"));
-        fancyText(p, t, fill, {{QColor("#5a0040"), 3.0}});
+        fancyText(p, t, downRamp(51, 65, {{0, QColor("#ffffff")}, {1, QColor("#ffe0f4")}}),
+                  {{QColor("#5a0040"), 3.0}});
     }
-    experienceBadge(p, QRectF(3.5, 66.5, 53, 11));
-    advertBorder(p, W, H, QColor("#4a0638"));
-    p.end();
-    saveJpeg(img, QStringLiteral("sponsor3.jpg"));
+    ad.finish(QRectF(3.5, 66.5, 53, 11), QColor("#4a0638"), QStringLiteral("sponsor3.jpg"));
 }
 
 void makeStrip()
 {
     const int W = 400, H = 30;
-    QImage img = newCanvas(W, H);
-    QPainter p(&img);
-    setupPainter(p);
-    QLinearGradient bg(0, 0, 0, H);
-    bg.setColorAt(0.0, QColor("#fbfdff"));
-    bg.setColorAt(0.48, QColor("#e8f0f8"));
-    bg.setColorAt(0.52, QColor("#dbe6f2"));
-    bg.setColorAt(1.0, QColor("#e9f1f9"));
-    p.fillRect(QRectF(0, 0, W, H), bg);
+    Canvas canvas(W, H);
+    QPainter &p = canvas.p;
+    p.fillRect(QRectF(0, 0, W, H),
+               downRamp(0, H, {{0.0, QColor("#fbfdff")}, {0.48, QColor("#e8f0f8")},
+                               {0.52, QColor("#dbe6f2")}, {1.0, QColor("#e9f1f9")}}));
     // faint diagonal pin stripes
     p.save();
     p.setClipRect(QRectF(0, 0, W, H));
@@ -1226,10 +1206,7 @@ void makeStrip()
         p.drawPath(ch);
     }
     // soft light spot on the left, where the rank title sits
-    QRadialGradient spot(QPointF(60, 10), 90);
-    spot.setColorAt(0, QColor(255, 255, 255, 120));
-    spot.setColorAt(1, QColor(255, 255, 255, 0));
-    p.fillRect(QRectF(0, 0, W, H), spot);
+    glow(p, QRectF(0, 0, W, H), QPointF(60, 10), 90, white(120));
     // edges
     p.setPen(QPen(QColor("#ffffff"), 1));
     p.drawLine(QPointF(0, 0.5), QPointF(W, 0.5));
@@ -1237,21 +1214,18 @@ void makeStrip()
     p.drawLine(QPointF(0, H - 0.5), QPointF(W, H - 0.5));
     p.setPen(QPen(QColor(120, 160, 205, 90), 1));
     p.drawLine(QPointF(0, 1.5), QPointF(W, 1.5));
-    p.end();
-    saveJpeg(img, QStringLiteral("strip.jpg"));
+    saveJpeg(canvas.done(), QStringLiteral("strip.jpg"));
 }
 
 void makeBackdrop()
 {
     const int W = 300, H = 200;
-    QImage img = newCanvas(W, H);
-    QPainter p(&img);
-    setupPainter(p);
-    QLinearGradient bg(0, 0, W * 0.3, H);
-    bg.setColorAt(0.0, QColor("#f6fafe"));
-    bg.setColorAt(0.5, QColor("#e5eef8"));
-    bg.setColorAt(1.0, QColor("#d3e2f1"));
-    p.fillRect(QRectF(0, 0, W, H), bg);
+    Canvas canvas(W, H);
+    QPainter &p = canvas.p;
+    p.fillRect(QRectF(0, 0, W, H),
+               ramp(QPointF(0, 0), QPointF(W * 0.3, H),
+                    {{0.0, QColor("#f6fafe")}, {0.5, QColor("#e5eef8")},
+                     {1.0, QColor("#d3e2f1")}}));
     // faint lattice of dots
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(120, 160, 210, 16));
@@ -1265,7 +1239,7 @@ void makeBackdrop()
         const qreal y = 120 + i * 16;
         wave.moveTo(-10, y);
         wave.cubicTo(80, y - 40, 170, y + 35, W + 10, y - 25);
-        p.setPen(QPen(QColor(255, 255, 255, 90 - i * 20), 7 - i * 2));
+        p.setPen(QPen(white(90 - i * 20), 7 - i * 2));
         p.drawPath(wave);
     }
     {
@@ -1277,11 +1251,7 @@ void makeBackdrop()
     }
     // large soft circles
     auto softCircle = [&](QPointF c, qreal r, int a) {
-        QRadialGradient g(c, r);
-        g.setColorAt(0, QColor(255, 255, 255, a));
-        g.setColorAt(0.8, QColor(255, 255, 255, a / 2));
-        g.setColorAt(1, QColor(255, 255, 255, 0));
-        p.setBrush(g);
+        p.setBrush(roundRamp(c, r, {{0, white(a)}, {0.8, white(a / 2)}, {1, white(0)}}));
         p.setPen(Qt::NoPen);
         p.drawEllipse(c, r, r);
     };
@@ -1289,17 +1259,13 @@ void makeBackdrop()
     softCircle(QPointF(40, 170), 40, 50);
     softCircle(QPointF(190, 90), 22, 40);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255, 110), 1.5));
+    p.setPen(QPen(white(110), 1.5));
     p.drawEllipse(QPointF(250, 40), 44, 44);
     p.setPen(QPen(QColor(140, 180, 220, 28), 1.5));
     p.drawEllipse(QPointF(250, 40), 52, 52);
     // top sheen
-    QLinearGradient sheen(0, 0, 0, H * 0.35);
-    sheen.setColorAt(0, QColor(255, 255, 255, 120));
-    sheen.setColorAt(1, QColor(255, 255, 255, 0));
-    p.fillRect(QRectF(0, 0, W, H * 0.35), sheen);
-    p.end();
-    saveJpeg(img, QStringLiteral("backdrop.jpg"));
+    p.fillRect(QRectF(0, 0, W, H * 0.35), downRamp(0, H * 0.35, {{0, white(120)}, {1, white(0)}}));
+    saveJpeg(canvas.done(), QStringLiteral("backdrop.jpg"));
 }
 
 struct SkinColours {
@@ -1316,33 +1282,24 @@ struct SkinColours {
 void makeSkin(int w, int h, const SkinColours &c, const QString &name)
 {
     // Corners blend into the light window backdrop.
-    QImage img = newCanvas(w, h, QColor("#e4edf6"));
-    QPainter p(&img);
-    setupPainter(p);
+    Canvas canvas(w, h, QColor("#e4edf6"));
+    QPainter &p = canvas.p;
     const QRectF outer(0.5, 0.5, w - 1, h - 1);
     const qreal radius = 3.0;
     const QPainterPath shape = roundedRect(outer, radius);
-    QLinearGradient face(0, 0, 0, h);
-    face.setColorAt(0.0, QColor(c.topLight));
-    face.setColorAt(0.49, QColor(c.topDark));
-    face.setColorAt(0.51, QColor(c.bottomDark));
-    face.setColorAt(1.0, QColor(c.bottomLight));
     p.setPen(Qt::NoPen);
-    p.fillPath(shape, face);
+    p.fillPath(shape, downRamp(0, h, {{0.0, QColor(c.topLight)}, {0.49, QColor(c.topDark)},
+                                      {0.51, QColor(c.bottomDark)}, {1.0, QColor(c.bottomLight)}}));
     // inner highlight, strong at the top and fading downwards
-    QLinearGradient hi(0, 0, 0, h);
-    hi.setColorAt(0.0, QColor(255, 255, 255, 235));
-    hi.setColorAt(0.5, QColor(255, 255, 255, 110));
-    hi.setColorAt(1.0, QColor(255, 255, 255, 60));
-    p.setPen(QPen(QBrush(hi), 1));
+    p.setPen(QPen(QBrush(downRamp(0, h, {{0.0, white(235)}, {0.5, white(110)}, {1.0, white(60)}})),
+                  1));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(outer.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
     // rim
     QColor rim(c.border);
     p.setPen(QPen(rim, 1));
     p.drawPath(shape);
-    p.end();
-    saveBmp(img, name);
+    saveBmp(canvas.done(), name);
 }
 
 void makeSkins()
@@ -1359,100 +1316,74 @@ void makeSkins()
 void makeWindowIcon()
 {
     const int S = 48;
-    QImage img = newCanvas(S, S);
-    QPainter p(&img);
-    setupPainter(p);
-    p.translate(8, 4.5);
-    p.rotate(-6);
-    const QRectF body(0, 1, 23, 39);
-    softShadow(p, roundedRect(body, 5), QColor(0, 20, 50, 140), 2, QPointF(2, 2));
-    drawPhone(
-        p, body,
+    Canvas canvas(S, S);
+    QPainter &p = canvas.p;
+    tiltedPhone(
+        p, {QPointF(8, 4.5), -6, QRectF(0, 1, 23, 39), 5, QColor(0, 20, 50, 140), 2,
+            QPointF(2, 2)},
         [](QPainter &sp, const QRectF &r) {
-            QLinearGradient sg(r.topLeft(), r.bottomLeft());
-            sg.setColorAt(0, QColor("#9af4ff"));
-            sg.setColorAt(1, QColor("#1b7fe0"));
-            sp.fillRect(r, sg);
+            screenRamp(sp, r, QColor("#9af4ff"), QColor("#1b7fe0"));
             // a big T on the screen
             sp.setPen(Qt::NoPen);
-            sp.setBrush(QColor(255, 255, 255, 235));
+            sp.setBrush(white(235));
             const QPointF c = r.center();
             sp.drawRect(QRectF(c.x() - 4.5, c.y() - 4.5, 9, 2.4));
             sp.drawRect(QRectF(c.x() - 1.2, c.y() - 3, 2.4, 8));
         },
         false, QColor("#2d5fa8"), QColor("#0a2048"));
-    p.resetTransform();
     goldStar(p, QPointF(36.5, 10.5), 9.5, 1.1);
     sparkle(p, QPointF(44, 22), 3.2, Qt::white, 0);
-    p.end();
-    savePng(img, QStringLiteral("tessaly.png"));
+    savePng(canvas.done(), QStringLiteral("tessaly.png"));
 }
 
-// Fills a pointer shape white with a crisp dark rim just inside its edge.
-void pointerBody(QPainter &p, const QPainterPath &shape, const QBrush &fill)
+// The near-black ink of the pointers' outlines.
+QColor pointerInk()
+{
+    return QColor("#141a26");
+}
+
+// A pointer's crisp dark rim, just inside the edge of its shape.
+void pointerRim(QPainter &p, const QPainterPath &shape)
 {
     p.save();
-    p.setPen(Qt::NoPen);
-    p.fillPath(shape, fill);
     p.setClipPath(shape);
-    p.strokePath(shape, QPen(QColor("#141a26"), 2.0, Qt::SolidLine, Qt::SquareCap,
-                             Qt::MiterJoin));
+    p.strokePath(shape, QPen(pointerInk(), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.restore();
+}
+
+// Fills a pointer shape and gives it its rim.
+void pointerBody(QPainter &p, const QPainterPath &shape, const QBrush &fill)
+{
+    p.fillPath(shape, fill);
+    pointerRim(p, shape);
 }
 
 void makeArrowPointer()
 {
     const int S = 48;
-    QImage img = newCanvas(S, S);
-    QPainter p(&img);
-    setupPainter(p);
-    QPainterPath arrow;
-    arrow.moveTo(0, 0);
-    arrow.lineTo(0, 26);
-    arrow.lineTo(6.2, 20.4);
-    arrow.lineTo(10.4, 30);
-    arrow.lineTo(14.6, 28.2);
-    arrow.lineTo(10.6, 18.8);
-    arrow.lineTo(19, 18.8);
-    arrow.closeSubpath();
+    Canvas canvas(S, S);
+    QPainter &p = canvas.p;
+    const QPainterPath arrow = polygon(
+        {{0, 0}, {0, 26}, {6.2, 20.4}, {10.4, 30}, {14.6, 28.2}, {10.6, 18.8}, {19, 18.8}});
     softShadow(p, arrow, QColor(0, 0, 0, 110), 1, QPointF(2, 2));
-    QLinearGradient fill(0, 0, 10, 28);
-    fill.setColorAt(0, QColor("#ffffff"));
-    fill.setColorAt(1, QColor("#e6f2ff"));
-    pointerBody(p, arrow, fill);
+    pointerBody(p, arrow,
+                ramp(QPointF(0, 0), QPointF(10, 28),
+                     {{0, QColor("#ffffff")}, {1, QColor("#e6f2ff")}}));
     // blue glass tail and a cyan glint near the tip
-    {
-        QPainterPath tail;
-        tail.moveTo(6.2, 20.4);
-        tail.lineTo(10.4, 30);
-        tail.lineTo(14.6, 28.2);
-        tail.lineTo(10.6, 18.8);
-        tail.lineTo(7.9, 18.8);
-        tail.closeSubpath();
-        QLinearGradient tg(8, 19, 12, 29);
-        tg.setColorAt(0, QColor("#7fd4ff"));
-        tg.setColorAt(1, QColor("#1560d8"));
-        p.save();
-        p.setClipPath(arrow);
-        p.fillPath(tail, tg);
-        p.strokePath(arrow, QPen(QColor("#141a26"), 2.0, Qt::SolidLine, Qt::SquareCap,
-                                 Qt::MiterJoin));
-        p.restore();
-        p.setPen(QPen(QColor("#141a26"), 1));
-        p.drawLine(QPointF(6.6, 19.3), QPointF(10.9, 19.3));
-        QPainterPath glint;
-        glint.moveTo(2, 6);
-        glint.lineTo(2, 13);
-        glint.lineTo(3.6, 11.4);
-        glint.lineTo(3.6, 7.6);
-        glint.closeSubpath();
-        p.fillPath(glint, QColor(60, 170, 255, 170));
-    }
+    p.save();
+    p.setClipPath(arrow);
+    p.fillPath(polygon({{6.2, 20.4}, {10.4, 30}, {14.6, 28.2}, {10.6, 18.8}, {7.9, 18.8}}),
+               ramp(QPointF(8, 19), QPointF(12, 29),
+                    {{0, QColor("#7fd4ff")}, {1, QColor("#1560d8")}}));
+    p.restore();
+    pointerRim(p, arrow);
+    p.setPen(QPen(pointerInk(), 1));
+    p.drawLine(QPointF(6.6, 19.3), QPointF(10.9, 19.3));
+    p.fillPath(polygon({{2, 6}, {2, 13}, {3.6, 11.4}, {3.6, 7.6}}), QColor(60, 170, 255, 170));
     // the hot spot pixel itself stays fully dark
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(0, 0, 1, 2, QColor("#141a26"));
-    p.end();
-    savePng(img, QStringLiteral("arrow.png"));
+    p.fillRect(0, 0, 1, 2, pointerInk());
+    savePng(canvas.done(), QStringLiteral("arrow.png"));
 }
 
 QPainterPath handShape()
@@ -1466,13 +1397,7 @@ QPainterPath handShape()
     hand.addRoundedRect(QRectF(20.3, 12, 4.4, 8.5), 2.2, 2.2);
     // palm and wrist
     hand.addRoundedRect(QRectF(6, 13.5, 18.7, 11.5), 4, 4);
-    QPainterPath wrist;
-    wrist.moveTo(7, 20);
-    wrist.lineTo(24.5, 20);
-    wrist.lineTo(23, 27);
-    wrist.lineTo(9, 27);
-    wrist.closeSubpath();
-    hand.addPath(wrist);
+    hand.addPath(polygon({{7, 20}, {24.5, 20}, {23, 27}, {9, 27}}));
     // thumb, bent inwards from the left
     QPainterPath thumb;
     thumb.addRoundedRect(QRectF(-9, -2.6, 10.5, 5.2), 2.6, 2.6);
@@ -1487,53 +1412,43 @@ void drawHand(QPainter &p)
 {
     const QPainterPath hand = handShape();
     softShadow(p, hand, QColor(0, 0, 0, 100), 1, QPointF(1.5, 1.5));
-    QLinearGradient fill(0, 0, 0, 28);
-    fill.setColorAt(0, QColor("#ffffff"));
-    fill.setColorAt(1, QColor("#fff1e2"));
-    pointerBody(p, hand, fill);
+    pointerBody(p, hand, downRamp(0, 28, {{0, QColor("#ffffff")}, {1, QColor("#fff1e2")}}));
     // finger creases
-    p.setPen(QPen(QColor("#141a26"), 1, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(pointerInk(), 1, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(12.5, 10.5), QPointF(12.5, 16));
     p.drawLine(QPointF(16.6, 12), QPointF(16.6, 17));
     p.drawLine(QPointF(20.4, 13.5), QPointF(20.4, 18));
     // blue shirt cuff
     const QRectF cuff(8, 25.5, 16.5, 5.5);
-    QLinearGradient cg(cuff.topLeft(), cuff.bottomLeft());
-    cg.setColorAt(0, QColor("#7cc6ff"));
-    cg.setColorAt(1, QColor("#1b62d0"));
-    p.setPen(QPen(QColor("#141a26"), 1));
-    p.setBrush(cg);
+    p.setPen(QPen(pointerInk(), 1));
+    p.setBrush(ramp(cuff.topLeft(), cuff.bottomLeft(),
+                    {{0, QColor("#7cc6ff")}, {1, QColor("#1b62d0")}}));
     p.drawRoundedRect(cuff.adjusted(0, 0, 0, -0.5), 1.2, 1.2);
 }
 
 void makeHandPointer()
 {
-    QImage img = newCanvas(32, 32);
-    QPainter p(&img);
-    setupPainter(p);
+    Canvas canvas(32, 32);
+    QPainter &p = canvas.p;
     drawHand(p);
-    p.end();
-    savePng(img, QStringLiteral("hand.png"));
+    savePng(canvas.done(), QStringLiteral("hand.png"));
 }
 
 void makeSiteHandPointer()
 {
-    QImage img = newCanvas(32, 32);
-    QPainter p(&img);
-    setupPainter(p);
+    Canvas canvas(32, 32);
+    QPainter &p = canvas.p;
     drawHand(p);
     // small globe badge in the lower right corner
     const QPointF c(25.2, 24.8);
     const qreal r = 6.3;
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 235));
+    p.setBrush(white(235));
     p.drawEllipse(c, r + 1.2, r + 1.2);
     const QPainterPath globe = ellipsePath(c, r, r);
-    QRadialGradient gg(c.x() - 2, c.y() - 2.5, r * 1.5);
-    gg.setColorAt(0, QColor("#a8ecff"));
-    gg.setColorAt(0.5, QColor("#2c9cf0"));
-    gg.setColorAt(1, QColor("#0b4aa8"));
-    p.setBrush(gg);
+    p.setBrush(roundRamp(QPointF(c.x() - 2, c.y() - 2.5), r * 1.5,
+                         {{0, QColor("#a8ecff")}, {0.5, QColor("#2c9cf0")},
+                          {1, QColor("#0b4aa8")}}));
     p.drawPath(globe);
     p.save();
     p.setClipPath(globe);
@@ -1553,22 +1468,18 @@ void makeSiteHandPointer()
     p.drawPath(land2);
     // one meridian and the equator, faint
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(255, 255, 255, 90), 0.6));
+    p.setPen(QPen(white(90), 0.6));
     p.drawEllipse(c, r * 0.5, r);
     p.drawLine(QPointF(c.x() - r, c.y()), QPointF(c.x() + r, c.y()));
     // gloss
-    QLinearGradient hl(0, c.y() - r, 0, c.y());
-    hl.setColorAt(0, QColor(255, 255, 255, 180));
-    hl.setColorAt(1, QColor(255, 255, 255, 0));
     p.setPen(Qt::NoPen);
-    p.setBrush(hl);
+    p.setBrush(downRamp(c.y() - r, c.y(), {{0, white(180)}, {1, white(0)}}));
     p.drawEllipse(QRectF(c.x() - r * 0.7, c.y() - r * 0.95, r * 1.4, r * 0.9));
     p.restore();
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor("#0a3a80"), 1));
     p.drawPath(globe);
-    p.end();
-    savePng(img, QStringLiteral("hand_site.png"));
+    savePng(canvas.done(), QStringLiteral("hand_site.png"));
 }
 
 } // namespace
