@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <random>
 #include <string>
 
+#include "bench_folder.h"
 #include "bench_report.h"
 #include "core.h"
 #include "null_display.h"
@@ -17,21 +17,8 @@
 
 namespace {
 
-std::filesystem::path BenchFolder() {
-    static const std::filesystem::path folder = [] {
-        std::random_device random;
-        auto path =
-            std::filesystem::temp_directory_path() / ("tessaly-bench-" + std::to_string(random()));
-        std::filesystem::create_directories(path / "Data");
-        tessaly::Core core(path);
-        core.StartRun();
-        return path;
-    }();
-    return folder;
-}
-
 void BM_Flash(benchmark::State& state) {
-    tessaly::Core core(BenchFolder());
+    tessaly::Core core(tessaly::bench::BenchProgramFolder());
     core.StartRun();
     core.Level = 30;
     tessaly::bench::NullDisplay display;
@@ -43,7 +30,7 @@ void BM_Flash(benchmark::State& state) {
 BENCHMARK(BM_Flash);
 
 void BM_BareThresholdRead(benchmark::State& state) {
-    const std::string path = (BenchFolder() / "Data" / "Data.dat").string();
+    const std::string path = (tessaly::bench::BenchProgramFolder() / "Data" / "Data.dat").string();
     unsigned char bytes[4];
     for (auto _ : state) {
         std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -61,6 +48,6 @@ int main(int argc, char** argv) {
     tessaly::bench::RatioReporter reporter("BM_Flash", "BM_BareThresholdRead",
                                            "Flash / bare threshold read (target at most 1.3)");
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::filesystem::remove_all(BenchFolder());
+    std::filesystem::remove_all(tessaly::bench::BenchProgramFolder());
     return 0;
 }

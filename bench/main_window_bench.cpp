@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <filesystem>
 #include <iostream>
-#include <random>
 
+#include "bench_folder.h"
 #include "bench_report.h"
 #include "core.h"
 #include "fonts.h"
@@ -19,23 +19,8 @@
 
 namespace {
 
-std::filesystem::path ProgramFolder() {
-    static const std::filesystem::path folder = [] {
-        std::random_device random;
-        auto path = std::filesystem::temp_directory_path() /
-                    ("tessaly-bench-ui-" + std::to_string(random()));
-        std::filesystem::create_directories(path / "Data");
-        tessaly::Core first(path);
-        first.StartRun();
-        first.Level = 30;
-        first.SaveProgress();
-        return path;
-    }();
-    return folder;
-}
-
 void BM_StatusTextChangeEvent(benchmark::State& state) {
-    tessaly::Core core(ProgramFolder());
+    tessaly::Core core(tessaly::bench::BenchProgramFolder());
     core.StartRun();
     tessaly::testing::RecordingShell shell;
     auto* browser = new tessaly::testing::FakeBrowser;
@@ -53,7 +38,7 @@ void BM_StatusTextChangeEvent(benchmark::State& state) {
 BENCHMARK(BM_StatusTextChangeEvent);
 
 void BM_BareFlash(benchmark::State& state) {
-    tessaly::Core core(ProgramFolder());
+    tessaly::Core core(tessaly::bench::BenchProgramFolder());
     core.StartRun();
     tessaly::bench::NullDisplay display;
     for (auto _ : state) {
@@ -78,6 +63,6 @@ int main(int argc, char** argv) {
     if (ns > 0) {
         std::cout << "status-text events per second: " << 1e9 / ns << " (target at least 20000)\n";
     }
-    std::filesystem::remove_all(ProgramFolder());
+    std::filesystem::remove_all(tessaly::bench::BenchProgramFolder());
     return 0;
 }
