@@ -21,6 +21,10 @@ void BrowserEvents::UrlCommitted(const QUrl& url) {
     // The engine also reports URL changes outside a load (a fragment jump or
     // history.pushState); those commit a navigation of their own.
     if (!loading_) {
+        if (isCardDocument_ && isCardDocument_(url.adjusted(QUrl::RemoveFragment))) {
+            ShowCard(url);
+            return;
+        }
         emit NavigateComplete2(DisplayUrl(url));
         ReportHistory();
         return;
@@ -38,6 +42,16 @@ void BrowserEvents::Commit(const QUrl& url) {
         emit ProgressChange(pendingPercent_ * 100, ProgressMax);
         pendingPercent_ = -1;
     }
+}
+
+void BrowserEvents::ShowCard(const QUrl& url) {
+    // A card is drawn at once from the deck already loaded: it raises what a
+    // whole page load raises, with nothing in between.
+    emit NavigateComplete2(DisplayUrl(url));
+    ReportHistory();
+    emit ProgressChange(-1, ProgressMax);
+    emit DownloadComplete();
+    emit StatusTextChange(QStringLiteral("完成"));
 }
 
 void BrowserEvents::LoadProgress(int percent) {

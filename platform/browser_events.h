@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 namespace tessaly {
 
@@ -24,7 +25,14 @@ public:
 
     enum class LoadEnd { Succeeded, Failed, Stopped };
 
+    // Whether a document (its address without the fragment) is a WML deck
+    // that the program rendered itself. Inside such a document a change of
+    // fragment is a card change: it counts as a page shown.
+    using CardDocumentTest = std::function<bool(const QUrl& document)>;
+
     using QObject::QObject;
+
+    void SetCardDocumentTest(CardDocumentTest test) { isCardDocument_ = std::move(test); }
 
     // Inputs, one per engine report.
     void LoadStarted(const QUrl& url);
@@ -44,6 +52,7 @@ signals:
 private:
     void Commit(const QUrl& url);
     void ReportHistory();
+    void ShowCard(const QUrl& url);
 
     bool loading_ = false;
     bool committed_ = false;
@@ -53,6 +62,7 @@ private:
     bool canGoBack_ = false;
     bool canGoForward_ = false;
     bool historyReported_ = false;
+    CardDocumentTest isCardDocument_;
 };
 
 }  // namespace tessaly

@@ -25,6 +25,11 @@ public:
 
     QWebEngineView* view() const { return view_; }
 
+    // Documents in which a fragment change is a WML card change (see BrowserEvents).
+    void SetCardDocumentTest(BrowserEvents::CardDocumentTest test) {
+        events_.SetCardDocumentTest(std::move(test));
+    }
+
 private:
     void ConnectEngine();
     void ReportHistory();

@@ -60,6 +60,27 @@ private slots:
         QCOMPARE(log.lastOf("Progress:"), QStringLiteral("Progress:4000/10000"));
     }
 
+    void aCardChangeInARenderedDeckCountsAsAPageShown() {
+        BrowserEvents events;
+        BrowserEventLog log(&events);
+        const QUrl deck(QStringLiteral("http://127.0.0.1/deck.wml"));
+        events.SetCardDocumentTest([deck](const QUrl& document) { return document == deck; });
+        events.LoadStarted(deck);
+        events.LoadEnded(BrowserEvents::LoadEnd::Succeeded, deck);
+        log.events.clear();
+
+        events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/deck.wml#two")));
+        QCOMPARE(log.events.first(), QStringLiteral("Navigate:http://127.0.0.1/deck.wml#two"));
+        QCOMPARE(log.count("Navigate:"), 1);
+        QCOMPARE(log.count("DownloadComplete"), 1);
+        QCOMPARE(log.events.last(), QStringLiteral("Status:完成"));
+
+        // The same kind of change in any other page is no page load.
+        log.events.clear();
+        events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#two")));
+        QCOMPARE(log.count("DownloadComplete"), 0);
+    }
+
     void historyChangesAreReportedOnlyWhenTheyChange() {
         BrowserEvents events;
         BrowserEventLog log(&events);
