@@ -193,6 +193,11 @@ void frmWap::Show() {
     show();
 }
 
+bool frmWap::focusNextPrevChild(bool next) {
+    return MoveFocusInTabOrder(this, controls_, TabOrder, next) ||
+           QWidget::focusNextPrevChild(next);
+}
+
 void frmWap::Flash() {
     WindowProgressDisplay display(controls_);
     tessaly::Flash(core_, display);
