@@ -130,6 +130,10 @@ void ApplyLook(const ControlSpec& spec, QWidget* widget) {
         widget->setCursor(LinkPointer());
     } else if (spec.pointer == Pointer::SiteLink) {
         widget->setCursor(SiteLinkPointer());
+    } else if (spec.kind == ControlKind::Button || spec.kind == ControlKind::ProgressBar) {
+        // Buttons and the bar show the system's own arrow; only labels and
+        // pictures, drawn on the window's surface, show the window's pointer.
+        widget->setCursor(Qt::ArrowCursor);
     }
     if (spec.kind == ControlKind::Label) {
         QPalette palette = widget->palette();
