@@ -2,11 +2,13 @@
 // adverts, the bottom strip, the window backdrop, the button faces, the
 // window icon and the mouse pointers.
 //
-// Usage: make_assets <output folder> [--preview <folder>]
+// Usage: make_assets <output folder> [--icons <folder>] [--preview <folder>]
 //
 // Run it through assets/tools/make-assets, which builds it and sets
-// QT_QPA_PLATFORM=offscreen.  With --preview, enlarged PNG copies of every
-// picture are written as well, for looking at them.
+// QT_QPA_PLATFORM=offscreen.  With --icons, the program's icon is also drawn
+// at the desktop's usual sizes into that folder, laid out as the hicolor icon
+// theme.  With --preview, enlarged PNG copies of every picture are written as
+// well, for looking at them.
 
 #include <QColor>
 #include <QDir>
@@ -514,12 +516,14 @@ void saveBmp(const QImage &img, const QString &name)
     writePreview(out, name, 8);
 }
 
-void savePng(const QImage &img, const QString &name)
+void savePng(const QImage &img, const QString &name, const QString &folder = g_outDir,
+             const QString &previewName = QString())
 {
     const QImage out = img.convertToFormat(QImage::Format_ARGB32);
-    const QString path = QDir(g_outDir).filePath(name);
+    const QString path = QDir(folder).filePath(name);
     report(path, out.save(path, "PNG"));
-    writePreview(out, name, 8);
+    writePreview(out, previewName.isEmpty() ? name : previewName,
+                 std::max(1, 384 / std::max(out.width(), 48)));
 }
 
 // ---------------------------------------------------------------- phone
@@ -1313,13 +1317,18 @@ void makeSkins()
     makeSkin(90, 21, silverGreen, QStringLiteral("skin_d.bmp"));
 }
 
-void makeWindowIcon()
+// The program's icon: a phone with a T on its screen and a gold star. It is
+// drawn on a 48-pixel grid and scaled to `size` pixels as a whole, shadow
+// included, so each size is drawn sharp rather than resampled.
+QImage programIcon(int size)
 {
-    const int S = 48;
-    Canvas canvas(S, S);
+    const qreal scale = size / 48.0;
+    Canvas canvas(size, size);
     QPainter &p = canvas.p;
+    p.scale(scale, scale);
+    const int shadowBlur = std::max(1, qRound(2 * scale));
     tiltedPhone(
-        p, {QPointF(8, 4.5), -6, QRectF(0, 1, 23, 39), 5, QColor(0, 20, 50, 140), 2,
+        p, {QPointF(8, 4.5), -6, QRectF(0, 1, 23, 39), 5, QColor(0, 20, 50, 140), shadowBlur,
             QPointF(2, 2)},
         [](QPainter &sp, const QRectF &r) {
             screenRamp(sp, r, QColor("#9af4ff"), QColor("#1b7fe0"));
@@ -1333,7 +1342,28 @@ void makeWindowIcon()
         false, QColor("#2d5fa8"), QColor("#0a2048"));
     goldStar(p, QPointF(36.5, 10.5), 9.5, 1.1);
     sparkle(p, QPointF(44, 22), 3.2, Qt::white, 0);
-    savePng(canvas.done(), QStringLiteral("tessaly.png"));
+    return canvas.done();
+}
+
+// The windows' icon.
+void makeWindowIcon()
+{
+    savePng(programIcon(48), QStringLiteral("tessaly.png"));
+}
+
+// The same icon for the desktop's menus, at the usual sizes of the hicolor
+// icon theme, laid out as it is installed: <size>x<size>/apps/tessaly.png.
+void makeThemeIcons(const QString &themeDir)
+{
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(themeDir).arg(size);
+        if (!QDir().mkpath(dir)) {
+            report(dir, false);
+            continue;
+        }
+        savePng(programIcon(size), QStringLiteral("tessaly.png"), dir,
+                QStringLiteral("tessaly-%1.png").arg(size));
+    }
 }
 
 // The near-black ink of the pointers' outlines.
@@ -1489,19 +1519,29 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args.first().startsWith(QLatin1Char('-'))) {
-        std::fprintf(stderr, "usage: make_assets <output folder> [--preview <folder>]\n");
+        std::fprintf(stderr, "usage: make_assets <output folder> [--icons <folder>] [--preview <folder>]\n");
         return 2;
     }
     g_outDir = args.first();
-    const qsizetype pi = args.indexOf(QStringLiteral("--preview"));
-    if (pi > 0) {
-        if (pi + 1 >= args.size()) {
-            std::fprintf(stderr, "--preview needs a folder\n");
-            return 2;
+    // The folder that follows an option, empty when the option is not given.
+    bool missingFolder = false;
+    const auto optionFolder = [&](const char *option) {
+        const qsizetype at = args.indexOf(QLatin1String(option));
+        if (at <= 0)
+            return QString();
+        if (at + 1 >= args.size()) {
+            std::fprintf(stderr, "%s needs a folder\n", option);
+            missingFolder = true;
+            return QString();
         }
-        g_previewDir = args.at(pi + 1);
+        return args.at(at + 1);
+    };
+    g_previewDir = optionFolder("--preview");
+    const QString themeDir = optionFolder("--icons");
+    if (missingFolder)
+        return 2;
+    if (!g_previewDir.isEmpty())
         QDir().mkpath(g_previewDir);
-    }
     if (!QDir().mkpath(g_outDir)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(g_outDir));
         return 1;
@@ -1524,6 +1564,8 @@ int main(int argc, char **argv)
     makeBackdrop();
     makeSkins();
     makeWindowIcon();
+    if (!themeDir.isEmpty())
+        makeThemeIcons(themeDir);
     makeArrowPointer();
     makeHandPointer();
     makeSiteHandPointer();
