@@ -3,8 +3,9 @@
 #
 # The program keeps its progress in the Data folder beside its executable, so
 # it has to run from a folder its user may write to. An install the user owns
-# (say under ~/.local) runs in place. A shared install (under /usr, or one this
-# user may not write to) is never written to: the user gets a program folder
+# and may write to (say under ~/.local) runs in place. A shared install (under
+# /usr, another user's, or read-only) is never written to: the user gets a
+# program folder
 # of their own in $XDG_DATA_HOME/tessaly, set up on the first start, with
 #   - a copy of the executable: the program finds its folder through the real
 #     path of its executable, so a symbolic link would lead back to the shared
@@ -21,7 +22,7 @@ installed=$(cd "$here/../lib/tessaly" && pwd -P)
 case "$installed/" in
   /usr/*) shared=yes ;;
   *)
-    if [ -O "$installed" ] && [ -w "$installed/Data" ]; then
+    if [ -O "$installed" ] && [ -w "$installed" ]; then
       shared=no
     else
       shared=yes

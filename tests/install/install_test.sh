@@ -5,9 +5,10 @@
 #     Installs into a scratch prefix and checks that every file is there (the
 #     program folder as the build assembles it, the launcher, the desktop
 #     entry, the icons, the AppStream metadata), that desktop-file-validate
-#     and appstreamcli accept them, and that the launcher of a shared install
-#     sets up a program folder of the user's own and runs from it, writing
-#     nothing into the install.
+#     and appstreamcli accept them, and that the launcher runs an install the
+#     user owns in place, while for a shared install it sets up a program
+#     folder of the user's own and runs from it, writing nothing into the
+#     install.
 #   install_test.sh portable BUILD_DIR CPACK
 #     Makes the portable archive, unpacks it and checks that the program
 #     starts from the unpacked folder, saves its record, and saves it again
@@ -132,6 +133,11 @@ check_tree() {
     done
 
     need_display
+    # An install of the user's own runs in place and keeps the record beside
+    # the executable.
+    run_program "$prefix/bin/tessaly" "$app"
+    rm -rf "${app:?}"/Data/*
+
     # A shared install: one this user may not write to, as under /usr.
     if ((EUID == 0)); then
         chown -R nobody "$app"
