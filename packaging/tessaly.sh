@@ -5,8 +5,8 @@
 # it has to run from a folder its user may write to. An install the user owns
 # and may write to (say under ~/.local) runs in place. A shared install (under
 # /usr, another user's, or read-only) is never written to: the user gets a
-# program folder
-# of their own in $XDG_DATA_HOME/tessaly, set up on the first start, with
+# program folder of their own in $XDG_DATA_HOME/tessaly, set up on the first
+# start, with
 #   - a copy of the executable: the program finds its folder through the real
 #     path of its executable, so a symbolic link would lead back to the shared
 #     folder (and a hard link to another user's file is usually refused);
