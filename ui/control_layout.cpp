@@ -130,9 +130,7 @@ void ApplyLook(const ControlSpec& spec, QWidget* widget) {
         widget->setCursor(LinkPointer());
     } else if (spec.pointer == Pointer::SiteLink) {
         widget->setCursor(SiteLinkPointer());
-    } else if (spec.kind == ControlKind::Button || spec.kind == ControlKind::ProgressBar) {
-        // Buttons and the bar show the system's own arrow; only labels and
-        // pictures, drawn on the window's surface, show the window's pointer.
+    } else if (spec.pointer == Pointer::Arrow) {
         widget->setCursor(Qt::ArrowCursor);
     }
     if (spec.kind == ControlKind::Label) {

@@ -35,7 +35,8 @@ struct FontSpec {
     bool underline = false;
 };
 
-enum class Pointer { Default, Link, SiteLink };
+// Default: the window's own pointer. Arrow: the system's standard arrow.
+enum class Pointer { Default, Arrow, Link, SiteLink };
 
 struct ControlSpec {
     const char* name;
