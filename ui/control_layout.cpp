@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QImage>
 #include <QPixmap>
+#include <algorithm>
 
 #include "click_label.h"
 #include "experience_bar.h"
@@ -129,6 +130,8 @@ void ApplyLook(const ControlSpec& spec, QWidget* widget) {
         widget->setCursor(LinkPointer());
     } else if (spec.pointer == Pointer::SiteLink) {
         widget->setCursor(SiteLinkPointer());
+    } else if (spec.pointer == Pointer::Arrow) {
+        widget->setCursor(Qt::ArrowCursor);
     }
     if (spec.kind == ControlKind::Label) {
         QPalette palette = widget->palette();
@@ -141,6 +144,19 @@ void ApplyLook(const ControlSpec& spec, QWidget* widget) {
         }
         widget->setPalette(palette);
     }
+}
+
+// The widget that takes the keyboard focus for `control`: the control itself,
+// or, for a control that passes its focus on (the browser pane hands it to the
+// page inside), the end of that hand-over. None for a control that never
+// takes the focus.
+QWidget* FocusReceiver(QWidget* control) {
+    for (QWidget* widget = control; widget != nullptr; widget = widget->focusProxy()) {
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            return widget;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -169,15 +185,50 @@ Controls BuildControls(QWidget* form, std::span<const ControlSpec> specs,
             controls.add(QString::fromUtf8(spec->name), widget);
         }
     }
+    // Qt's focus chain gives the first focus when the window opens. Qt ignores
+    // a link to a widget that takes no focus itself, so each control is linked
+    // through the widget that receives its focus, and controls that never
+    // take it (the progress bar) are left out instead of breaking the chain.
     QWidget* previous = nullptr;
     for (const char* name : tabOrder) {
-        QWidget* next = controls[QString::fromUtf8(name)];
-        if (previous != nullptr && next != nullptr) {
+        QWidget* next = FocusReceiver(controls[QString::fromUtf8(name)]);
+        if (next == nullptr) {
+            continue;
+        }
+        if (previous != nullptr) {
             QWidget::setTabOrder(previous, next);
         }
         previous = next;
     }
     return controls;
+}
+
+bool MoveFocusInTabOrder(QWidget* form, const Controls& controls,
+                         std::span<const char* const> tabOrder, bool forward) {
+    const auto count = static_cast<int>(tabOrder.size());
+    const auto control = [&](int index) { return controls[QString::fromUtf8(tabOrder[index])]; };
+    // The control that holds the focus, which may sit deep inside it; before
+    // the first or after the last when none does.
+    int current = forward ? -1 : count;
+    for (QWidget* w = form->focusWidget(); w != nullptr && w != form; w = w->parentWidget()) {
+        const auto found = std::find_if(tabOrder.begin(), tabOrder.end(), [&](const char* name) {
+            return controls[QString::fromUtf8(name)] == w;
+        });
+        if (found != tabOrder.end()) {
+            current = static_cast<int>(found - tabOrder.begin());
+            break;
+        }
+    }
+    for (int step = 1; step <= count; ++step) {
+        const int index = ((current + (forward ? step : -step)) % count + count) % count;
+        QWidget* receiver = FocusReceiver(control(index));
+        if (receiver != nullptr && (receiver->focusPolicy() & Qt::TabFocus) &&
+            receiver->isEnabled() && receiver->isVisibleTo(form)) {
+            control(index)->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tessaly

@@ -35,7 +35,8 @@ struct FontSpec {
     bool underline = false;
 };
 
-enum class Pointer { Default, Link, SiteLink };
+// Default: the window's own pointer. Arrow: the system's standard arrow.
+enum class Pointer { Default, Arrow, Link, SiteLink };
 
 struct ControlSpec {
     const char* name;
@@ -78,6 +79,13 @@ private:
 // tab order. A Browser control is `browser`, placed as the table says.
 Controls BuildControls(QWidget* form, std::span<const ControlSpec> specs,
                        std::span<const char* const> tabOrder = {}, QWidget* browser = nullptr);
+
+// Moves the keyboard focus of `form` from the control of `tabOrder` that holds
+// it to the next (or, backwards, the previous) one that can take it now,
+// round the end of the list. Controls that are disabled, hidden or never take
+// the focus are passed over. Returns false when no control can take it.
+bool MoveFocusInTabOrder(QWidget* form, const Controls& controls,
+                         std::span<const char* const> tabOrder, bool forward);
 
 // Client-area size in twips, as a fixed window size in pixels.
 void SetClientSize(QWidget* form, int widthTwips, int heightTwips);

@@ -7,6 +7,7 @@
 #include "core.h"
 #include "form_support.h"
 #include "skip_failing_steps.h"
+#include "window_name.h"
 
 namespace tessaly {
 
@@ -52,6 +53,7 @@ frmSplash::frmSplash(Core& core, std::function<void()> showMainWindow)
 void frmSplash::Show() {
     SkipIfFails([this] { Form_Load(); });
     CenterOnScreen(this);
+    PublishNoWindowName(this);  // the caption is empty: no name for task switchers either
     show();
 }
 

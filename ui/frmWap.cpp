@@ -34,25 +34,30 @@ const QByteArray NoticeLine = QByteArray("精品游戏尽在") + SiteAddress;
 
 // From the top of the z-order to the bottom: the buttons, the browser and the
 // bar lie above every label and picture, and the backdrop under everything.
+// The toolbar buttons show the standard arrow rather than the window's own.
 // clang-format off
 const ControlSpec Layout[] = {
     {.name = "shou", .kind = ControlKind::Button, .left = 1080, .top = 120, .width = 885, .height = 480,
-     .text = "首页", .font = ButtonFont, .toolTip = "返回默认首页!", .skin = SkinB, .style = 4, .crad = 3,
-     .skinpr = 5},
+     .text = "首页", .font = ButtonFont, .pointer = Pointer::Arrow, .toolTip = "返回默认首页!", .skin = SkinB,
+     .style = 4, .crad = 3, .skinpr = 5},
     {.name = "hou", .kind = ControlKind::Button, .left = 2400, .top = 120, .width = 1005, .height = 480,
-     .text = "←后退", .font = ButtonFont, .toolTip = "上一页", .enabled = false, .skin = SkinA, .style = 4,
-     .skinpr = 3},
+     .text = "←后退", .font = ButtonFont, .pointer = Pointer::Arrow, .toolTip = "上一页", .enabled = false,
+     .skin = SkinA, .style = 4, .skinpr = 3},
     {.name = "qian", .kind = ControlKind::Button, .left = 3720, .top = 120, .width = 1005, .height = 480,
-     .text = "前进→", .font = ButtonFont, .toolTip = "下一页", .enabled = false, .skin = SkinA, .style = 4,
-     .skinpr = 3},
+     .text = "前进→", .font = ButtonFont, .pointer = Pointer::Arrow, .toolTip = "下一页", .enabled = false,
+     .skin = SkinA, .style = 4, .skinpr = 3},
     {.name = "ting", .kind = ControlKind::Button, .left = 5160, .top = 120, .width = 765, .height = 480,
-     .text = "停止", .font = ButtonFont, .toolTip = "停止操作", .skin = SkinC, .style = 4, .crad = 0, .skinpr = 1},
+     .text = "停止", .font = ButtonFont, .pointer = Pointer::Arrow, .toolTip = "停止操作", .skin = SkinC,
+     .style = 4, .crad = 0, .skinpr = 1},
     {.name = "xin", .kind = ControlKind::Button, .left = 6240, .top = 120, .width = 765, .height = 480,
-     .text = "刷新", .font = ButtonFont, .toolTip = "刷新页面", .skin = SkinB, .style = 4, .crad = 3, .skinpr = 5},
+     .text = "刷新", .font = ButtonFont, .pointer = Pointer::Arrow, .toolTip = "刷新页面", .skin = SkinB,
+     .style = 4, .crad = 3, .skinpr = 5},
     {.name = "guan", .kind = ControlKind::Button, .left = 7440, .top = 120, .width = 1005, .height = 480,
-     .text = "关于", .font = ButtonFont, .toolTip = "关于本软件", .skin = SkinD, .style = 4, .skinpr = 3},
+     .text = "关于", .font = ButtonFont, .pointer = Pointer::Arrow, .toolTip = "关于本软件", .skin = SkinD,
+     .style = 4, .skinpr = 3},
     {.name = "tui", .kind = ControlKind::Button, .left = 8880, .top = 120, .width = 1005, .height = 480,
-     .text = "退出", .font = ButtonFont, .toolTip = "退出程序", .skin = SkinD, .style = 4, .skinpr = 3},
+     .text = "退出", .font = ButtonFont, .pointer = Pointer::Arrow, .toolTip = "退出程序", .skin = SkinD,
+     .style = 4, .skinpr = 3},
     {.name = "Webban", .kind = ControlKind::Button, .left = 240, .top = 7800, .width = 1215, .height = 495,
      .font = ButtonFont, .fore = Rgb(0, 0, 255), .back = SystemHighlightText, .pointer = Pointer::Link,
      .toolTip = "点击了解Web版"},
@@ -191,6 +196,11 @@ void frmWap::Show() {
         CenterOnScreen(this);
     }
     show();
+}
+
+bool frmWap::focusNextPrevChild(bool next) {
+    return MoveFocusInTabOrder(this, controls_, TabOrder, next) ||
+           QWidget::focusNextPrevChild(next);
 }
 
 void frmWap::Flash() {

@@ -45,6 +45,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Tab and Shift+Tab follow the window's tab order, also on leaving the
+    // page in the browser pane, whose focus widget the engine creates late.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void ConnectHandlers();

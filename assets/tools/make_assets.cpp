@@ -2,11 +2,13 @@
 // adverts, the bottom strip, the window backdrop, the button faces, the
 // window icon and the mouse pointers.
 //
-// Usage: make_assets <output folder> [--preview <folder>]
+// Usage: make_assets <output folder> [--icons <folder>] [--preview <folder>]
 //
 // Run it through assets/tools/make-assets, which builds it and sets
-// QT_QPA_PLATFORM=offscreen.  With --preview, enlarged PNG copies of every
-// picture are written as well, for looking at them.
+// QT_QPA_PLATFORM=offscreen.  With --icons, the program's icon is also drawn
+// at the desktop's usual sizes into that folder, laid out as the hicolor icon
+// theme.  With --preview, enlarged PNG copies of every picture are written as
+// well, for looking at them.
 
 #include <QColor>
 #include <QDir>
@@ -38,23 +40,22 @@ int g_failures = 0;
 
 enum class Face { Ming, Kai, Hei, Latin };
 
-QFont font(Face face, int pixels, bool bold = false, bool italic = false)
-{
+QFont font(Face face, int pixels, bool bold = false, bool italic = false) {
     QFont f;
     switch (face) {
-    case Face::Ming:
-        f.setFamilies({"AR PL UMing CN", "AR PL UKai CN", "WenQuanYi Zen Hei"});
-        break;
-    case Face::Kai:
-        f.setFamilies({"AR PL UKai CN", "AR PL UMing CN", "WenQuanYi Zen Hei"});
-        break;
-    case Face::Hei:
-        // Bold headings: the Ming and Kai faces have no real bold weight.
-        f.setFamilies({"WenQuanYi Zen Hei", "AR PL UMing CN", "AR PL UKai CN"});
-        break;
-    case Face::Latin:
-        f.setFamilies({"DejaVu Sans", "WenQuanYi Zen Hei"});
-        break;
+        case Face::Ming:
+            f.setFamilies({"AR PL UMing CN", "AR PL UKai CN", "WenQuanYi Zen Hei"});
+            break;
+        case Face::Kai:
+            f.setFamilies({"AR PL UKai CN", "AR PL UMing CN", "WenQuanYi Zen Hei"});
+            break;
+        case Face::Hei:
+            // Bold headings: the Ming and Kai faces have no real bold weight.
+            f.setFamilies({"WenQuanYi Zen Hei", "AR PL UMing CN", "AR PL UKai CN"});
+            break;
+        case Face::Latin:
+            f.setFamilies({"DejaVu Sans", "WenQuanYi Zen Hei"});
+            break;
     }
     f.setPixelSize(pixels);
     f.setBold(bold);
@@ -65,59 +66,51 @@ QFont font(Face face, int pixels, bool bold = false, bool italic = false)
 
 // ---------------------------------------------------------------- helpers
 
-QColor rgba(const char *hex, int alpha = 255)
-{
+QColor rgba(const char* hex, int alpha = 255) {
     QColor c(QString::fromLatin1(hex));
     c.setAlpha(alpha);
     return c;
 }
 
 // White at the given opacity, the colour of every gloss and glint.
-QColor white(int alpha)
-{
+QColor white(int alpha) {
     return QColor(255, 255, 255, alpha);
 }
 
 using Stops = std::initializer_list<QGradientStop>;
 
 // A straight colour ramp from `from` to `to` through the given stops.
-QLinearGradient ramp(QPointF from, QPointF to, Stops stops)
-{
+QLinearGradient ramp(QPointF from, QPointF to, Stops stops) {
     QLinearGradient g(from, to);
-    for (const QGradientStop &s : stops)
+    for (const QGradientStop& s : stops)
         g.setColorAt(s.first, s.second);
     return g;
 }
 
 // The same ramp running straight down from y0 to y1.
-QLinearGradient downRamp(qreal y0, qreal y1, Stops stops)
-{
+QLinearGradient downRamp(qreal y0, qreal y1, Stops stops) {
     return ramp(QPointF(0, y0), QPointF(0, y1), stops);
 }
 
 // A round colour ramp spreading out from `centre`.
-QRadialGradient roundRamp(QPointF centre, qreal radius, Stops stops)
-{
+QRadialGradient roundRamp(QPointF centre, qreal radius, Stops stops) {
     QRadialGradient g(centre, radius);
-    for (const QGradientStop &s : stops)
+    for (const QGradientStop& s : stops)
         g.setColorAt(s.first, s.second);
     return g;
 }
 
 // Fills `area` with a glow of `color` that fades out around `centre`.
-void glow(QPainter &p, const QRectF &area, QPointF centre, qreal radius,
-          const QColor &color)
-{
+void glow(QPainter& p, const QRectF& area, QPointF centre, qreal radius, const QColor& color) {
     QColor clear = color;
     clear.setAlpha(0);
     p.fillRect(area, roundRamp(centre, radius, {{0, color}, {1, clear}}));
 }
 
 // A closed outline through the given corners.
-QPainterPath polygon(std::initializer_list<QPointF> corners)
-{
+QPainterPath polygon(std::initializer_list<QPointF> corners) {
     QPainterPath path;
-    for (const QPointF &pt : corners) {
+    for (const QPointF& pt : corners) {
         if (path.elementCount() == 0)
             path.moveTo(pt);
         else
@@ -129,21 +122,17 @@ QPainterPath polygon(std::initializer_list<QPointF> corners)
 
 // An arc of the circle of radius r around `centre`, in degrees
 // anticlockwise from three o'clock, drawn with the current pen.
-void arcAround(QPainter &p, QPointF centre, qreal r, int startDeg, int spanDeg)
-{
-    p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), startDeg * 16,
-              spanDeg * 16);
+void arcAround(QPainter& p, QPointF centre, qreal r, int startDeg, int spanDeg) {
+    p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), startDeg * 16, spanDeg * 16);
 }
 
-QImage newCanvas(int w, int h, const QColor &fill = Qt::transparent)
-{
+QImage newCanvas(int w, int h, const QColor& fill = Qt::transparent) {
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     img.fill(fill);
     return img;
 }
 
-void setupPainter(QPainter &p)
-{
+void setupPainter(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -154,15 +143,13 @@ struct Canvas {
     QImage img;
     QPainter p;
 
-    explicit Canvas(int w, int h, const QColor &fill = Qt::transparent)
-        : img(newCanvas(w, h, fill)), p(&img)
-    {
+    explicit Canvas(int w, int h, const QColor& fill = Qt::transparent)
+        : img(newCanvas(w, h, fill)), p(&img) {
         setupPainter(p);
     }
 
     // Ends painting and hands back the picture.
-    const QImage &done()
-    {
+    const QImage& done() {
         p.end();
         return img;
     }
@@ -170,8 +157,7 @@ struct Canvas {
 
 // One blurred pixel: the average of the `radius` pixels either side of
 // line[at] and itself, counting pixels past either end as transparent.
-QRgb boxAverage(const std::vector<QRgb> &line, int count, int at, int radius)
-{
+QRgb boxAverage(const std::vector<QRgb>& line, int count, int at, int radius) {
     const int span = 2 * radius + 1;
     int a = 0, r = 0, g = 0, b = 0;
     for (int k = at - radius; k <= at + radius; ++k) {
@@ -188,8 +174,7 @@ QRgb boxAverage(const std::vector<QRgb> &line, int count, int at, int radius)
 
 // Three passes of a box blur approximate a gaussian; good enough for
 // shadows and glows on these small pictures.
-QImage boxBlur(const QImage &source, int radius, int passes = 3)
-{
+QImage boxBlur(const QImage& source, int radius, int passes = 3) {
     QImage img = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (radius <= 0)
         return img;
@@ -198,32 +183,30 @@ QImage boxBlur(const QImage &source, int radius, int passes = 3)
     std::vector<QRgb> line(std::max(w, h));
     for (int pass = 0; pass < passes; ++pass) {
         for (int y = 0; y < h; ++y) {
-            auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+            auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
             std::copy(row, row + w, line.begin());
             for (int x = 0; x < w; ++x)
                 row[x] = boxAverage(line, w, x, radius);
         }
         for (int x = 0; x < w; ++x) {
             for (int y = 0; y < h; ++y)
-                line[y] = reinterpret_cast<const QRgb *>(img.constScanLine(y))[x];
+                line[y] = reinterpret_cast<const QRgb*>(img.constScanLine(y))[x];
             for (int y = 0; y < h; ++y)
-                reinterpret_cast<QRgb *>(img.scanLine(y))[x] = boxAverage(line, h, y, radius);
+                reinterpret_cast<QRgb*>(img.scanLine(y))[x] = boxAverage(line, h, y, radius);
         }
     }
     return img;
 }
 
 // Soft shadow (or glow) of a shape, painted in device coordinates.
-void softShadow(QPainter &p, const QPainterPath &path, const QColor &color,
-                int blur, QPointF offset = QPointF(0, 0))
-{
+void softShadow(QPainter& p, const QPainterPath& path, const QColor& color, int blur,
+                QPointF offset = QPointF(0, 0)) {
     const QSize size(p.device()->width(), p.device()->height());
     QImage layer = newCanvas(size.width(), size.height());
     {
         QPainter lp(&layer);
         setupPainter(lp);
-        lp.setTransform(p.transform() *
-                        QTransform::fromTranslate(offset.x(), offset.y()));
+        lp.setTransform(p.transform() * QTransform::fromTranslate(offset.x(), offset.y()));
         lp.fillPath(path, color);
     }
     layer = boxBlur(layer, blur);
@@ -233,30 +216,25 @@ void softShadow(QPainter &p, const QPainterPath &path, const QColor &color,
     p.restore();
 }
 
-QPainterPath roundedRect(const QRectF &r, qreal radius)
-{
+QPainterPath roundedRect(const QRectF& r, qreal radius) {
     QPainterPath path;
     path.addRoundedRect(r, radius, radius);
     return path;
 }
 
 // Merges overlapping pieces into one outline (union, not even-odd holes).
-QPainterPath merged(QPainterPath path)
-{
+QPainterPath merged(QPainterPath path) {
     path.setFillRule(Qt::WindingFill);
     return path.simplified();
 }
 
-QPainterPath ellipsePath(const QPointF &c, qreal rx, qreal ry)
-{
+QPainterPath ellipsePath(const QPointF& c, qreal rx, qreal ry) {
     QPainterPath path;
     path.addEllipse(c, rx, ry);
     return path;
 }
 
-QPainterPath starPath(const QPointF &c, qreal outer, qreal inner,
-                      qreal rotationDeg = -90)
-{
+QPainterPath starPath(const QPointF& c, qreal outer, qreal inner, qreal rotationDeg = -90) {
     QPainterPath path;
     for (int i = 0; i < 10; ++i) {
         const qreal a = qDegreesToRadians(rotationDeg + i * 36.0);
@@ -272,15 +250,13 @@ QPainterPath starPath(const QPointF &c, qreal outer, qreal inner,
 }
 
 // A glossy gold star with a dark rim.
-void goldStar(QPainter &p, const QPointF &c, qreal outer, qreal rim = 1.0)
-{
+void goldStar(QPainter& p, const QPointF& c, qreal outer, qreal rim = 1.0) {
     const QPainterPath star = starPath(c, outer, outer * 0.45);
     p.save();
-    p.setPen(QPen(rgba("#9a4e00"), rim, Qt::SolidLine, Qt::RoundCap,
-                  Qt::RoundJoin));
-    p.setBrush(roundRamp(QPointF(c.x() - outer * 0.3, c.y() - outer * 0.4), outer * 1.4,
-                         {{0.0, rgba("#fffbe0")}, {0.35, rgba("#ffd94a")},
-                          {1.0, rgba("#e88a00")}}));
+    p.setPen(QPen(rgba("#9a4e00"), rim, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(
+        roundRamp(QPointF(c.x() - outer * 0.3, c.y() - outer * 0.4), outer * 1.4,
+                  {{0.0, rgba("#fffbe0")}, {0.35, rgba("#ffd94a")}, {1.0, rgba("#e88a00")}}));
     p.drawPath(star);
     // upper half gloss
     p.setClipPath(star);
@@ -290,9 +266,8 @@ void goldStar(QPainter &p, const QPointF &c, qreal outer, qreal rim = 1.0)
 }
 
 // A four-pointed twinkle with a soft halo.
-void sparkle(QPainter &p, const QPointF &c, qreal r,
-             const QColor &color = Qt::white, int haloAlpha = 150)
-{
+void sparkle(QPainter& p, const QPointF& c, qreal r, const QColor& color = Qt::white,
+             int haloAlpha = 150) {
     p.setPen(Qt::NoPen);
     p.setBrush(roundRamp(c, r * 0.9, {{0, white(haloAlpha)}, {1, white(0)}}));
     p.drawEllipse(c, r * 0.9, r * 0.9);
@@ -306,8 +281,7 @@ void sparkle(QPainter &p, const QPointF &c, qreal r,
 }
 
 // A translucent soap bubble.
-void bubble(QPainter &p, const QPointF &c, qreal r, int alpha = 90)
-{
+void bubble(QPainter& p, const QPointF& c, qreal r, int alpha = 90) {
     p.setPen(Qt::NoPen);
     p.setBrush(roundRamp(c, r, {{0.0, white(0)}, {0.75, white(alpha / 4)}, {1.0, white(alpha)}}));
     p.drawEllipse(c, r, r);
@@ -315,22 +289,19 @@ void bubble(QPainter &p, const QPointF &c, qreal r, int alpha = 90)
     p.drawEllipse(QPointF(c.x() - r * 0.4, c.y() - r * 0.4), r * 0.22, r * 0.16);
 }
 
-QPainterPath textPath(const QFont &f, const QString &text)
-{
+QPainterPath textPath(const QFont& f, const QString& text) {
     QPainterPath path;
     path.addText(0, 0, f, text);
     return path;
 }
 
-QPainterPath textAt(const QFont &f, const QString &text, QPointF baseline)
-{
+QPainterPath textAt(const QFont& f, const QString& text, QPointF baseline) {
     QPainterPath path;
     path.addText(baseline, f, text);
     return path;
 }
 
-QPainterPath textCentered(const QFont &f, const QString &text, QPointF center)
-{
+QPainterPath textCentered(const QFont& f, const QString& text, QPointF center) {
     QPainterPath path = textPath(f, text);
     path.translate(center - path.boundingRect().center());
     return path;
@@ -342,13 +313,11 @@ struct Outline {
 };
 
 // Paints a text path: outlines from the outermost inwards, then the fill.
-void fancyText(QPainter &p, const QPainterPath &path, const QBrush &fill,
-               std::initializer_list<Outline> outlines)
-{
+void fancyText(QPainter& p, const QPainterPath& path, const QBrush& fill,
+               std::initializer_list<Outline> outlines) {
     p.save();
-    for (const Outline &o : outlines) {
-        p.setPen(QPen(o.color, o.width, Qt::SolidLine, Qt::RoundCap,
-                      Qt::RoundJoin));
+    for (const Outline& o : outlines) {
+        p.setPen(QPen(o.color, o.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
     }
@@ -358,17 +327,15 @@ void fancyText(QPainter &p, const QPainterPath &path, const QBrush &fill,
 }
 
 // Outlined text (see fancyText) over its own soft drop shadow.
-void shadowedText(QPainter &p, const QPainterPath &path, const QColor &shadow, int blur,
-                  QPointF offset, const QBrush &fill, std::initializer_list<Outline> outlines)
-{
+void shadowedText(QPainter& p, const QPainterPath& path, const QColor& shadow, int blur,
+                  QPointF offset, const QBrush& fill, std::initializer_list<Outline> outlines) {
     softShadow(p, path, shadow, blur, offset);
     fancyText(p, path, fill, outlines);
 }
 
 // Small, hinted text with a one-pixel halo, readable on busy grounds.
-void haloText(QPainter &p, const QRectF &rect, int flags, const QString &text,
-              const QFont &f, const QColor &fg, const QColor &halo)
-{
+void haloText(QPainter& p, const QRectF& rect, int flags, const QString& text, const QFont& f,
+              const QColor& fg, const QColor& halo) {
     p.save();
     p.setFont(f);
     p.setPen(halo);
@@ -382,22 +349,20 @@ void haloText(QPainter &p, const QRectF &rect, int flags, const QString &text,
 }
 
 // Horizontal glossy highlight covering the upper part of a shape.
-void topGloss(QPainter &p, const QPainterPath &shape, const QRectF &area,
-              int alphaTop, int alphaBottom)
-{
+void topGloss(QPainter& p, const QPainterPath& shape, const QRectF& area, int alphaTop,
+              int alphaBottom) {
     p.save();
     p.setClipPath(shape, Qt::IntersectClip);
     p.setPen(Qt::NoPen);
-    p.setBrush(ramp(area.topLeft(), area.bottomLeft(),
-                    {{0, white(alphaTop)}, {1, white(alphaBottom)}}));
+    p.setBrush(
+        ramp(area.topLeft(), area.bottomLeft(), {{0, white(alphaTop)}, {1, white(alphaBottom)}}));
     p.drawRoundedRect(area, area.height() * 0.5, area.height() * 0.5);
     p.restore();
 }
 
 // A shape over its own soft drop shadow, filled and ringed by a rim.
-void shadowedShape(QPainter &p, const QPainterPath &shape, const QColor &shadow,
-                   int blur, QPointF offset, const QBrush &fill, const QPen &rim)
-{
+void shadowedShape(QPainter& p, const QPainterPath& shape, const QColor& shadow, int blur,
+                   QPointF offset, const QBrush& fill, const QPen& rim) {
     softShadow(p, shape, shadow, blur, offset);
     p.setPen(rim);
     p.setBrush(fill);
@@ -418,21 +383,19 @@ struct PillLook {
 
 // A glossy pill (a tag, a button, a badge) with round ends, over a small
 // soft shadow and with a gloss on its upper half.
-void glossyPill(QPainter &p, const QRectF &r, const PillLook &look)
-{
+void glossyPill(QPainter& p, const QRectF& r, const PillLook& look) {
     const QPainterPath shape = roundedRect(r, r.height() / 2);
-    shadowedShape(p, shape, look.shadow, 1, look.shadowOffset,
-                  ramp(r.topLeft(), r.bottomLeft(),
-                       {{0, look.top}, {0.5, look.middle}, {1, look.bottom}}),
-                  look.rim);
+    shadowedShape(
+        p, shape, look.shadow, 1, look.shadowOffset,
+        ramp(r.topLeft(), r.bottomLeft(), {{0, look.top}, {0.5, look.middle}, {1, look.bottom}}),
+        look.rim);
     topGloss(p, shape, r.adjusted(look.glossInset, 1, -look.glossInset, -r.height() * 0.5),
              look.glossTop, look.glossBottom);
 }
 
 // A glossy pill with a short white label in the middle, haloed in `halo`.
-void labelledPill(QPainter &p, const QRectF &r, const PillLook &look, const QString &label,
-                  const QColor &halo)
-{
+void labelledPill(QPainter& p, const QRectF& r, const PillLook& look, const QString& label,
+                  const QColor& halo) {
     glossyPill(p, r, look);
     haloText(p, r.adjusted(0, 0, 0, -1), Qt::AlignCenter, label, font(Face::Hei, 12, true),
              Qt::white, halo);
@@ -440,9 +403,7 @@ void labelledPill(QPainter &p, const QRectF &r, const PillLook &look, const QStr
 
 // `count` light rays of `width` degrees, one every 360 / count degrees,
 // reaching `length` out from `centre`.
-void rays(QPainter &p, QPointF centre, int count, qreal width, qreal length,
-          const QColor &color)
-{
+void rays(QPainter& p, QPointF centre, int count, qreal width, qreal length, const QColor& color) {
     const qreal step = 360.0 / count;
     for (int i = 0; i < count; ++i) {
         const qreal a0 = qDegreesToRadians(i * step);
@@ -455,8 +416,7 @@ void rays(QPainter &p, QPointF centre, int count, qreal width, qreal length,
 
 // ---------------------------------------------------------------- output
 
-void writePreview(const QImage &img, const QString &name, int scale)
-{
+void writePreview(const QImage& img, const QString& name, int scale) {
     if (g_previewDir.isEmpty())
         return;
     QImage shown = img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -466,24 +426,21 @@ void writePreview(const QImage &img, const QString &name, int scale)
         QPainter bp(&board);
         for (int y = 0; y < board.height(); y += 4)
             for (int x = 0; x < board.width(); x += 4)
-                bp.fillRect(x, y, 4, 4,
-                            ((x + y) / 4) % 2 ? QColor("#c8c8c8") : QColor("#f4f4f4"));
+                bp.fillRect(x, y, 4, 4, ((x + y) / 4) % 2 ? QColor("#c8c8c8") : QColor("#f4f4f4"));
         bp.drawImage(0, 0, shown);
         bp.end();
         shown = board;
     }
-    shown = shown.scaled(shown.width() * scale, shown.height() * scale,
-                         Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    shown = shown.scaled(shown.width() * scale, shown.height() * scale, Qt::IgnoreAspectRatio,
+                         Qt::FastTransformation);
     shown.save(QDir(g_previewDir).filePath(name + QStringLiteral(".png")), "PNG");
 }
 
-int previewScale(const QImage &img)
-{
+int previewScale(const QImage& img) {
     return std::max(img.width(), img.height()) <= 130 ? 4 : 3;
 }
 
-void report(const QString &path, bool ok)
-{
+void report(const QString& path, bool ok) {
     if (ok) {
         std::printf("wrote %s\n", qPrintable(path));
     } else {
@@ -492,8 +449,7 @@ void report(const QString &path, bool ok)
     }
 }
 
-void saveJpeg(const QImage &img, const QString &name, int quality = 92)
-{
+void saveJpeg(const QImage& img, const QString& name, int quality = 92) {
     QImage out = newCanvas(img.width(), img.height(), Qt::white);
     {
         QPainter p(&out);
@@ -506,32 +462,31 @@ void saveJpeg(const QImage &img, const QString &name, int quality = 92)
     writePreview(QImage(path), name, previewScale(out));
 }
 
-void saveBmp(const QImage &img, const QString &name)
-{
+void saveBmp(const QImage& img, const QString& name) {
     const QImage out = img.convertToFormat(QImage::Format_RGB888);
     const QString path = QDir(g_outDir).filePath(name);
     report(path, out.save(path, "BMP"));
     writePreview(out, name, 8);
 }
 
-void savePng(const QImage &img, const QString &name)
-{
+void savePng(const QImage& img, const QString& name, const QString& folder = g_outDir,
+             const QString& previewName = QString()) {
     const QImage out = img.convertToFormat(QImage::Format_ARGB32);
-    const QString path = QDir(g_outDir).filePath(name);
+    const QString path = QDir(folder).filePath(name);
     report(path, out.save(path, "PNG"));
-    writePreview(out, name, 8);
+    writePreview(out, previewName.isEmpty() ? name : previewName,
+                 std::max(1, 384 / std::max(out.width(), 48)));
 }
 
 // ---------------------------------------------------------------- phone
 
-using ScreenPainter = std::function<void(QPainter &, const QRectF &)>;
+using ScreenPainter = std::function<void(QPainter&, const QRectF&)>;
 
 // A candy-bar phone: glossy dark body, silver rim, screen and keys.
 // Returns the outline of the body.
-QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &screen,
-                       bool keypad, const QColor &bodyTop = QColor("#3a4657"),
-                       const QColor &bodyBottom = QColor("#0d131c"))
-{
+QPainterPath drawPhone(QPainter& p, const QRectF& body, const ScreenPainter& screen, bool keypad,
+                       const QColor& bodyTop = QColor("#3a4657"),
+                       const QColor& bodyBottom = QColor("#0d131c")) {
     const qreal w = body.width();
     const qreal h = body.height();
     const qreal radius = w * 0.22;
@@ -551,18 +506,17 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
     p.drawPath(shape);
 
     // earpiece
-    const QRectF ear(body.center().x() - w * 0.16, body.top() + h * 0.045,
-                     w * 0.32, std::max<qreal>(1.5, h * 0.02));
+    const QRectF ear(body.center().x() - w * 0.16, body.top() + h * 0.045, w * 0.32,
+                     std::max<qreal>(1.5, h * 0.02));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor("#05080c"));
     p.drawRoundedRect(ear, ear.height() / 2, ear.height() / 2);
     p.setBrush(white(60));
-    p.drawRoundedRect(ear.translated(0, ear.height() * 0.6), ear.height() / 2,
-                      ear.height() / 2);
+    p.drawRoundedRect(ear.translated(0, ear.height() * 0.6), ear.height() / 2, ear.height() / 2);
 
     // screen bezel and screen
-    const QRectF bezel(body.left() + w * 0.09, body.top() + h * 0.1,
-                       w * 0.82, h * (keypad ? 0.46 : 0.62));
+    const QRectF bezel(body.left() + w * 0.09, body.top() + h * 0.1, w * 0.82,
+                       h * (keypad ? 0.46 : 0.62));
     p.setBrush(QColor("#05070a"));
     p.drawRoundedRect(bezel, w * 0.06, w * 0.06);
     const QRectF scr = bezel.adjusted(w * 0.05, w * 0.05, -w * 0.05, -w * 0.05);
@@ -591,18 +545,15 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
         const qreal skW = w * 0.2, skH = h * 0.04;
         p.setBrush(downRamp(navC.y() - skH, navC.y() + skH,
                             {{0, QColor("#eaf0f6")}, {1, QColor("#8c99aa")}}));
-        p.drawRoundedRect(QRectF(body.left() + w * 0.09, navC.y() - skH, skW, skH * 1.4),
-                          skH * 0.6, skH * 0.6);
-        p.drawRoundedRect(QRectF(body.right() - w * 0.09 - skW, navC.y() - skH, skW,
-                                 skH * 1.4),
+        p.drawRoundedRect(QRectF(body.left() + w * 0.09, navC.y() - skH, skW, skH * 1.4), skH * 0.6,
+                          skH * 0.6);
+        p.drawRoundedRect(QRectF(body.right() - w * 0.09 - skW, navC.y() - skH, skW, skH * 1.4),
                           skH * 0.6, skH * 0.6);
         // green call / red end marks
         p.setBrush(QColor("#35c24a"));
-        p.drawEllipse(QPointF(body.left() + w * 0.19, navC.y() + skH * 1.5), w * 0.05,
-                      w * 0.035);
+        p.drawEllipse(QPointF(body.left() + w * 0.19, navC.y() + skH * 1.5), w * 0.05, w * 0.035);
         p.setBrush(QColor("#ff4a3a"));
-        p.drawEllipse(QPointF(body.right() - w * 0.19, navC.y() + skH * 1.5), w * 0.05,
-                      w * 0.035);
+        p.drawEllipse(QPointF(body.right() - w * 0.19, navC.y() + skH * 1.5), w * 0.05, w * 0.035);
     }
 
     if (keypad) {
@@ -613,8 +564,7 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
         for (int r = 0; r < 4; ++r) {
             for (int c = 0; c < 3; ++c) {
                 const QRectF key(body.left() + w * 0.09 + c * colW + colW * 0.12,
-                                 padTop + r * rowH + rowH * 0.14, colW * 0.76,
-                                 rowH * 0.72);
+                                 padTop + r * rowH + rowH * 0.14, colW * 0.76, rowH * 0.72);
                 p.setBrush(ramp(key.topLeft(), key.bottomLeft(),
                                 {{0, QColor("#f6f9fc")}, {1, QColor("#9aa7b7")}}));
                 p.setPen(Qt::NoPen);
@@ -627,12 +577,12 @@ QPainterPath drawPhone(QPainter &p, const QRectF &body, const ScreenPainter &scr
     {
         p.save();
         p.setClipPath(shape);
-        p.fillPath(polygon({QPointF(body.left(), body.top()),
-                            QPointF(body.left() + w * 0.55, body.top()),
-                            QPointF(body.left() + w * 0.05, body.bottom()),
-                            QPointF(body.left(), body.bottom())}),
-                   ramp(body.topLeft(), QPointF(body.left() + w * 0.5, body.top()),
-                        {{0, white(70)}, {1, white(0)}}));
+        p.fillPath(
+            polygon({QPointF(body.left(), body.top()), QPointF(body.left() + w * 0.55, body.top()),
+                     QPointF(body.left() + w * 0.05, body.bottom()),
+                     QPointF(body.left(), body.bottom())}),
+            ramp(body.topLeft(), QPointF(body.left() + w * 0.5, body.top()),
+                 {{0, white(70)}, {1, white(0)}}));
         p.restore();
     }
     return shape;
@@ -652,10 +602,9 @@ struct PhonePose {
 };
 
 // A phone laid at a tilt over its soft shadow (see drawPhone).
-void tiltedPhone(QPainter &p, const PhonePose &pose, const ScreenPainter &screen, bool keypad,
-                 const QColor &bodyTop = QColor("#3a4657"),
-                 const QColor &bodyBottom = QColor("#0d131c"))
-{
+void tiltedPhone(QPainter& p, const PhonePose& pose, const ScreenPainter& screen, bool keypad,
+                 const QColor& bodyTop = QColor("#3a4657"),
+                 const QColor& bodyBottom = QColor("#0d131c")) {
     p.save();
     p.translate(pose.at);
     p.rotate(pose.tilt);
@@ -666,14 +615,12 @@ void tiltedPhone(QPainter &p, const PhonePose &pose, const ScreenPainter &screen
 }
 
 // A phone screen filled with a ramp from `top` down to `bottom`.
-void screenRamp(QPainter &sp, const QRectF &r, const QColor &top, const QColor &bottom)
-{
+void screenRamp(QPainter& sp, const QRectF& r, const QColor& top, const QColor& bottom) {
     sp.fillRect(r, ramp(r.topLeft(), r.bottomLeft(), {{0, top}, {1, bottom}}));
 }
 
 // A little platform game scene, painted pixel by pixel.
-QImage gameScene(int w, int h)
-{
+QImage gameScene(int w, int h) {
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -681,8 +628,7 @@ QImage gameScene(int w, int h)
     // sky
     for (int y = 0; y < h; ++y) {
         const qreal t = qreal(y) / h;
-        p.fillRect(0, y, w, 1,
-                   QColor::fromRgbF(0.30 + 0.55 * t, 0.70 + 0.25 * t, 1.0));
+        p.fillRect(0, y, w, 1, QColor::fromRgbF(0.30 + 0.55 * t, 0.70 + 0.25 * t, 1.0));
     }
     // sun
     p.setBrush(QColor("#fff3a0"));
@@ -726,13 +672,13 @@ QImage gameScene(int w, int h)
     }
     // the hero: a little ninja with a red headband, mid-jump
     const int hx = 8, hy = ground - 13;
-    p.fillRect(hx + 1, hy, 4, 4, QColor("#1b1b2e"));     // head
-    p.fillRect(hx + 2, hy + 1, 3, 1, QColor("#ffd9b0"));   // eyes slit
-    p.fillRect(hx + 1, hy, 4, 1, QColor("#e5202a"));       // band
-    p.fillRect(hx - 1, hy + 1, 2, 1, QColor("#e5202a"));   // band tail
-    p.fillRect(hx + 1, hy + 4, 4, 4, QColor("#25254a"));   // body
-    p.fillRect(hx + 5, hy + 4, 2, 1, QColor("#25254a"));   // arm
-    p.fillRect(hx, hy + 8, 2, 2, QColor("#25254a"));       // legs
+    p.fillRect(hx + 1, hy, 4, 4, QColor("#1b1b2e"));      // head
+    p.fillRect(hx + 2, hy + 1, 3, 1, QColor("#ffd9b0"));  // eyes slit
+    p.fillRect(hx + 1, hy, 4, 1, QColor("#e5202a"));      // band
+    p.fillRect(hx - 1, hy + 1, 2, 1, QColor("#e5202a"));  // band tail
+    p.fillRect(hx + 1, hy + 4, 4, 4, QColor("#25254a"));  // body
+    p.fillRect(hx + 5, hy + 4, 2, 1, QColor("#25254a"));  // arm
+    p.fillRect(hx, hy + 8, 2, 2, QColor("#25254a"));      // legs
     p.fillRect(hx + 4, hy + 8, 2, 2, QColor("#25254a"));
     // a purple slime on the ground
     const int sx = w - 14, sy = ground - 4;
@@ -757,16 +703,16 @@ QImage gameScene(int w, int h)
 
 // ---------------------------------------------------------------- pictures
 
-void makeBanner()
-{
+void makeBanner() {
     const int W = 297, H = 80;
     Canvas canvas(W, H);
-    QPainter &p = canvas.p;
+    QPainter& p = canvas.p;
     const QRectF all(0, 0, W, H);
 
     // deep blue to cyan ground
-    p.fillRect(all, downRamp(0, H, {{0.0, rgba("#1470d8")}, {0.55, rgba("#0a58bf")},
-                                    {1.0, rgba("#18b4ec")}}));
+    p.fillRect(
+        all,
+        downRamp(0, H, {{0.0, rgba("#1470d8")}, {0.55, rgba("#0a58bf")}, {1.0, rgba("#18b4ec")}}));
     // light from the right
     glow(p, all, QPointF(W - 50, H * 0.55), 120, QColor(120, 235, 255, 150));
 
@@ -801,16 +747,17 @@ void makeBanner()
     // phone with signal waves, between the name and the corner
     {
         tiltedPhone(
-            p, {QPointF(203, 9), 12, QRectF(0, 0, 26, 54), 6, QColor(0, 20, 60, 130), 2,
-                QPointF(3, 3)},
-            [](QPainter &sp, const QRectF &r) {
+            p,
+            {QPointF(203, 9), 12, QRectF(0, 0, 26, 54), 6, QColor(0, 20, 60, 130), 2,
+             QPointF(3, 3)},
+            [](QPainter& sp, const QRectF& r) {
                 screenRamp(sp, r, QColor("#8ff0ff"), QColor("#1a8fe0"));
                 // a tiny page: title bar and lines
                 sp.fillRect(QRectF(r.left(), r.top(), r.width(), 3), QColor("#ff8a00"));
                 for (int i = 0; i < 4; ++i)
-                    sp.fillRect(QRectF(r.left() + 2, r.top() + 6 + i * 4,
-                                       r.width() - 4 - (i % 2) * 5, 1.5),
-                                white(200));
+                    sp.fillRect(
+                        QRectF(r.left() + 2, r.top() + 6 + i * 4, r.width() - 4 - (i % 2) * 5, 1.5),
+                        white(200));
             },
             true);
         // waves, rising to the upper left of the antenna
@@ -826,8 +773,11 @@ void makeBanner()
         const QFont f = font(Face::Latin, 38, true, true);
         shadowedText(p, textAt(f, QStringLiteral("Tessaly"), QPointF(14, 43)),
                      QColor(0, 25, 80, 170), 2, QPointF(2, 3),
-                     downRamp(14, 44, {{0.0, QColor("#ffffff")}, {0.5, QColor("#eaffff")},
-                                       {0.52, QColor("#bdefff")}, {1.0, QColor("#ffffff")}}),
+                     downRamp(14, 44,
+                              {{0.0, QColor("#ffffff")},
+                               {0.5, QColor("#eaffff")},
+                               {0.52, QColor("#bdefff")},
+                               {1.0, QColor("#ffffff")}}),
                      {{QColor("#06347a"), 4.0}, {QColor("#43c8ff"), 1.6}});
         sparkle(p, QPointF(170, 14), 6);
     }
@@ -855,20 +805,20 @@ void makeBanner()
     saveJpeg(canvas.done(), QStringLiteral("banner.jpg"));
 }
 
-void makeSplash()
-{
+void makeSplash() {
     const int W = 211, H = 110;
     Canvas canvas(W, H);
-    QPainter &p = canvas.p;
+    QPainter& p = canvas.p;
     const QRectF all(0, 0, W, H);
 
     // bright sky with a sunburst behind the phone
     p.fillRect(all, downRamp(0, H, {{0, QColor("#2aa8ff")}, {1, QColor("#b8ecff")}}));
     const QPointF sun(55, 58);
     rays(p, sun, 18, 10, 260, white(38));
-    p.fillRect(all, roundRamp(sun, 60, {{0, QColor(255, 250, 180, 255)},
-                                        {0.45, QColor(255, 220, 90, 150)},
-                                        {1, QColor(255, 220, 90, 0)}}));
+    p.fillRect(all, roundRamp(sun, 60,
+                              {{0, QColor(255, 250, 180, 255)},
+                               {0.45, QColor(255, 220, 90, 150)},
+                               {1, QColor(255, 220, 90, 0)}}));
 
     // green hill at the bottom
     {
@@ -889,9 +839,9 @@ void makeSplash()
 
     // the phone, tilted, with a game on its screen
     tiltedPhone(
-        p, {QPointF(34, 10), -9, QRectF(0, 0, 46, 96), 10, QColor(0, 40, 90, 140), 3,
-            QPointF(4, 4)},
-        [](QPainter &sp, const QRectF &r) {
+        p,
+        {QPointF(34, 10), -9, QRectF(0, 0, 46, 96), 10, QColor(0, 40, 90, 140), 3, QPointF(4, 4)},
+        [](QPainter& sp, const QRectF& r) {
             const QImage scene = gameScene(qRound(r.width()), qRound(r.height()));
             sp.save();
             sp.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -909,11 +859,12 @@ void makeSplash()
     // headline
     {
         const QFont f = font(Face::Hei, 25, true);
-        shadowedText(p, textCentered(f, QStringLiteral("海量游戏"), QPointF(152, 34)),
-                     QColor(0, 40, 100, 150), 2, QPointF(1.5, 2.5),
-                     downRamp(22, 46, {{0, QColor("#fffbd0")}, {0.5, QColor("#ffd21a")},
-                                       {1, QColor("#ff8a00")}}),
-                     {{QColor("#ffffff"), 6.0}, {QColor("#b03000"), 3.0}});
+        shadowedText(
+            p, textCentered(f, QStringLiteral("海量游戏"), QPointF(152, 34)),
+            QColor(0, 40, 100, 150), 2, QPointF(1.5, 2.5),
+            downRamp(22, 46,
+                     {{0, QColor("#fffbd0")}, {0.5, QColor("#ffd21a")}, {1, QColor("#ff8a00")}}),
+            {{QColor("#ffffff"), 6.0}, {QColor("#b03000"), 3.0}});
     }
     {
         const QFont f = font(Face::Kai, 18, true);
@@ -928,11 +879,10 @@ void makeSplash()
     saveJpeg(canvas.done(), QStringLiteral("splash_picture.jpg"));
 }
 
-void makeLogo()
-{
+void makeLogo() {
     const int S = 50;
     Canvas canvas(S, S);
-    QPainter &p = canvas.p;
+    QPainter& p = canvas.p;
     // light silver ground, close to the window backdrop
     p.fillRect(QRectF(0, 0, S, S),
                downRamp(0, S, {{0, QColor("#f3f8fd")}, {1, QColor("#dce8f4")}}));
@@ -942,9 +892,9 @@ void makeLogo()
     const QPainterPath orb = ellipsePath(c, r, r);
     softShadow(p, ellipsePath(c + QPointF(0, 2.5), r, r * 0.95), QColor(0, 40, 100, 130), 2);
     p.setPen(QPen(QColor("#062b6a"), 1.2));
-    p.setBrush(roundRamp(QPointF(c.x() - 6, c.y() - 8), r * 1.6,
-                         {{0.0, QColor("#8fe3ff")}, {0.45, QColor("#1c8ce8")},
-                          {1.0, QColor("#0a3a8c")}}));
+    p.setBrush(
+        roundRamp(QPointF(c.x() - 6, c.y() - 8), r * 1.6,
+                  {{0.0, QColor("#8fe3ff")}, {0.45, QColor("#1c8ce8")}, {1.0, QColor("#0a3a8c")}}));
     p.drawPath(orb);
     // cyan rim light at the bottom
     p.save();
@@ -963,11 +913,11 @@ void makeLogo()
     // the letter T
     {
         const QFont f = font(Face::Latin, 30, true);
-        shadowedText(p, textCentered(f, QStringLiteral("T"), c + QPointF(0, 1)),
-                     QColor(0, 20, 70, 200), 1, QPointF(1, 1.5),
-                     downRamp(c.y() - 12, c.y() + 12,
-                              {{0, QColor("#ffffff")}, {1, QColor("#cfeeff")}}),
-                     {{QColor("#0a3f92"), 1.6}});
+        shadowedText(
+            p, textCentered(f, QStringLiteral("T"), c + QPointF(0, 1)), QColor(0, 20, 70, 200), 1,
+            QPointF(1, 1.5),
+            downRamp(c.y() - 12, c.y() + 12, {{0, QColor("#ffffff")}, {1, QColor("#cfeeff")}}),
+            {{QColor("#0a3f92"), 1.6}});
     }
     // gloss cap
     {
@@ -981,8 +931,7 @@ void makeLogo()
 }
 
 // The "+1000经验" badge at the foot of every sponsor advert.
-void experienceBadge(QPainter &p, const QRectF &r)
-{
+void experienceBadge(QPainter& p, const QRectF& r) {
     glossyPill(p, r,
                {QColor(0, 0, 0, 110), QPointF(0.5, 1), QColor("#ffe95a"), QColor("#ffb800"),
                 QColor("#ff8c00"), QPen(QColor("#a34b00"), 1), 2, 200, 60});
@@ -1014,15 +963,13 @@ void experienceBadge(QPainter &p, const QRectF &r)
 // `bottom` under a soft shine; finish() adds the experience badge and a
 // double border, and saves it.
 struct Advert : Canvas {
-    Advert(int w, int h, const QColor &top, const QColor &bottom) : Canvas(w, h)
-    {
+    Advert(int w, int h, const QColor& top, const QColor& bottom) : Canvas(w, h) {
         const QRectF all(0, 0, w, h);
         p.fillRect(all, downRamp(0, h, {{0, top}, {1, bottom}}));
         glow(p, all, QPointF(w * 0.3, h * 0.15), std::max(w, h) * 0.7, white(90));
     }
 
-    void finish(const QRectF &badge, const QColor &border, const QString &name)
-    {
+    void finish(const QRectF& badge, const QColor& border, const QString& name) {
         experienceBadge(p, badge);
         const int w = img.width(), h = img.height();
         p.setBrush(Qt::NoBrush);
@@ -1034,10 +981,9 @@ struct Advert : Canvas {
     }
 };
 
-void makeSponsorGames()
-{
+void makeSponsorGames() {
     Advert ad(60, 80, QColor("#5b1aa8"), QColor("#1c0a4a"));
-    QPainter &p = ad.p;
+    QPainter& p = ad.p;
     // rays behind the pad
     rays(p, QPointF(30, 23), 12, 14, 50, QColor(255, 210, 255, 30));
     // game pad
@@ -1057,10 +1003,10 @@ void makeSponsorGames()
         p.drawRoundedRect(QRectF(12.5, 22.5, 9, 3), 1, 1);
         p.drawRoundedRect(QRectF(15.5, 19.5, 3, 9), 1, 1);
         // buttons
-        auto button = [&](QPointF bc, const char *col) {
-            p.setBrush(roundRamp(bc - QPointF(0.7, 0.8), 2.6,
-                                 {{0, QColor(255, 255, 255)}, {0.4, QColor(col)},
-                                  {1, QColor(col).darker(150)}}));
+        auto button = [&](QPointF bc, const char* col) {
+            p.setBrush(roundRamp(
+                bc - QPointF(0.7, 0.8), 2.6,
+                {{0, QColor(255, 255, 255)}, {0.4, QColor(col)}, {1, QColor(col).darker(150)}}));
             p.drawEllipse(bc, 2.3, 2.3);
         };
         button(QPointF(42, 21.5), "#ff3040");
@@ -1072,8 +1018,10 @@ void makeSponsorGames()
     sparkle(p, QPointF(52, 40), 3);
     // title
     {
-        QPainterPath t1 = textCentered(font(Face::Hei, 15, true), QStringLiteral("精品"), QPointF(30, 44));
-        QPainterPath t2 = textCentered(font(Face::Hei, 15, true), QStringLiteral("游戏"), QPointF(30, 60));
+        QPainterPath t1 =
+            textCentered(font(Face::Hei, 15, true), QStringLiteral("精品"), QPointF(30, 44));
+        QPainterPath t2 =
+            textCentered(font(Face::Hei, 15, true), QStringLiteral("游戏"), QPointF(30, 60));
         const QLinearGradient fill = downRamp(
             37, 67, {{0, QColor("#fff7b0")}, {0.5, QColor("#ffd21a")}, {1, QColor("#ff9000")}});
         fancyText(p, t1, fill, {{QColor("#3a0060"), 3.0}});
@@ -1082,8 +1030,7 @@ void makeSponsorGames()
     ad.finish(QRectF(3.5, 66.5, 53, 11), QColor("#12052e"), QStringLiteral("sponsor1.jpg"));
 }
 
-QPainterPath notePath(const QPointF &head, qreal size, bool beamed)
-{
+QPainterPath notePath(const QPointF& head, qreal size, bool beamed) {
     QPainterPath n;
     QTransform t;
     t.translate(head.x(), head.y());
@@ -1105,10 +1052,9 @@ QPainterPath notePath(const QPointF &head, qreal size, bool beamed)
     return merged(n);
 }
 
-void makeSponsorRingtones()
-{
+void makeSponsorRingtones() {
     Advert ad(84, 52, QColor("#16c9a8"), QColor("#05705e"));
-    QPainter &p = ad.p;
+    QPainter& p = ad.p;
     // sound waves
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 4; ++i) {
@@ -1119,14 +1065,15 @@ void makeSponsorRingtones()
     {
         QPainterPath notes = notePath(QPointF(8, 38), 6, true);
         notes.addPath(notePath(QPointF(19, 35), 6, true));
-        notes.addPath(polygon({{10.7, 24.5}, {21.8, 21.5}, {21.8, 24.5}, {10.7, 27.5}})); // beam
+        notes.addPath(polygon({{10.7, 24.5}, {21.8, 21.5}, {21.8, 24.5}, {10.7, 27.5}}));  // beam
         shadowedShape(p, merged(notes), QColor(0, 40, 30, 150), 1, QPointF(1, 1.5),
                       downRamp(20, 42, {{0, QColor("#ffffff")}, {1, QColor("#ffe070")}}),
                       QPen(QColor("#034036"), 1));
     }
     // title
     {
-        QPainterPath t = textCentered(font(Face::Hei, 16, true), QStringLiteral("免费铃声"), QPointF(43, 11.5));
+        QPainterPath t =
+            textCentered(font(Face::Hei, 16, true), QStringLiteral("免费铃声"), QPointF(43, 11.5));
         fancyText(p, t, downRamp(3, 20, {{0, QColor("#ffffff")}, {1, QColor("#fff08a")}}),
                   {{QColor("#02463b"), 3.0}});
     }
@@ -1135,13 +1082,12 @@ void makeSponsorRingtones()
     ad.finish(QRectF(30.5, 36.5, 50, 12), QColor("#034036"), QStringLiteral("sponsor2.jpg"));
 }
 
-void makeSponsorThemes()
-{
+void makeSponsorThemes() {
     Advert ad(60, 80, QColor("#ff6fb4"), QColor("#8a1070"));
-    QPainter &p = ad.p;
+    QPainter& p = ad.p;
     // rainbow swirl behind the phone
     {
-        const char *bands[] = {"#ff3b3b", "#ff9a1a", "#ffe21a", "#3fd44a", "#1aa8ff", "#8a5cff"};
+        const char* bands[] = {"#ff3b3b", "#ff9a1a", "#ffe21a", "#3fd44a", "#1aa8ff", "#8a5cff"};
         p.setBrush(Qt::NoBrush);
         for (int i = 0; i < 6; ++i) {
             p.setPen(QPen(rgba(bands[i], 170), 2.2));
@@ -1150,11 +1096,12 @@ void makeSponsorThemes()
     }
     // a small phone showing a colourful theme
     tiltedPhone(
-        p, {QPointF(20, 10), 6, QRectF(0, 0, 21, 38), 4.5, QColor(60, 0, 40, 150), 2,
-            QPointF(1.5, 2)},
-        [](QPainter &sp, const QRectF &r) {
+        p,
+        {QPointF(20, 10), 6, QRectF(0, 0, 21, 38), 4.5, QColor(60, 0, 40, 150), 2, QPointF(1.5, 2)},
+        [](QPainter& sp, const QRectF& r) {
             sp.fillRect(r, ramp(r.topLeft(), r.bottomRight(),
-                                {{0.0, QColor("#ff5fa8")}, {0.5, QColor("#ffd84a")},
+                                {{0.0, QColor("#ff5fa8")},
+                                 {0.5, QColor("#ffd84a")},
                                  {1.0, QColor("#4ad0ff")}}));
             sp.setPen(Qt::NoPen);
             sp.setBrush(white(200));
@@ -1172,21 +1119,23 @@ void makeSponsorThemes()
     sparkle(p, QPointF(50, 9), 3.5);
     sparkle(p, QPointF(48, 44), 3);
     {
-        QPainterPath t = textCentered(font(Face::Hei, 14, true), QStringLiteral("炫彩主题"), QPointF(30, 58));
+        QPainterPath t =
+            textCentered(font(Face::Hei, 14, true), QStringLiteral("炫彩主题"), QPointF(30, 58));
         fancyText(p, t, downRamp(51, 65, {{0, QColor("#ffffff")}, {1, QColor("#ffe0f4")}}),
                   {{QColor("#5a0040"), 3.0}});
     }
     ad.finish(QRectF(3.5, 66.5, 53, 11), QColor("#4a0638"), QStringLiteral("sponsor3.jpg"));
 }
 
-void makeStrip()
-{
+void makeStrip() {
     const int W = 400, H = 30;
     Canvas canvas(W, H);
-    QPainter &p = canvas.p;
-    p.fillRect(QRectF(0, 0, W, H),
-               downRamp(0, H, {{0.0, QColor("#fbfdff")}, {0.48, QColor("#e8f0f8")},
-                               {0.52, QColor("#dbe6f2")}, {1.0, QColor("#e9f1f9")}}));
+    QPainter& p = canvas.p;
+    p.fillRect(QRectF(0, 0, W, H), downRamp(0, H,
+                                            {{0.0, QColor("#fbfdff")},
+                                             {0.48, QColor("#e8f0f8")},
+                                             {0.52, QColor("#dbe6f2")},
+                                             {1.0, QColor("#e9f1f9")}}));
     // faint diagonal pin stripes
     p.save();
     p.setClipRect(QRectF(0, 0, W, H));
@@ -1217,15 +1166,14 @@ void makeStrip()
     saveJpeg(canvas.done(), QStringLiteral("strip.jpg"));
 }
 
-void makeBackdrop()
-{
+void makeBackdrop() {
     const int W = 300, H = 200;
     Canvas canvas(W, H);
-    QPainter &p = canvas.p;
-    p.fillRect(QRectF(0, 0, W, H),
-               ramp(QPointF(0, 0), QPointF(W * 0.3, H),
-                    {{0.0, QColor("#f6fafe")}, {0.5, QColor("#e5eef8")},
-                     {1.0, QColor("#d3e2f1")}}));
+    QPainter& p = canvas.p;
+    p.fillRect(
+        QRectF(0, 0, W, H),
+        ramp(QPointF(0, 0), QPointF(W * 0.3, H),
+             {{0.0, QColor("#f6fafe")}, {0.5, QColor("#e5eef8")}, {1.0, QColor("#d3e2f1")}}));
     // faint lattice of dots
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(120, 160, 210, 16));
@@ -1269,30 +1217,32 @@ void makeBackdrop()
 }
 
 struct SkinColours {
-    const char *topLight;
-    const char *topDark;
-    const char *bottomDark;
-    const char *bottomLight;
-    const char *border;
+    const char* topLight;
+    const char* topDark;
+    const char* bottomDark;
+    const char* bottomLight;
+    const char* border;
 };
 
 // One glossy button face.  Everything that must not stretch (rim, corners,
 // inner highlight) lies within the outer 3 pixels; the middle columns are
 // all alike so the face stretches cleanly.
-void makeSkin(int w, int h, const SkinColours &c, const QString &name)
-{
+void makeSkin(int w, int h, const SkinColours& c, const QString& name) {
     // Corners blend into the light window backdrop.
     Canvas canvas(w, h, QColor("#e4edf6"));
-    QPainter &p = canvas.p;
+    QPainter& p = canvas.p;
     const QRectF outer(0.5, 0.5, w - 1, h - 1);
     const qreal radius = 3.0;
     const QPainterPath shape = roundedRect(outer, radius);
     p.setPen(Qt::NoPen);
-    p.fillPath(shape, downRamp(0, h, {{0.0, QColor(c.topLight)}, {0.49, QColor(c.topDark)},
-                                      {0.51, QColor(c.bottomDark)}, {1.0, QColor(c.bottomLight)}}));
+    p.fillPath(shape, downRamp(0, h,
+                               {{0.0, QColor(c.topLight)},
+                                {0.49, QColor(c.topDark)},
+                                {0.51, QColor(c.bottomDark)},
+                                {1.0, QColor(c.bottomLight)}}));
     // inner highlight, strong at the top and fading downwards
-    p.setPen(QPen(QBrush(downRamp(0, h, {{0.0, white(235)}, {0.5, white(110)}, {1.0, white(60)}})),
-                  1));
+    p.setPen(
+        QPen(QBrush(downRamp(0, h, {{0.0, white(235)}, {0.5, white(110)}, {1.0, white(60)}})), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(outer.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
     // rim
@@ -1302,8 +1252,7 @@ void makeSkin(int w, int h, const SkinColours &c, const QString &name)
     saveBmp(canvas.done(), name);
 }
 
-void makeSkins()
-{
+void makeSkins() {
     const SkinColours silverBlue{"#ffffff", "#e1ebf7", "#c0d5ee", "#e0edfa", "#5a7ea8"};
     const SkinColours redOrange{"#ffd2ae", "#ff9b5e", "#f0651a", "#ff9c48", "#9a3306"};
     const SkinColours silverGreen{"#ffffff", "#e6f4e3", "#c4e2bd", "#e2f3dd", "#5c9356"};
@@ -1313,15 +1262,20 @@ void makeSkins()
     makeSkin(90, 21, silverGreen, QStringLiteral("skin_d.bmp"));
 }
 
-void makeWindowIcon()
-{
-    const int S = 48;
-    Canvas canvas(S, S);
-    QPainter &p = canvas.p;
+// The program's icon: a phone with a T on its screen and a gold star. It is
+// drawn on a 48-pixel grid and scaled to `size` pixels as a whole, shadow
+// included, so each size is drawn sharp rather than resampled.
+QImage programIcon(int size) {
+    const qreal scale = size / 48.0;
+    Canvas canvas(size, size);
+    QPainter& p = canvas.p;
+    p.scale(scale, scale);
+    const int shadowBlur = std::max(1, qRound(2 * scale));
     tiltedPhone(
-        p, {QPointF(8, 4.5), -6, QRectF(0, 1, 23, 39), 5, QColor(0, 20, 50, 140), 2,
-            QPointF(2, 2)},
-        [](QPainter &sp, const QRectF &r) {
+        p,
+        {QPointF(8, 4.5), -6, QRectF(0, 1, 23, 39), 5, QColor(0, 20, 50, 140), shadowBlur,
+         QPointF(2, 2)},
+        [](QPainter& sp, const QRectF& r) {
             screenRamp(sp, r, QColor("#9af4ff"), QColor("#1b7fe0"));
             // a big T on the screen
             sp.setPen(Qt::NoPen);
@@ -1333,18 +1287,35 @@ void makeWindowIcon()
         false, QColor("#2d5fa8"), QColor("#0a2048"));
     goldStar(p, QPointF(36.5, 10.5), 9.5, 1.1);
     sparkle(p, QPointF(44, 22), 3.2, Qt::white, 0);
-    savePng(canvas.done(), QStringLiteral("tessaly.png"));
+    return canvas.done();
+}
+
+// The windows' icon.
+void makeWindowIcon() {
+    savePng(programIcon(48), QStringLiteral("tessaly.png"));
+}
+
+// The same icon for the desktop's menus, at the usual sizes of the hicolor
+// icon theme, laid out as it is installed: <size>x<size>/apps/tessaly.png.
+void makeThemeIcons(const QString& themeDir) {
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(themeDir).arg(size);
+        if (!QDir().mkpath(dir)) {
+            report(dir, false);
+            continue;
+        }
+        savePng(programIcon(size), QStringLiteral("tessaly.png"), dir,
+                QStringLiteral("tessaly-%1.png").arg(size));
+    }
 }
 
 // The near-black ink of the pointers' outlines.
-QColor pointerInk()
-{
+QColor pointerInk() {
     return QColor("#141a26");
 }
 
 // A pointer's crisp dark rim, just inside the edge of its shape.
-void pointerRim(QPainter &p, const QPainterPath &shape)
-{
+void pointerRim(QPainter& p, const QPainterPath& shape) {
     p.save();
     p.setClipPath(shape);
     p.strokePath(shape, QPen(pointerInk(), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
@@ -1352,29 +1323,27 @@ void pointerRim(QPainter &p, const QPainterPath &shape)
 }
 
 // Fills a pointer shape and gives it its rim.
-void pointerBody(QPainter &p, const QPainterPath &shape, const QBrush &fill)
-{
+void pointerBody(QPainter& p, const QPainterPath& shape, const QBrush& fill) {
     p.fillPath(shape, fill);
     pointerRim(p, shape);
 }
 
-void makeArrowPointer()
-{
+void makeArrowPointer() {
     const int S = 48;
     Canvas canvas(S, S);
-    QPainter &p = canvas.p;
-    const QPainterPath arrow = polygon(
-        {{0, 0}, {0, 26}, {6.2, 20.4}, {10.4, 30}, {14.6, 28.2}, {10.6, 18.8}, {19, 18.8}});
+    QPainter& p = canvas.p;
+    const QPainterPath arrow =
+        polygon({{0, 0}, {0, 26}, {6.2, 20.4}, {10.4, 30}, {14.6, 28.2}, {10.6, 18.8}, {19, 18.8}});
     softShadow(p, arrow, QColor(0, 0, 0, 110), 1, QPointF(2, 2));
-    pointerBody(p, arrow,
-                ramp(QPointF(0, 0), QPointF(10, 28),
-                     {{0, QColor("#ffffff")}, {1, QColor("#e6f2ff")}}));
+    pointerBody(
+        p, arrow,
+        ramp(QPointF(0, 0), QPointF(10, 28), {{0, QColor("#ffffff")}, {1, QColor("#e6f2ff")}}));
     // blue glass tail and a cyan glint near the tip
     p.save();
     p.setClipPath(arrow);
-    p.fillPath(polygon({{6.2, 20.4}, {10.4, 30}, {14.6, 28.2}, {10.6, 18.8}, {7.9, 18.8}}),
-               ramp(QPointF(8, 19), QPointF(12, 29),
-                    {{0, QColor("#7fd4ff")}, {1, QColor("#1560d8")}}));
+    p.fillPath(
+        polygon({{6.2, 20.4}, {10.4, 30}, {14.6, 28.2}, {10.6, 18.8}, {7.9, 18.8}}),
+        ramp(QPointF(8, 19), QPointF(12, 29), {{0, QColor("#7fd4ff")}, {1, QColor("#1560d8")}}));
     p.restore();
     pointerRim(p, arrow);
     p.setPen(QPen(pointerInk(), 1));
@@ -1386,8 +1355,7 @@ void makeArrowPointer()
     savePng(canvas.done(), QStringLiteral("arrow.png"));
 }
 
-QPainterPath handShape()
-{
+QPainterPath handShape() {
     QPainterPath hand;
     // index finger, pointing up; its tip is centred on x = 10
     hand.addRoundedRect(QRectF(7, 0, 6, 17), 3, 3);
@@ -1408,8 +1376,7 @@ QPainterPath handShape()
     return merged(hand);
 }
 
-void drawHand(QPainter &p)
-{
+void drawHand(QPainter& p) {
     const QPainterPath hand = handShape();
     softShadow(p, hand, QColor(0, 0, 0, 100), 1, QPointF(1.5, 1.5));
     pointerBody(p, hand, downRamp(0, 28, {{0, QColor("#ffffff")}, {1, QColor("#fff1e2")}}));
@@ -1421,23 +1388,21 @@ void drawHand(QPainter &p)
     // blue shirt cuff
     const QRectF cuff(8, 25.5, 16.5, 5.5);
     p.setPen(QPen(pointerInk(), 1));
-    p.setBrush(ramp(cuff.topLeft(), cuff.bottomLeft(),
-                    {{0, QColor("#7cc6ff")}, {1, QColor("#1b62d0")}}));
+    p.setBrush(
+        ramp(cuff.topLeft(), cuff.bottomLeft(), {{0, QColor("#7cc6ff")}, {1, QColor("#1b62d0")}}));
     p.drawRoundedRect(cuff.adjusted(0, 0, 0, -0.5), 1.2, 1.2);
 }
 
-void makeHandPointer()
-{
+void makeHandPointer() {
     Canvas canvas(32, 32);
-    QPainter &p = canvas.p;
+    QPainter& p = canvas.p;
     drawHand(p);
     savePng(canvas.done(), QStringLiteral("hand.png"));
 }
 
-void makeSiteHandPointer()
-{
+void makeSiteHandPointer() {
     Canvas canvas(32, 32);
-    QPainter &p = canvas.p;
+    QPainter& p = canvas.p;
     drawHand(p);
     // small globe badge in the lower right corner
     const QPointF c(25.2, 24.8);
@@ -1446,9 +1411,9 @@ void makeSiteHandPointer()
     p.setBrush(white(235));
     p.drawEllipse(c, r + 1.2, r + 1.2);
     const QPainterPath globe = ellipsePath(c, r, r);
-    p.setBrush(roundRamp(QPointF(c.x() - 2, c.y() - 2.5), r * 1.5,
-                         {{0, QColor("#a8ecff")}, {0.5, QColor("#2c9cf0")},
-                          {1, QColor("#0b4aa8")}}));
+    p.setBrush(
+        roundRamp(QPointF(c.x() - 2, c.y() - 2.5), r * 1.5,
+                  {{0, QColor("#a8ecff")}, {0.5, QColor("#2c9cf0")}, {1, QColor("#0b4aa8")}}));
     p.drawPath(globe);
     p.save();
     p.setClipPath(globe);
@@ -1482,36 +1447,49 @@ void makeSiteHandPointer()
     savePng(canvas.done(), QStringLiteral("hand_site.png"));
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args.first().startsWith(QLatin1Char('-'))) {
-        std::fprintf(stderr, "usage: make_assets <output folder> [--preview <folder>]\n");
+        std::fprintf(
+            stderr, "usage: make_assets <output folder> [--icons <folder>] [--preview <folder>]\n");
         return 2;
     }
     g_outDir = args.first();
-    const qsizetype pi = args.indexOf(QStringLiteral("--preview"));
-    if (pi > 0) {
-        if (pi + 1 >= args.size()) {
-            std::fprintf(stderr, "--preview needs a folder\n");
-            return 2;
+    // The folder that follows an option, empty when the option is not given.
+    bool missingFolder = false;
+    const auto optionFolder = [&](const char* option) {
+        const qsizetype at = args.indexOf(QLatin1String(option));
+        if (at <= 0)
+            return QString();
+        if (at + 1 >= args.size()) {
+            std::fprintf(stderr, "%s needs a folder\n", option);
+            missingFolder = true;
+            return QString();
         }
-        g_previewDir = args.at(pi + 1);
+        return args.at(at + 1);
+    };
+    g_previewDir = optionFolder("--preview");
+    const QString themeDir = optionFolder("--icons");
+    if (missingFolder)
+        return 2;
+    if (!g_previewDir.isEmpty())
         QDir().mkpath(g_previewDir);
-    }
     if (!QDir().mkpath(g_outDir)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(g_outDir));
         return 1;
     }
 
     const QStringList families = QFontDatabase::families();
-    for (const char *wanted : {"AR PL UMing CN", "AR PL UKai CN", "WenQuanYi Zen Hei", "DejaVu Sans"}) {
+    for (const char* wanted :
+         {"AR PL UMing CN", "AR PL UKai CN", "WenQuanYi Zen Hei", "DejaVu Sans"}) {
         if (!families.contains(QString::fromLatin1(wanted)))
-            std::fprintf(stderr, "warning: font \"%s\" is not installed; text will "
-                                 "use a substitute\n", wanted);
+            std::fprintf(stderr,
+                         "warning: font \"%s\" is not installed; text will "
+                         "use a substitute\n",
+                         wanted);
     }
 
     makeBanner();
@@ -1524,6 +1502,8 @@ int main(int argc, char **argv)
     makeBackdrop();
     makeSkins();
     makeWindowIcon();
+    if (!themeDir.isEmpty())
+        makeThemeIcons(themeDir);
     makeArrowPointer();
     makeHandPointer();
     makeSiteHandPointer();

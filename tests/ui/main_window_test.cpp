@@ -14,6 +14,7 @@
 #include "frmAbout.h"
 #include "frmWap.h"
 #include "frmWel.h"
+#include "pointers.h"
 #include "skin_button.h"
 #include "stand_ins.h"
 #include "temp_folder.h"
@@ -83,6 +84,23 @@ private slots:
         QCOMPARE(session.text("pai"), QStringLiteral("9999999"));
         QCOMPARE(session.text("deng"), QString());
         QVERIFY(session.shell.calls.isEmpty());
+    }
+
+    void buttonsShowTheDefaultArrowAndOnlyLinksTheHand() {
+        Session session({{1, 0.0}});
+        session.window->Show();
+        const Controls& controls = session.window->controls();
+        const auto picture = [](const QCursor& cursor) { return cursor.pixmap().toImage(); };
+        for (const char* name : {"shou", "hou", "qian", "ting", "xin", "guan", "tui"}) {
+            QVERIFY2(controls[name]->cursor().shape() == Qt::ArrowCursor, name);
+        }
+        for (const char* name : {"Webban", "help", "Image2", "Ad01", "Ad02", "Ad03"}) {
+            QVERIFY2(picture(controls[name]->cursor()) == picture(LinkPointer()), name);
+        }
+        // Everything else shows the window's own arrow.
+        for (const char* name : {"sta", "toux", "Image3", "exp"}) {
+            QVERIFY2(picture(controls[name]->cursor()) == picture(ArrowPointer()), name);
+        }
     }
 
     void theFirstStartGreetsBeforeTheMainWindowAndKeepsHandlingEvents() {

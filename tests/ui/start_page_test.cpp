@@ -61,6 +61,38 @@ private slots:
         QVERIFY(core_->Experience > 0);
     }
 
+    // Tab walks the main window's controls in their order, through the page
+    // inside the browser pane, and reaches Webban last, after shou.
+    void tabReachesWebbanLastAfterShou() {
+        testing::RecordingShell shell;
+        auto* pane = new BrowserPane(profile_);
+        frmWap window(*core_, shell, pane, [] {});
+        window.Show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto controlWithFocus = [&window] {
+            for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
+                if (window.controls()[w->objectName()] == w) {
+                    return w->objectName();
+                }
+            }
+            return QString();
+        };
+        window.controls()["xin"]->setFocus(Qt::TabFocusReason);
+        QStringList reached;
+        for (int i = 0; i < 9; ++i) {
+            reached << controlWithFocus();
+            // The page inside the pane takes Tab itself and hands the focus on
+            // after its last link; the pane hands it on at once.
+            QWidget* target =
+                reached.last() == QStringLiteral("wap") ? pane : QApplication::focusWidget();
+            QTest::keyClick(target, Qt::Key_Tab);
+        }
+        // Back and Forward are disabled until there is history, and skipped.
+        QCOMPARE(reached, QStringList({"xin", "ting", "wap", "guan", "tui", "help", "shou",
+                                       "Webban", "xin"}));
+    }
+
     void aSampleGameDownloadsWithItsArchive() {
         testing::RecordingShell shell;
         DownloadManager downloads(profile_, shell, [this](QWidget*, const QString& proposed) {
