@@ -9,33 +9,16 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 #include "core.h"
 #include "failure.h"
 #include "fuzz_folder.h"
+#include "null_display.h"
 #include "rank_presentation.h"
 
 namespace {
 
 using tessaly::fuzz::Broken;
-
-class NullDisplay : public tessaly::ProgressDisplay {
-public:
-    void SetBarMin(float value) override { min_ = value; }
-    void SetBarMax(float value) override { max_ = value; }
-    void SetBarValue(float) override {}
-    float BarMin() const override { return min_; }
-    float BarMax() const override { return max_; }
-    void SetBarToolTip(const std::string&) override {}
-    void SetRankNumber(const std::string&) override {}
-    void SetRankTitle(const std::string&) override {}
-    void SetInsignia(const std::string&) override {}
-    void SetInsigniaToolTip(const std::string&) override {}
-
-private:
-    float min_ = 0, max_ = 100;
-};
 
 enum class Table { Built, FromInput, Missing };
 
@@ -60,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Broken("a start leaves the run uncounted");
     }
 
-    NullDisplay display;
+    tessaly::bench::NullDisplay display;
     for (int step = 0; step < 32 && input.remaining_bytes() > 0; ++step) {
         switch (input.ConsumeIntegralInRange(0, 5)) {
             case 0:
