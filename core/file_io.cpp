@@ -302,10 +302,11 @@ void ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
         Fail("no free temporary name", temporary);
     }
     if (exists) {
-        // The new file takes the old one's owner (where the system allows it) and mode.
-        if ((existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) &&
-            ::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) {
-            // Only root may give a file away; anyone else keeps it as theirs.
+        // The new file takes the old one's owner and mode. Only root may give a
+        // file away; for anyone else the new file stays theirs.
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+            [[maybe_unused]] const int ignored =
+                ::fchown(fd.get(), existing.st_uid, existing.st_gid);
         }
         if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
             ::unlink(temporary.c_str());
