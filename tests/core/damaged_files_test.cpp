@@ -2,7 +2,10 @@
 // them may cost the user's record, hang the program or redirect a save.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <set>
 
@@ -101,6 +104,22 @@ TEST(UnreadableRecord, ACopyAsideNeverReplacesAnEarlierCopy) {
     }
     EXPECT_EQ(copies, (std::multiset<std::string>{"kept from last week", "first damage\r\n",
                                                   "second damage\r\n"}));
+}
+
+TEST(UnreadableRecord, ARecordThatCannotBeCopiedAsideIsNotReplaced) {
+    TempProgramFolder folder;
+    const std::string damaged(100, '#');
+    WriteBytes(folder.progress(), damaged);
+    // Files may hold 16 bytes: room for a new record, none for the copy.
+    const int code = RunInChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{16, 16};
+        setrlimit(RLIMIT_FSIZE, &small);
+        return StartAndSaveAsFirstRun(folder.path());
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadBytes(folder.progress()), damaged);
+    EXPECT_EQ(DataNames(folder), (std::set<std::string>{"Data.dat", "Xdata.dat"}));
 }
 
 TEST(ReadOnlyRecord, IsKeptWithItsContentAndMode) {
