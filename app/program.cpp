@@ -74,6 +74,21 @@ void Program::ShowMainWindow() {
     delete warmUpPage_;
 }
 
+void Program::BringForward() {
+    QWidget* window = QApplication::activeModalWidget();
+    if (window == nullptr) {
+        window = main_ ? static_cast<QWidget*>(main_.get()) : splash_.data();
+    }
+    if (window == nullptr) {
+        return;
+    }
+    if (main_ && main_->isMinimized()) {
+        main_->showNormal();
+    }
+    window->raise();
+    window->activateWindow();
+}
+
 void Program::EndOnRequest() {
     if (main_) {
         main_->RequestClose();

@@ -30,6 +30,10 @@ public:
     // Shows the splash window and runs until the program ends.
     int Run();
 
+    // Brings the program's window to the front: the open dialog if there is
+    // one, else the main window, or the splash window while it shows.
+    void BringForward();
+
 private:
     void ShowMainWindow();
     void WarmUpBrowserEngine();

@@ -12,7 +12,6 @@ Core::Core(std::filesystem::path programFolder)
     : programFolder_(std::move(programFolder)),
       levelTablePath_(ProgramPath(programFolder_, "\\Data\\Data.dat")),
       progressPath_(ProgramPath(programFolder_, "\\Data\\Xdata.dat")),
-      progressTempPath_(ProgramPath(programFolder_, "\\Data\\Xdata.dat.new")),
       unreadableProgressPath_(ProgramPath(programFolder_, "\\Data\\Xdata.dat.unreadable")) {}
 
 std::size_t Core::CheckedIndex(std::int64_t index) {

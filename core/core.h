@@ -34,7 +34,9 @@ public:
     void BuildLevelTable();
     void LoadLevelThreshold();
 
-    // Progress record (Data\Xdata.dat). All three skip failing steps.
+    // Progress record (Data\Xdata.dat). All three skip failing steps. A record
+    // that is there but cannot be read, or that could not be copied aside
+    // before a first run replaces it, is never saved over by this object.
     void SaveProgress();
     void LoadProgress();
     void StartRun();
@@ -58,8 +60,9 @@ private:
     std::filesystem::path programFolder_;
     std::filesystem::path levelTablePath_;
     std::filesystem::path progressPath_;
-    std::filesystem::path progressTempPath_;
     std::filesystem::path unreadableProgressPath_;
+    bool storedRecordHasContent_ = false;
+    bool keepStoredRecord_ = false;
     std::array<std::int32_t, MaxLevel + 1> LevelThresholds{};
 };
 

@@ -1,7 +1,14 @@
 #include "file_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
-#include <system_error>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "failure.h"
 
@@ -9,8 +16,173 @@ namespace tessaly {
 
 namespace {
 
-std::FILE* Open(const std::filesystem::path& path, const char* mode) {
-    return std::fopen(path.string().c_str(), mode);
+// A POSIX file descriptor that closes itself.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        Descriptor old(std::exchange(fd_, other.release()));
+        return *this;
+    }
+
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    explicit operator bool() const { return fd_ >= 0; }
+
+    // Closes now and reports whether the close, and so the last write, succeeded.
+    bool Close() { return ::close(release()) == 0; }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void Fail(const std::string& what, const std::filesystem::path& path) {
+    throw Failure(what + ": " + path.string());
+}
+
+// Opens `path` without ever blocking and keeps it only when it is a regular
+// file. An invalid descriptor on failure, with errno telling why (EINVAL for
+// something that is not a regular file).
+Descriptor OpenRegular(const std::filesystem::path& path, int flags, mode_t mode = 0) {
+    Descriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode));
+    if (!fd) {
+        return fd;
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        return Descriptor();
+    }
+    // A regular file never blocks anyway; later reads and writes go the ordinary way.
+    const int fileFlags = ::fcntl(fd.get(), F_GETFL);
+    if (fileFlags == -1 || ::fcntl(fd.get(), F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
+        return Descriptor();
+    }
+    return fd;
+}
+
+// Creates a file that does not exist yet: never an existing one, never at the
+// end of a link.
+Descriptor CreateExclusive(const std::filesystem::path& path, mode_t mode) {
+    return Descriptor(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+}
+
+File ToStdioFile(Descriptor fd, const char* mode, const std::filesystem::path& path) {
+    std::FILE* file = ::fdopen(fd.get(), mode);
+    if (file == nullptr) {
+        Fail("cannot open", path);
+    }
+    fd.release();
+    return File(file);
+}
+
+void WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            throw Failure("write failed");
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+// Reads up to `limit` bytes; fewer only at the end of the file.
+std::string ReadUpTo(int fd, std::size_t limit) {
+    std::string content(limit, '\0');
+    std::size_t total = 0;
+    while (total < limit) {
+        const ssize_t got = ::read(fd, content.data() + total, limit - total);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw Failure("read failed");
+        }
+        if (got == 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(got);
+    }
+    content.resize(total);
+    return content;
+}
+
+// Fills a file just created with what `write` writes to it, puts it on the
+// disk and closes it. The file is removed again when any of that fails, and
+// the failure thrown.
+template <class Write>
+void FillNewFile(Descriptor& fd, const std::filesystem::path& path, Write&& write) {
+    bool done = false;
+    try {
+        write(fd.get());
+        done = ::fsync(fd.get()) == 0;
+    } catch (const Failure&) {
+    }
+    done = fd.Close() && done;
+    if (!done) {
+        ::unlink(path.c_str());
+        Fail("cannot write", path);
+    }
+}
+
+// Whether `name` is one this unit gives temporary files for `base`:
+// base.new (the fixed name of earlier versions) or base.new.<digits>.<digits>.
+bool IsTemporaryName(const std::string& name, const std::string& base) {
+    const std::string prefix = base + ".new";
+    if (name == prefix) {
+        return true;
+    }
+    if (!name.starts_with(prefix + ".")) {
+        return false;
+    }
+    const std::string rest = name.substr(prefix.size() + 1);
+    return !rest.empty() && rest.find_first_not_of("0123456789.") == std::string::npos;
+}
+
+// Removes temporary files that an interrupted replacement left in `folder`.
+// Links are removed, not followed; a folder of such a name goes only when it
+// is empty, as someone else's files might be in it.
+void ClearStaleTemporaries(const std::filesystem::path& folder, const std::string& base) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!IsTemporaryName(name, base)) {
+            continue;
+        }
+        if (::unlink(entry.path().c_str()) != 0 && (errno == EISDIR || errno == EPERM)) {
+            ::rmdir(entry.path().c_str());
+        }
+    }
+}
+
+// The file that a replacement must write: the path itself, or the file a link
+// at that path leads to.
+std::filesystem::path ResolveLink(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+        return path;
+    }
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        Fail("link leads nowhere", path);
+    }
+    std::filesystem::path target(resolved);
+    std::free(resolved);
+    return target;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
 void SeekToRecord(std::FILE* file, std::int64_t record) {
@@ -27,26 +199,25 @@ void SeekToRecord(std::FILE* file, std::int64_t record) {
 }  // namespace
 
 File OpenForReading(const std::filesystem::path& path) {
-    if (std::FILE* file = Open(path, "rb")) {
-        return File(file);
+    Descriptor fd = OpenRegular(path, O_RDONLY);
+    if (fd) {
+        return ToStdioFile(std::move(fd), "rb", path);
     }
-    File created(Open(path, "ab"));  // "ab" creates a missing file and never truncates
-    throw Failure("cannot open " + path.string());
+    if (errno == ENOENT) {
+        CreateExclusive(path, 0666);
+    }
+    Fail("cannot open", path);
 }
 
 File OpenForUpdate(const std::filesystem::path& path) {
-    if (std::FILE* file = Open(path, "r+b")) {
-        return File(file);
+    Descriptor fd = OpenRegular(path, O_RDWR);
+    if (!fd && errno == ENOENT) {
+        fd = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     }
-    File created(Open(path, "ab"));
-    if (!created) {
-        throw Failure("cannot create " + path.string());
+    if (!fd) {
+        Fail("cannot open", path);
     }
-    created.reset();
-    if (std::FILE* file = Open(path, "r+b")) {
-        return File(file);
-    }
-    throw Failure("cannot open " + path.string());
+    return ToStdioFile(std::move(fd), "r+b", path);
 }
 
 void CloseFile(File& file) {
@@ -84,33 +255,104 @@ std::int32_t ReadRecord(std::FILE* file, std::int64_t record) {
     return static_cast<std::int32_t>(bits);
 }
 
-std::string ReadFilePrefix(const std::filesystem::path& path, std::size_t limit) {
-    File file(Open(path, "rb"));
-    if (!file) {
-        throw Failure("cannot open " + path.string());
+std::optional<std::string> ReadFilePrefix(const std::filesystem::path& path, std::size_t limit) {
+    Descriptor fd = OpenRegular(path, O_RDONLY);
+    if (!fd) {
+        struct stat status {};
+        if (errno == ENOENT && ::lstat(path.c_str(), &status) != 0 && errno == ENOENT) {
+            return std::nullopt;  // nothing there, not even a link
+        }
+        Fail("cannot read", path);
     }
-    std::string content(limit, '\0');
-    content.resize(std::fread(content.data(), 1, limit, file.get()));
-    if (std::ferror(file.get())) {
-        throw Failure("read failed");
-    }
-    return content;
+    return ReadUpTo(fd.get(), limit);
 }
 
-void WriteWholeFile(const std::filesystem::path& path, std::string_view content) {
-    File file(Open(path, "wb"));
-    if (!file) {
-        throw Failure("cannot create " + path.string());
+void ReplaceFileContent(const std::filesystem::path& path, std::string_view content) {
+    const std::filesystem::path target = ResolveLink(path);
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (!exists && errno != ENOENT) {
+        Fail("cannot look at", target);
     }
-    const bool written =
-        std::fwrite(content.data(), 1, content.size(), file.get()) == content.size();
-    const bool flushed = written && std::fflush(file.get()) == 0;
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!(written && flushed && closed)) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-        throw Failure("write failed: " + path.string());
+    if (exists) {
+        if (!S_ISREG(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0) {
+            Fail("not a writable file", target);
+        }
+        if (!OpenRegular(target, O_WRONLY)) {
+            Fail("may not be written", target);
+        }
     }
+
+    const std::filesystem::path folder = FolderOf(target);
+    const std::string base = target.filename().string();
+    ClearStaleTemporaries(folder, base);
+
+    static unsigned counter = 0;
+    std::filesystem::path temporary;
+    Descriptor fd;
+    for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
+        temporary = folder /
+                    (base + ".new." + std::to_string(::getpid()) + "." + std::to_string(counter++));
+        fd = CreateExclusive(temporary, 0666);
+        if (!fd && errno != EEXIST) {
+            Fail("cannot create", temporary);
+        }
+    }
+    if (!fd) {
+        Fail("no free temporary name", temporary);
+    }
+    if (exists) {
+        // The new file takes the old one's owner and mode. Only root may give a
+        // file away; for anyone else the new file stays theirs.
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+            [[maybe_unused]] const int ignored =
+                ::fchown(fd.get(), existing.st_uid, existing.st_gid);
+        }
+        if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
+            ::unlink(temporary.c_str());
+            Fail("cannot keep the mode of", target);
+        }
+    }
+    FillNewFile(fd, temporary, [&](int out) { WriteAll(out, content); });
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        Fail("cannot replace", target);
+    }
+    // The rename is done; syncing the folder makes it survive a power cut.
+    // When that fails the new content is in place all the same.
+    Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory) {
+        ::fsync(directory.get());
+    }
+}
+
+std::filesystem::path CopyAside(const std::filesystem::path& source,
+                                const std::filesystem::path& asideBase) {
+    Descriptor in = OpenRegular(source, O_RDONLY);
+    struct stat status {};
+    if (!in || ::fstat(in.get(), &status) != 0) {
+        Fail("cannot read", source);
+    }
+    const mode_t mode = (status.st_mode & 0666) | S_IRUSR | S_IWUSR;
+    for (int n = 0; n < 1000; ++n) {
+        std::filesystem::path aside = asideBase;
+        if (n > 0) {
+            aside += "." + std::to_string(n);
+        }
+        Descriptor out = CreateExclusive(aside, mode);
+        if (out) {
+            FillNewFile(out, aside, [&](int fd) {
+                for (std::string chunk; !(chunk = ReadUpTo(in.get(), 1 << 16)).empty();) {
+                    WriteAll(fd, chunk);
+                }
+            });
+            return aside;
+        }
+        if (errno != EEXIST) {
+            Fail("cannot create", aside);
+        }
+    }
+    Fail("every name taken for a copy of", source);
 }
 
 }  // namespace tessaly

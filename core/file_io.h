@@ -4,13 +4,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessaly {
 
-// Small file helpers over C stdio. Every failure throws Failure, so callers
-// can decide step by step whether to skip it.
+// Small file helpers over POSIX and C stdio. Every failure throws Failure, so
+// callers can decide step by step whether to skip it.
+//
+// Only regular files are ever read or written: a FIFO, a device or a folder
+// where a file is expected is a failed open, and opens never block, so a
+// planted FIFO cannot hang the program.
 
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -18,7 +23,8 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens an existing file for reading. A missing file is created empty (the
-// folder must exist) and the open still counts as failed, as there is nothing to read.
+// folder must exist, and a dangling link is not followed to create one) and
+// the open still counts as failed, as there is nothing to read.
 File OpenForReading(const std::filesystem::path& path);
 
 // Opens a file for reading and writing in place, creating it empty when missing.
@@ -34,11 +40,27 @@ inline constexpr long RecordSize = 128;
 void WriteRecord(std::FILE* file, std::int64_t record, std::int32_t value);
 std::int32_t ReadRecord(std::FILE* file, std::int64_t record);
 
-// Reads at most `limit` bytes from the start of a file.
-std::string ReadFilePrefix(const std::filesystem::path& path, std::size_t limit);
+// Reads at most `limit` bytes from the start of a file. Empty when there is
+// nothing at all at `path`; throws when something is there that cannot be read
+// as a file (no permission, a folder, a FIFO, a link that leads nowhere).
+std::optional<std::string> ReadFilePrefix(const std::filesystem::path& path, std::size_t limit);
 
-// Writes `content` to `path` as the whole file, flushes and closes it; on
-// failure the partly written file is removed.
-void WriteWholeFile(const std::filesystem::path& path, std::string_view content);
+// Replaces the whole content of the file at `path` so that, whatever happens,
+// the file holds either its old content or the new one:
+// - an existing file must be one that may be written: open for writing must
+//   succeed and its owner's write permission must be set (the read-only mark,
+//   which even root's saves respect); it keeps its mode and, where allowed,
+//   its owner;
+// - a file behind a link is replaced where it lies, and the link stays;
+// - the new content goes to a file of a fresh name beside it, created
+//   exclusively and never through a link, synced to disk, then renamed over
+//   the old one, and the folder is synced;
+// - temporary files that an interrupted replacement left behind are cleared.
+void ReplaceFileContent(const std::filesystem::path& path, std::string_view content);
+
+// Copies a regular file to `asideBase`, or to `asideBase`.1, .2 ... when that
+// name is taken: an earlier copy is never replaced. Returns the copy's path.
+std::filesystem::path CopyAside(const std::filesystem::path& source,
+                                const std::filesystem::path& asideBase);
 
 }  // namespace tessaly

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "core.h"
-#include "failure.h"
 #include "file_io.h"
 #include "progress_line.h"
 #include "skip_failing_steps.h"
@@ -17,29 +16,28 @@ constexpr std::size_t ProgressFileReadLimit = 4096;
 }  // namespace
 
 void Core::SaveProgress() {
-    // The new record goes to a file beside the old one and replaces it only once
-    // it is written, flushed and closed, so a save that fails half-way (a full
-    // disk, a killed process) keeps the previous record.
+    if (keepStoredRecord_) {
+        return;
+    }
+    // The new record replaces the old one only once it is wholly on the disk,
+    // so a save that fails half-way (a full disk, a killed process, a power
+    // cut) keeps the previous record; a read-only record is left as it is.
     const std::string line = FormatProgressLine({Level, RunCount, Experience});
-    bool complete = false;
-    SkipFailingSteps(
-        [&] {
-            WriteWholeFile(progressTempPath_, line);
-            complete = true;
-        },
-        [&] {
-            if (!complete) {
-                throw Failure("no complete record to put in place");
-            }
-            std::filesystem::rename(progressTempPath_, progressPath_);
-        });
+    SkipIfFails([&] { ReplaceFileContent(progressPath_, line); });
 }
 
 void Core::LoadProgress() {
-    std::string text;
-    SkipFailingSteps([&] { text = ReadFilePrefix(progressPath_, ProgressFileReadLimit); });
+    std::optional<std::string> text;
+    if (!SkipIfFails([&] { text = ReadFilePrefix(progressPath_, ProgressFileReadLimit); })) {
+        // Something is there that cannot be read (no permission, a folder, a
+        // FIFO, a link that leads nowhere). It may hold the user's progress:
+        // this run goes on without ever saving over it.
+        keepStoredRecord_ = true;
+        return;
+    }
+    storedRecordHasContent_ = text && !text->empty();
     ProgressValues values{Level, RunCount, Experience};
-    ReadProgressLine(text, values);
+    ReadProgressLine(text.value_or(std::string()), values);
     Level = values.level;
     RunCount = values.runCount;
     Experience = values.experience;
@@ -49,14 +47,13 @@ void Core::StartRun() {
     LoadProgress();
     if (RunCount == 0) {
         // First run: no record, an unreadable one, or a stored run count of 0.
-        // A record that is there but gave no run count is kept aside before the
-        // new one replaces it, so a damaged file never costs the user's progress.
-        SkipIfFails([&] {
-            if (std::filesystem::exists(progressPath_)) {
-                std::filesystem::copy_file(progressPath_, unreadableProgressPath_,
-                                           std::filesystem::copy_options::overwrite_existing);
-            }
-        });
+        // A record with something in it is copied aside before the new one
+        // replaces it, so a damaged file never costs the user's progress; when
+        // that copy cannot be made, the record is not replaced at all.
+        if (storedRecordHasContent_ && !keepStoredRecord_ &&
+            !SkipIfFails([&] { CopyAside(progressPath_, unreadableProgressPath_); })) {
+            keepStoredRecord_ = true;
+        }
         BuildLevelTable();
         Level = 1;
         RunCount = 1;

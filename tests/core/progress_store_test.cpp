@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <clocale>
+#include <csignal>
+#include <cstdio>
 #include <locale>
 
+#include "child_process.h"
 #include "core.h"
 #include "progress_line.h"
 #include "temp_folder.h"
@@ -140,43 +145,70 @@ TEST(ProgressLine, WriterUsesAPointWholeValuesWithoutOneAndRoundTrips) {
     EXPECT_EQ(back.experience, experience);
 }
 
-// A comma as decimal separator, the way many European locales write numbers.
-struct CommaDecimal : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-};
+// A locale whose decimal separator is a comma, as in much of Europe. The set-up
+// installs every locale (Debian package locales-all); without one this test
+// would prove nothing, so it fails.
+std::string CommaDecimalLocale() {
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "it_IT.UTF-8", "ru_RU.UTF-8"}) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+            const bool comma = std::string(std::localeconv()->decimal_point) == ",";
+            std::setlocale(LC_NUMERIC, "C");
+            if (comma) {
+                return name;
+            }
+        }
+    }
+    return {};
+}
 
 TEST(ProgressLine, DecimalPointDoesNotFollowTheUsersLocale) {
-    const std::locale previous =
-        std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
-    const bool cLocaleSet = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
-                            std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") != nullptr;
+    const std::string name = CommaDecimalLocale();
+    ASSERT_FALSE(name.empty()) << "No comma-decimal locale is installed (Debian package "
+                                  "locales-all, installed by scripts/setup): this test cannot "
+                                  "prove anything without one.";
+    // Both the C locale and the C++ global locale, as a program that follows
+    // the user's settings would have them.
+    const std::locale previous = std::locale::global(std::locale(name));
+    std::setlocale(LC_ALL, name.c_str());
     const std::string line = FormatProgressLine({7, 5, 12345.5});
     ProgressValues back;
     ReadProgressLine("7,5,12345.5", back);
+    char printed[32];
+    std::snprintf(printed, sizeof printed, "%.1f", 0.5);
     std::locale::global(previous);
-    std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_ALL, "C");
 
-    EXPECT_EQ(line, "7,5,12345.5\r\n") << "C locale switched: " << cLocaleSet;
+    ASSERT_EQ(std::string(printed), "0,5") << "the locale in use does not write a comma";
+    EXPECT_EQ(line, "7,5,12345.5\r\n");
     EXPECT_EQ(back.experience, 12345.5);
 }
 
 TEST(SaveProgress, AFailedSaveLeavesThePreviousRecordWhole) {
     TempProgramFolder folder;
     WriteBytes(folder.progress(), "12,8,3333.5\r\n");
-    // The new record cannot be written: its temporary name is taken by a folder.
-    std::filesystem::create_directory(folder.path() / "Data" / "Xdata.dat.new");
-
-    Core core(folder.path());
-    core.Level = 13;
-    core.RunCount = 9;
-    core.Experience = 4000;
-    EXPECT_NO_THROW(core.SaveProgress());
+    const auto save = [&] {
+        Core core(folder.path());
+        core.Level = 13;
+        core.RunCount = 9;
+        core.Experience = 4000;
+        core.SaveProgress();
+        return 0;
+    };
+    // No file may grow at all: the new record cannot be written.
+    const int code = testing::RunInChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+        return save();
+    });
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadBytes(folder.progress()), "12,8,3333.5\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path() / "Data"),
+                            std::filesystem::directory_iterator()),
+              1);
 
-    std::filesystem::remove(folder.path() / "Data" / "Xdata.dat.new");
-    core.SaveProgress();
+    save();
     EXPECT_EQ(ReadBytes(folder.progress()), "13,9,4000\r\n");
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / "Data" / "Xdata.dat.new"));
 }
 
 }  // namespace
