@@ -19,18 +19,27 @@ void BrowserEvents::LoadStarted(const QUrl& url) {
 
 void BrowserEvents::UrlCommitted(const QUrl& url) {
     // The engine also reports URL changes outside a load (a fragment jump or
-    // history.pushState); those commit a navigation of their own.
+    // history.pushState). A card change in a rendered deck is the program's
+    // own page change; any other counts as a page shown only when the user
+    // caused it, so a script changing the address in a loop earns nothing.
     if (!loading_) {
         if (isCardDocument_ && isCardDocument_(url.adjusted(QUrl::RemoveFragment))) {
             ShowCard(url);
             return;
         }
-        emit NavigateComplete2(DisplayUrl(url));
-        ReportHistory();
+        if (userCaused_ && userCaused_()) {
+            emit NavigateComplete2(DisplayUrl(url));
+            ReportHistory();
+        }
         return;
     }
     loadingUrl_ = url;
-    Commit(url);
+    // One load shows one page: a later change of address while it loads (a
+    // redirect, or the page's script changing its own address) is the same
+    // page.
+    if (!committed_) {
+        Commit(url);
+    }
 }
 
 void BrowserEvents::Commit(const QUrl& url) {

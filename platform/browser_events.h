@@ -30,9 +30,15 @@ public:
     // fragment is a card change: it counts as a page shown.
     using CardDocumentTest = std::function<bool(const QUrl& document)>;
 
+    // Whether the user caused what the page does now (a click on an in-page
+    // link, say); a true answer uses that action up.
+    using UserGestureTest = std::function<bool()>;
+
     using QObject::QObject;
 
     void SetCardDocumentTest(CardDocumentTest test) { isCardDocument_ = std::move(test); }
+    // Without a test, no change within a document counts as the user's.
+    void SetUserGestureTest(UserGestureTest test) { userCaused_ = std::move(test); }
 
     // Inputs, one per engine report.
     void LoadStarted(const QUrl& url);
@@ -63,6 +69,7 @@ private:
     bool canGoForward_ = false;
     bool historyReported_ = false;
     CardDocumentTest isCardDocument_;
+    UserGestureTest userCaused_;
 };
 
 }  // namespace tessaly

@@ -10,14 +10,30 @@
 #include <QWebEngineView>
 
 #include "failure.h"
+#include "start_page_scheme.h"
+#include "user_activation.h"
 
 namespace tessaly {
 
+namespace {
+
+// A new window may show a web page or the built-in site; never a script,
+// a blank page for a script to fill, or a local file.
+bool IsDocumentAddress(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+           scheme == QLatin1String(StartPageScheme);
+}
+
+}  // namespace
+
 BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
-    : Browser(parent), view_(new QWebEngineView(this)) {
-    auto* page = new QWebEnginePage(profile, view_);
-    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
-    view_->setPage(page);
+    : Browser(parent),
+      profile_(profile),
+      view_(new QWebEngineView(this)),
+      activation_(new UserActivation(view_)) {
+    view_->setPage(NewPage());
+    events_.SetUserGestureTest([this] { return activation_->Consume(true); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -25,6 +41,13 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
     setFocusProxy(view_);
 
     ConnectEngine();
+    ConnectEvents();
+}
+
+QWebEnginePage* BrowserPane::NewPage() {
+    auto* page = new QWebEnginePage(profile_, view_);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    return page;
 }
 
 void BrowserPane::ConnectEngine() {
@@ -59,15 +82,45 @@ void BrowserPane::ConnectEngine() {
     connect(page->action(QWebEnginePage::Forward), &QAction::changed, this,
             &BrowserPane::ReportHistory);
 
-    // Links that ask for a new window (target=_blank, window.open) open here.
-    connect(page, &QWebEnginePage::newWindowRequested, this,
-            [page](QWebEngineNewWindowRequest& request) { page->load(request.requestedUrl()); });
+    connect(page, &QWebEnginePage::newWindowRequested, this, &BrowserPane::OpenNewWindow);
+}
 
+void BrowserPane::ConnectEvents() {
     connect(&events_, &BrowserEvents::StatusTextChange, this, &Browser::StatusTextChange);
     connect(&events_, &BrowserEvents::ProgressChange, this, &Browser::ProgressChange);
     connect(&events_, &BrowserEvents::CommandStateChange, this, &Browser::CommandStateChange);
     connect(&events_, &BrowserEvents::DownloadComplete, this, &Browser::DownloadComplete);
     connect(&events_, &BrowserEvents::NavigateComplete2, this, &Browser::NavigateComplete2);
+}
+
+void BrowserPane::OpenNewWindow(QWebEngineNewWindowRequest& request) {
+    // Links and forms that ask for a new window (target=_blank, window.open)
+    // open in the pane, but only when the user asked for them: a page that
+    // opens windows on its own, from a frame or a timer, is refused quietly.
+    if (!request.isUserInitiated() || !IsDocumentAddress(request.requestedUrl())) {
+        return;
+    }
+    // The engine hands over the new page it already started, so a form sent
+    // with POST arrives with its data, as it would in a new window.
+    QWebEnginePage* page = NewPage();
+    request.openIn(page);
+    AdoptPage(page);
+}
+
+void BrowserPane::AdoptPage(QWebEnginePage* page) {
+    QWebEnginePage* old = view_->page();
+    disconnect(old, nullptr, this, nullptr);
+    disconnect(old, nullptr, &events_, nullptr);
+    for (const auto action : {QWebEnginePage::Back, QWebEnginePage::Forward}) {
+        disconnect(old->action(action), nullptr, this, nullptr);
+    }
+    // The old page is still busy raising the request that brought the new
+    // one: it goes once that is over.
+    old->setParent(nullptr);
+    old->deleteLater();
+    view_->setPage(page);
+    ConnectEngine();
+    ReportHistory();
 }
 
 void BrowserPane::ReportHistory() {
@@ -76,6 +129,7 @@ void BrowserPane::ReportHistory() {
 }
 
 void BrowserPane::Navigate(const QString& url) {
+    activation_->NoteCommand();
     view_->load(QUrl::fromUserInput(url));
 }
 
@@ -83,6 +137,7 @@ void BrowserPane::GoBack() {
     if (!view_->history()->canGoBack()) {
         throw Failure("no page to go back to");
     }
+    activation_->NoteCommand();
     view_->back();
 }
 
@@ -90,6 +145,7 @@ void BrowserPane::GoForward() {
     if (!view_->history()->canGoForward()) {
         throw Failure("no page to go forward to");
     }
+    activation_->NoteCommand();
     view_->forward();
 }
 
@@ -98,6 +154,7 @@ void BrowserPane::Stop() {
 }
 
 void BrowserPane::Refresh() {
+    activation_->NoteCommand();
     view_->reload();
 }
 

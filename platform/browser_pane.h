@@ -3,13 +3,17 @@
 #include "browser.h"
 #include "browser_events.h"
 
+class QWebEngineNewWindowRequest;
+class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
 
 namespace tessaly {
 
-// The browser pane over Qt WebEngine (Chromium). Popup windows open in the
-// same pane.
+class UserActivation;
+
+// The browser pane over Qt WebEngine (Chromium). New windows the user asks
+// for open in the same pane; those a page opens on its own are refused.
 class BrowserPane : public Browser {
     Q_OBJECT
 
@@ -31,10 +35,17 @@ public:
     }
 
 private:
+    QWebEnginePage* NewPage();
     void ConnectEngine();
+    void ConnectEvents();
+    void OpenNewWindow(QWebEngineNewWindowRequest& request);
+    // Shows page in place of the current one, which is let go.
+    void AdoptPage(QWebEnginePage* page);
     void ReportHistory();
 
+    QWebEngineProfile* profile_;
     QWebEngineView* view_;
+    UserActivation* activation_;
     BrowserEvents events_;
 };
 

@@ -16,8 +16,8 @@ QWebEngineProfile* CreateBrowserProfile(const QString& programFolder, QObject* p
         const QString storage = ProgramFilePath(programFolder, "\\Data\\Browser");
         profile->setPersistentStoragePath(storage);
         profile->setCachePath(ProgramFilePath(programFolder, "\\Data\\Browser\\Cache"));
-        // WAP sites often keep a login in a session cookie.
-        profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+        // Cookies as the engine keeps them: a site's session cookies end with
+        // the program, its lasting ones stay in the folder.
     } else {
         profile = new QWebEngineProfile(parent);
     }

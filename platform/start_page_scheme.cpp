@@ -12,8 +12,9 @@ namespace tessaly {
 void RegisterStartPageScheme() {
     QWebEngineUrlScheme scheme(StartPageScheme);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme |
-                    QWebEngineUrlScheme::LocalAccessAllowed);
+    // Its pages may not read local files: the sample site is a web site like
+    // any other.
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
@@ -23,8 +24,11 @@ void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     if (path.isEmpty() || path == QLatin1String("/")) {
         path = QStringLiteral("/index.html");
     }
-    auto* file = new QFile(QStringLiteral(":/") + url.host() + path, job);
-    if (!path.startsWith(QLatin1Char('/')) || !file->open(QIODevice::ReadOnly)) {
+    // Only the sample site's own files, under its own host: the program's
+    // other resources (and the toolkit's) are not for pages to read.
+    auto* file = new QFile(QStringLiteral(":/") + StartPageHost + path, job);
+    if (url.host() != QLatin1String(StartPageHost) || !path.startsWith(QLatin1Char('/')) ||
+        !file->open(QIODevice::ReadOnly)) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }

@@ -8,6 +8,8 @@ namespace tessaly {
 // program's resources under its own URL scheme, so they work offline:
 // tessaly://start/index.html is the resource :/start/index.html.
 inline constexpr char StartPageScheme[] = "tessaly";
+// The one host of the scheme; nothing is served under any other.
+inline constexpr char StartPageHost[] = "start";
 
 // Must run before the application object exists.
 void RegisterStartPageScheme();

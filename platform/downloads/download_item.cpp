@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QWebEngineDownloadRequest>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -75,15 +76,25 @@ QString OneDecimal(double value, const char* unit) {
 
 }  // namespace
 
-DownloadItem::DownloadItem(const QUrl& url, const QString& finalPath, PathTaken taken,
+DownloadItem::DownloadItem(const QUrl& url, const QString& finalPath, PathTaken taken, Role role,
                            QObject* parent)
-    : QObject(parent), url_(url), finalPath_(finalPath), taken_(std::move(taken)) {
+    : QObject(parent), url_(url), finalPath_(finalPath), taken_(std::move(taken)), role_(role) {
     clock_.start();
     speedTimer_.setInterval(SpeedRefreshMs);
     connect(&speedTimer_, &QTimer::timeout, this, [this] {
         sampleSpeed();
         emit changed();
     });
+    stallTimer_.setSingleShot(true);
+    stallTimer_.setInterval(DefaultStallTimeoutMs);
+    connect(&stallTimer_, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("服务器停止发送数据（%1 秒没有收到数据）")
+                 .arg(stallTimer_.interval() / 1000));
+    });
+}
+
+void DownloadItem::setStallTimeout(int ms) {
+    stallTimer_.setInterval(ms);
 }
 
 DownloadItem::~DownloadItem() {
@@ -116,6 +127,7 @@ void DownloadItem::attach(QWebEngineDownloadRequest* request) {
         return;
     }
     request_ = request;
+    requestId_ = request->id();
     mimeType_ = request->mimeType();
     connect(request, &QWebEngineDownloadRequest::stateChanged, this, &DownloadItem::onStateChanged);
     connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this,
@@ -129,6 +141,7 @@ void DownloadItem::attach(QWebEngineDownloadRequest* request) {
         }
     });
     speedTimer_.start();
+    stallTimer_.start();
     onProgress();
     onStateChanged();
 }
@@ -137,10 +150,32 @@ void DownloadItem::onProgress() {
     if (!request_ || state_ != State::Downloading) {
         return;
     }
-    received_ = request_->receivedBytes();
+    const qint64 received = request_->receivedBytes();
+    if (received != received_) {
+        stallTimer_.start();
+    }
+    received_ = received;
     total_ = request_->totalBytes() > 0 ? request_->totalBytes() : -1;
+    if (passedSizeLimit()) {
+        return;
+    }
     sampleSpeed();
     emit changed();
+}
+
+bool DownloadItem::passedSizeLimit() {
+    // The size the server announces counts as much as what has arrived: no
+    // need to receive more than the limit to know it is too big.
+    const qint64 size = std::max(received_, total_);
+    if (expectedSize_ && size > *expectedSize_) {
+        fail(QStringLiteral("大小不符（应为 %1 字节，收到的更多）").arg(*expectedSize_));
+        return true;
+    }
+    if (!expectedSize_ && sizeLimit_ && size > *sizeLimit_) {
+        fail(QStringLiteral("文件太大（超过 %1）").arg(FormatBytes(*sizeLimit_)));
+        return true;
+    }
+    return false;
 }
 
 void DownloadItem::sampleSpeed() {
@@ -254,6 +289,15 @@ void DownloadItem::fail(const QString& reason) {
     stop(State::Failed);
 }
 
+void DownloadItem::failFinished(const QString& reason) {
+    if (state_ != State::Finished) {
+        return;
+    }
+    state_ = State::Failed;
+    failureReason_ = reason;
+    emit changed();
+}
+
 void DownloadItem::stop(State state) {
     if (state_ != State::Downloading) {
         return;
@@ -277,6 +321,7 @@ void DownloadItem::end(State state) {
     }
     state_ = state;
     speedTimer_.stop();
+    stallTimer_.stop();
     speed_ = 0;
     emit changed();
     emit done();
@@ -294,6 +339,10 @@ QString FormatBytes(qint64 bytes) {
         return OneDecimal(bytes / (K * K), "MB");
     }
     return OneDecimal(bytes / (K * K * K), "GB");
+}
+
+QString ChineseFileSize(qint64 bytes) {
+    return bytes < 1024 ? QStringLiteral("%1 字节").arg(bytes) : FormatBytes(bytes);
 }
 
 QString FormatSpeed(qint64 bytesPerSecond) {

@@ -23,12 +23,18 @@ class DownloadItem : public QObject {
 
 public:
     enum class State { Downloading, Finished, Cancelled, Failed };
+    // Saved: the user chose it in the save dialog. Archive: fetched by the
+    // program for a descriptor the user saved; it never leads to another.
+    enum class Role { Saved, Archive };
+
+    // How long a download may receive nothing before it fails.
+    static constexpr int DefaultStallTimeoutMs = 60000;
 
     // True when path is a file (or link) on disk or is held by another download.
     using PathTaken = std::function<bool(const QString& path, const DownloadItem* asker)>;
 
     DownloadItem(const QUrl& url, const QString& finalPath, PathTaken taken,
-                 QObject* parent = nullptr);
+                 Role role = Role::Saved, QObject* parent = nullptr);
     ~DownloadItem() override;
 
     QUrl url() const { return url_; }
@@ -37,6 +43,7 @@ public:
     QString fileName() const;
     QString folder() const;
 
+    Role role() const { return role_; }
     State state() const { return state_; }
     bool isActive() const { return state_ == State::Downloading; }
     qint64 receivedBytes() const { return received_; }
@@ -51,13 +58,22 @@ public:
     // The engine's request that carries the data; the item takes it from
     // here (it must already be accepted into partialPath()).
     void attach(QWebEngineDownloadRequest* request);
-    // A finished file of any other size is a failure.
+    // A finished file of any other size is a failure, and the transfer stops
+    // as soon as it passes that size.
     void expectSize(qint64 bytes) { expectedSize_ = bytes; }
+    // The transfer stops as soon as it passes this size (when none is expected).
+    void limitSize(qint64 bytes) { sizeLimit_ = bytes; }
+    void setStallTimeout(int ms);
+    // The engine's number for the transfer, 0 before attach().
+    quint32 requestId() const { return requestId_; }
     // The user agreed to replace the file now at filePath(): allowed once the
     // new one is complete, provided that file is still the same one.
     void allowReplacing(qint64 size, const QDateTime& modified);
     // Ends the download as failed with a reason shown to the user.
     void fail(const QString& reason);
+    // A finished file turned out to be of no use (a descriptor naming no
+    // archive it may fetch): shown as failed with the reason; the file stays.
+    void failFinished(const QString& reason);
 
 signals:
     void changed();
@@ -67,6 +83,7 @@ signals:
 private:
     void onStateChanged();
     void onProgress();
+    bool passedSizeLimit();
     void complete();
     bool moveToFinalName();
     void removePartial();
@@ -78,6 +95,8 @@ private:
     QUrl url_;
     QString finalPath_;
     PathTaken taken_;
+    Role role_;
+    quint32 requestId_ = 0;
     QPointer<QWebEngineDownloadRequest> request_;
     State state_ = State::Downloading;
     qint64 received_ = 0;
@@ -86,6 +105,7 @@ private:
     QString failureReason_;
     QString mimeType_;
     std::optional<qint64> expectedSize_;
+    std::optional<qint64> sizeLimit_;
     struct Replaceable {
         qint64 size;
         QDateTime modified;
@@ -95,11 +115,14 @@ private:
     QElapsedTimer clock_;
     std::deque<std::pair<qint64, qint64>> samples_;  // (ms since start, bytes)
     QTimer speedTimer_;
+    // Restarted by every byte received; runs out when the server stalls.
+    QTimer stallTimer_;
 };
 
 // Chinese wording for the download's figures.
 QString FormatBytes(qint64 bytes);            // "820 B", "1.2 MB", "120 KB"
 QString FormatSpeed(qint64 bytesPerSecond);   // "120 KB/秒"
+QString ChineseFileSize(qint64 bytes);        // "820 字节", "1.2 KB"
 QString StateText(const DownloadItem& item);  // "正在下载", "已完成", "已取消", "失败"
 // "1.2 MB / 3.4 MB  120 KB/秒" while downloading, the size when finished,
 // the reason when failed.

@@ -4,8 +4,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QTreeView>
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -17,6 +21,7 @@
 #include "file_names.h"
 #include "java_descriptor.h"
 #include "shell_open.h"
+#include "user_activation.h"
 
 namespace tessaly {
 
@@ -24,13 +29,18 @@ namespace {
 
 // How long a game archive's server may take to start answering.
 constexpr int ArchiveAnswerMs = 60000;
+// Game archives are a few hundred kilobytes; a descriptor that gives no size
+// still never brings more than this.
+constexpr qint64 MaxArchiveBytes = 32LL * 1024 * 1024;
 
 QString DefaultDownloadFolder() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (folder.isEmpty()) {
-        folder = QDir::homePath();
-    }
-    return folder;
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+
+// The folder the save dialog opens in: the one asked for while it exists,
+// the home folder otherwise (never the program's own working folder).
+QString ExistingFolderOrHome(const QString& folder) {
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
 
 bool IsJavaDescriptor(const DownloadItem& item) {
@@ -71,6 +81,40 @@ void InstallDownloadLinkScript(QWebEngineProfile* profile) {
     profile->scripts()->insert(script);
 }
 
+// The save dialog's file list speaks the program's language whatever the
+// desktop's: sizes in 字节/KB/MB, dates as 2008/3/9 14:05.
+class ChineseFileDetails : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        const QModelIndex source = mapToSource(index);
+        switch (index.column()) {
+            case SizeColumn:
+                if (files->isDir(source)) {
+                    return QString();
+                }
+                return ChineseFileSize(files->size(source));
+            case DateColumn:
+                return files->lastModified(source).toString(QStringLiteral("yyyy/M/d HH:mm"));
+            default:
+                return QIdentityProxyModel::data(index, role);
+        }
+    }
+
+private:
+    // The columns of the desktop file list: name, size, kind, date.
+    static constexpr int SizeColumn = 1;
+    static constexpr int DateColumn = 3;
+};
+
+constexpr int SaveDialogWidth = 760;
+constexpr int SaveDialogHeight = 460;
+
 bool OnDisk(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();  // a dangling link is still in the way
@@ -78,9 +122,38 @@ bool OnDisk(const QString& path) {
 
 }  // namespace
 
+QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath) {
+    auto* dialog = new QFileDialog(parent, QStringLiteral("保存文件"), proposedPath);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setViewMode(QFileDialog::Detail);
+    dialog->selectFile(QFileInfo(proposedPath).fileName());
+    dialog->setProxyModel(new ChineseFileDetails(dialog));
+    dialog->resize(SaveDialogWidth, SaveDialogHeight);
+    // The name takes the room left once size, kind and date are shown whole.
+    if (auto* list = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = list->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    // Modal to its owner only: the downloads window stays usable, so a
+    // download can be cancelled while the dialog is open.
+    dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    return dialog;
+}
+
 QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("保存文件"), proposedPath, QString(),
-                                        nullptr, QFileDialog::DontUseNativeDialog);
+    // The dialog goes with its parent if that closes while it is open.
+    const QPointer<QFileDialog> dialog(CreateSaveDialog(parent, proposedPath));
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (!dialog) {
+        return QString();
+    }
+    const QString chosen = accepted ? dialog->selectedFiles().value(0) : QString();
+    delete dialog;
+    return chosen;
 }
 
 DownloadManager::DownloadManager(QWebEngineProfile* profile, ShellOpener& shell,
@@ -168,13 +241,36 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest* request) {
     QWebEnginePage* page = request->page();
     if (page && archiveFetches_.contains(page)) {
         startArchive(page, request);
-    } else {
-        askAndStart(request);
+        return;
     }
+    // The engine starts a transfer it lost over again (a connection that
+    // dropped, a server that ignores where it broke off) and asks for its
+    // place once more: it is one of ours, and it failed.
+    for (DownloadItem* item : std::as_const(items_)) {
+        if (item->isActive() && item->requestId() == request->id()) {
+            request->cancel();
+            item->fail(QStringLiteral("连接中断"));
+            return;
+        }
+    }
+    // One question at a time, and only for a download the user asked for: a
+    // page that starts downloads on its own (from a timer, say) cannot bury
+    // the window under save dialogs.
+    if (asking_) {
+        request->cancel();
+        return;
+    }
+    if (UserActivation* activation = UserActivation::ForPage(page);
+        activation && !activation->Consume(false)) {
+        request->cancel();
+        return;
+    }
+    askAndStart(request);
 }
 
 void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
-    const QString proposed = freePath(folder_, SafeFileName(request->suggestedFileName()));
+    const QString proposed =
+        freePath(ExistingFolderOrHome(folder_), SafeFileName(request->suggestedFileName()));
     if (proposed.isEmpty()) {
         request->cancel();
         return;
@@ -184,8 +280,13 @@ void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
     // gone when it returns.
     QPointer<QWebEngineDownloadRequest> guard(request);
     QPointer<DownloadManager> self(this);
+    asking_ = true;
     const QString chosen = askSavePath_(owner_, proposed);
-    if (!self || !guard) {
+    if (!self) {
+        return;
+    }
+    asking_ = false;
+    if (!guard) {
         return;
     }
     if (chosen.isEmpty()) {
@@ -242,11 +343,13 @@ void DownloadManager::startArchive(QWebEnginePage* page, QWebEngineDownloadReque
     begin(item, request);
 }
 
-DownloadItem* DownloadManager::addItem(const QUrl& url, const QString& finalPath) {
+DownloadItem* DownloadManager::addItem(const QUrl& url, const QString& finalPath,
+                                       DownloadItem::Role role) {
     auto* item = new DownloadItem(
         url, finalPath,
         [this](const QString& path, const DownloadItem* asker) { return isTaken(path, asker); },
-        this);
+        role, this);
+    item->setStallTimeout(stallTimeoutMs_);
     items_.append(item);
     connect(item, &DownloadItem::done, this, [this, item] { onItemDone(item); });
     if (window_) {
@@ -270,27 +373,40 @@ void DownloadManager::begin(DownloadItem* item, QWebEngineDownloadRequest* reque
 }
 
 void DownloadManager::onItemDone(DownloadItem* item) {
-    if (item->state() == DownloadItem::State::Finished && IsJavaDescriptor(*item)) {
+    // Only a descriptor the user saved brings its archive, whatever the
+    // server calls what arrives: an archive never brings another.
+    if (item->role() == DownloadItem::Role::Saved &&
+        item->state() == DownloadItem::State::Finished && IsJavaDescriptor(*item)) {
         fetchJavaArchive(*item);
     }
 }
 
-void DownloadManager::fetchJavaArchive(const DownloadItem& descriptorItem) {
+void DownloadManager::fetchJavaArchive(DownloadItem& descriptorItem) {
     QFile file(descriptorItem.filePath());
     if (file.size() > MaxJavaDescriptorBytes || !file.open(QIODevice::ReadOnly)) {
+        descriptorItem.failFinished(QStringLiteral("不是有效的描述文件"));
         return;
     }
     const JavaDescriptor descriptor = ParseJavaDescriptor(file.readAll(), descriptorItem.url());
     if (descriptor.jarUrl.isEmpty()) {
+        descriptorItem.failFinished(
+            descriptor.jarAddress.isEmpty()
+                ? QStringLiteral("描述文件没有给出游戏地址")
+                : QStringLiteral("游戏地址无法下载：%1").arg(descriptor.jarAddress));
         return;
     }
     const QString name = SafeFileName(descriptor.jarUrl.fileName(QUrl::FullyDecoded));
     const QString finalPath = freePath(descriptorItem.folder(), name);
     if (finalPath.isEmpty()) {
+        descriptorItem.failFinished(QStringLiteral("没有可用的文件名"));
         return;
     }
 
-    DownloadItem* item = addItem(descriptor.jarUrl, finalPath);
+    // The archive may live on another site than its descriptor: download
+    // sites often keep their files on a server of their own, and the user
+    // asked for this game by saving its descriptor.
+    DownloadItem* item = addItem(descriptor.jarUrl, finalPath, DownloadItem::Role::Archive);
+    item->limitSize(MaxArchiveBytes);
     if (descriptor.jarSize) {
         item->expectSize(*descriptor.jarSize);
     }

@@ -10,6 +10,7 @@
 #include "download_item.h"
 #include "downloads_window.h"
 
+class QFileDialog;
 class QWebEngineDownloadRequest;
 class QWebEnginePage;
 class QWebEngineProfile;
@@ -25,8 +26,10 @@ class ShellOpener;
 using SavePathAsker = std::function<QString(QWidget* parent, const QString& proposedPath)>;
 
 // The program's own save dialog ("保存文件"), Qt's dialog rather than the
-// desktop's so that it speaks Chinese on every system. It asks before
-// replacing an existing file.
+// desktop's so that it speaks Chinese on every system, sizes and dates
+// included, wide enough to show its columns whole. It asks before replacing
+// an existing file, and blocks only its parent window.
+QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath);
 QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath);
 
 // Takes every download a page of the profile starts: asks where to save it,
@@ -48,6 +51,8 @@ public:
     // Where the save dialog starts: the desktop's download folder at first,
     // then the folder of the last download saved.
     void setDownloadFolder(const QString& folder);
+    // How long a download may receive nothing before it fails.
+    void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
 
     // Shows the downloads window, if there is anything to show.
     void showWindow();
@@ -63,10 +68,11 @@ private:
     void onDownloadRequested(QWebEngineDownloadRequest* request);
     void askAndStart(QWebEngineDownloadRequest* request);
     void startArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request);
-    DownloadItem* addItem(const QUrl& url, const QString& finalPath);
+    DownloadItem* addItem(const QUrl& url, const QString& finalPath,
+                          DownloadItem::Role role = DownloadItem::Role::Saved);
     void begin(DownloadItem* item, QWebEngineDownloadRequest* request);
     void onItemDone(DownloadItem* item);
-    void fetchJavaArchive(const DownloadItem& descriptor);
+    void fetchJavaArchive(DownloadItem& descriptor);
     bool isTaken(const QString& path, const DownloadItem* asker) const;
     // Whether a download under way (other than `asker`) writes to `path`.
     bool isActiveTarget(const QString& path, const DownloadItem* asker) const;
@@ -80,6 +86,9 @@ private:
     QString folder_;
     QList<DownloadItem*> items_;
     QPointer<DownloadsWindow> window_;
+    // The save dialog is open.
+    bool asking_ = false;
+    int stallTimeoutMs_ = DownloadItem::DefaultStallTimeoutMs;
     // Hidden pages fetching a game archive, each with the row waiting for it.
     QHash<QWebEnginePage*, QPointer<DownloadItem>> archiveFetches_;
 };

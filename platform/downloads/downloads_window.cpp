@@ -147,6 +147,10 @@ private:
         state_->setText(StateText(item));
         const bool failed = item.state() == DownloadItem::State::Failed;
         state_->setStyleSheet(failed ? QStringLiteral("color: #c00000;") : QString());
+        // A long reason is cut short in the row: the whole of it shows over
+        // any part of the row.
+        setToolTip(failed ? StateText(item) + QStringLiteral("：") + item.failureReason()
+                          : QString());
 
         cancel_->setEnabled(item.isActive());
         openFile_->setEnabled(finished);
@@ -168,7 +172,8 @@ private:
 }  // namespace
 
 DownloadsWindow::DownloadsWindow(ShellOpener& shell, QWidget* owner)
-    : QWidget(owner, Qt::Tool), shell_(shell) {
+    : QWidget(nullptr, Qt::Tool), shell_(shell) {
+    setOwner(owner);
     setWindowTitle(QStringLiteral("下载管理"));
     setFixedSize(WindowWidth, WindowHeight);
 
@@ -189,13 +194,14 @@ DownloadsWindow::DownloadsWindow(ShellOpener& shell, QWidget* owner)
 }
 
 void DownloadsWindow::setOwner(QWidget* owner) {
-    if (owner == parentWidget()) {
-        return;
+    // Not a child window of the owner: a dialog modal to the owner (the save
+    // dialog) would then block this window too, and with it 取消.
+    if (owner_) {
+        disconnect(owner_, nullptr, this, nullptr);
     }
-    const bool visible = isVisible();
-    setParent(owner, windowFlags());
-    if (visible) {
-        show();
+    owner_ = owner;
+    if (owner) {
+        connect(owner, &QObject::destroyed, this, &QWidget::close);
     }
 }
 

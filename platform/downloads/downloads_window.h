@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 class QVBoxLayout;
@@ -30,6 +31,7 @@ public:
 
 private:
     ShellOpener& shell_;
+    QPointer<QWidget> owner_;
     QVBoxLayout* list_;
     QHash<const DownloadItem*, QWidget*> rows_;
 };

@@ -36,6 +36,7 @@ JavaDescriptor ParseJavaDescriptor(const QByteArray& text, const QUrl& descripto
     }
 
     JavaDescriptor descriptor;
+    descriptor.jarAddress = jarAddress;
     if (!jarAddress.isEmpty()) {
         const QUrl url = descriptorUrl.resolved(QUrl(jarAddress, QUrl::TolerantMode));
         const QString scheme = url.scheme().toLower();

@@ -9,6 +9,7 @@ namespace tessaly {
 // What a Java game's descriptor (.jad) says about its archive (.jar).
 struct JavaDescriptor {
     QUrl jarUrl;                    // http or https only; empty when missing or of another kind
+    QString jarAddress;             // MIDlet-Jar-URL as written, also when refused
     std::optional<qint64> jarSize;  // MIDlet-Jar-Size, when given as a plain number
 };
 

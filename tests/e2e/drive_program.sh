@@ -59,6 +59,40 @@ click_in() {
 
 visible() { xdotool search --all --onlyvisible --pid "$pid" --name "$1" >/dev/null 2>&1; }
 
+# Waits up to $2 seconds until no visible window of the program matches $1.
+wait_gone() {
+    local deadline=$((SECONDS + $2))
+    while visible "$1"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+# Watches for $2 seconds that no window matching $1 becomes visible; fails
+# as soon as one does.
+stays_hidden() {
+    local deadline=$((SECONDS + $2))
+    while ((SECONDS < deadline)); do
+        visible "$1" && return 1
+        sleep 0.1
+    done
+    return 0
+}
+
+# Waits up to $1 seconds until the screen stays the same for half a second:
+# whatever was loading has been drawn.
+wait_screen_settles() {
+    local deadline=$((SECONDS + $1))
+    "$screen_grab" "$work/then.png" || return 1
+    while ((SECONDS < deadline)); do
+        sleep 0.5
+        "$screen_grab" "$work/now.png" || return 1
+        cmp -s "$work/now.png" "$work/then.png" && return 0
+        mv "$work/now.png" "$work/then.png"
+    done
+    return 1
+}
+
 start_program() {
     "$home/tessaly" >"$work/log" 2>&1 &
     pid=$!
@@ -84,26 +118,28 @@ experience_above() {
 
 # --- First start ---
 start_program
-sleep 1
+wait_window '.*' 20 >/dev/null || fail "no window on the first start"
 shot splash
 visible '^Tessaly － ' && fail "the main window is up while the splash is"
 welcome=$(wait_window '^欢迎使用  Tessaly$' 20) || fail "no welcome window on the first start"
-sleep 2
-visible '^Tessaly － ' && fail "the main window is visible before the welcome window closed"
+# The main window shows once its load returns, which waits for the welcome
+# window: two seconds is ample for a window that is already due to show.
+stays_hidden '^Tessaly － ' 2 || fail "the main window is visible before the welcome window closed"
 shot welcome
 click_in "$welcome" 170 135   # 立即查看《下载帮助》
 main=$(wait_window '^Tessaly － www' 10) || fail "no main window after the welcome window"
 visible '^欢迎使用' && fail "the welcome window is still open"
 grep -qx "$home/help/help.htm" "$work/opened" 2>/dev/null || fail "the help page was not opened"
-sleep 4  # the home page loads and its events fill the progress display
+# The home page (it has no moving parts) began loading before the welcome
+# window; once the screen is still, it has been drawn, and a page drawn has
+# earned its experience.
+wait_screen_settles 20 || fail "the home page never finished drawing"
 shot main
 click_in "$main" 529 24       # 关于
 about=$(wait_window '^关于Tessaly   ' 10) || fail "no About window"
-sleep 0.5
 shot about
 click_in "$about" 333 204     # 确  定
-sleep 0.5
-visible '^关于Tessaly' && fail "the About window did not close"
+wait_gone '^关于Tessaly' 10 || fail "the About window did not close"
 stop_program
 
 first=$(tr -d '\r\n' < "$home/Data/Xdata.dat")
@@ -114,7 +150,8 @@ first_experience=${first##*,}
 # --- Second start: no welcome window, the run is counted ---
 start_program
 main=$(wait_window '^Tessaly － www' 15) || fail "no main window on the second start"
-sleep 3
+# The welcome window would open from the main window's load, before the
+# main window shows: by now it would be there.
 visible '^欢迎使用' && fail "the welcome window came back on the second start"
 stop_program
 second=$(tr -d '\r\n' < "$home/Data/Xdata.dat")

@@ -81,6 +81,33 @@ private slots:
         QCOMPARE(log.count("DownloadComplete"), 0);
     }
 
+    void aChangeWithinAPageIsAPageShownOnlyWhenTheUserCausedIt() {
+        BrowserEvents events;
+        BrowserEventLog log(&events);
+        int gestures = 0;  // actions the user has made and not yet used up
+        events.SetUserGestureTest([&gestures] { return gestures > 0 && gestures-- > 0; });
+        const QUrl page(QStringLiteral("http://127.0.0.1/page.html"));
+        events.LoadStarted(page);
+        events.UrlCommitted(page);
+        events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#loading")));
+        events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html?step=1")));
+        events.LoadEnded(BrowserEvents::LoadEnd::Succeeded, page);
+        QCOMPARE(log.count("Navigate:"), 1);  // one load, one page
+
+        for (int i = 0; i < 20; ++i) {
+            events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#%1").arg(i)));
+        }
+        QCOMPARE(log.count("Navigate:"), 1);  // a script on its own
+
+        gestures = 1;
+        events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#top")));
+        events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#again")));
+        QCOMPARE(log.count("Navigate:"), 2);
+        QCOMPARE(log.lastOf("Navigate:"),
+                 QStringLiteral("Navigate:http://127.0.0.1/page.html#top"));
+        QCOMPARE(log.count("DownloadComplete"), 1);
+    }
+
     void historyChangesAreReportedOnlyWhenTheyChange() {
         BrowserEvents events;
         BrowserEventLog log(&events);

@@ -1,18 +1,27 @@
 // The browser pane against real Chromium and pages served on 127.0.0.1.
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 
 #include "browser_event_log.h"
 #include "browser_pane.h"
+#include "browser_profile.h"
 #include "failure.h"
 #include "local_http_server.h"
+#include "page_input.h"
+#include "start_page_scheme.h"
 #include "web_test_main.h"
 
 using tessaly::BrowserPane;
 using tessaly::testing::BrowserEventLog;
+using tessaly::testing::ClickElement;
 using tessaly::testing::LocalHttpServer;
+using tessaly::testing::WaitForTitle;
 
 namespace {
 constexpr int LoadTimeoutMs = 30000;
@@ -79,8 +88,17 @@ private slots:
     void goingBackOrForwardWithoutHistoryFailsAndChangesNothing() {
         QVERIFY_THROWS_EXCEPTION(tessaly::Failure, pane_->GoBack());
         QVERIFY_THROWS_EXCEPTION(tessaly::Failure, pane_->GoForward());
-        QTest::qWait(200);
-        QVERIFY(log_->events.isEmpty());
+        // The engine reports in order: had either started a load, its
+        // events would come before those of the next page.
+        server_.page("/after", "<p>after</p>");
+        pane_->Navigate(server_.url("/after"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
+        const int shown = log_->firstIndex("Navigate:");
+        for (int i = 0; i < shown; ++i) {
+            QVERIFY2(log_->events[i].startsWith("Command:"), qPrintable(log_->events[i]));
+        }
+        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/after"));
+        QCOMPARE(log_->count("Navigate:"), 1);
     }
 
     void refreshAndStopRaiseWhatALoadRaises() {
@@ -97,7 +115,7 @@ private slots:
         log_->events.clear();
 
         pane_->Navigate(server_.url("/slow"));
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(server_.requests().contains("/slow"), LoadTimeoutMs);
         pane_->Stop();
         QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, 5000);
         QCOMPARE(log_->lastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
@@ -105,14 +123,130 @@ private slots:
         QCOMPARE(log_->count("Navigate:"), 0);  // stopped before the page arrived
     }
 
-    void aLinkToANewWindowOpensInThePane() {
+    void aNewWindowTheUserAsksForOpensInThePane() {
         server_.page("/target", "<p>target</p>");
-        server_.page("/popup",
-                     "<a id='l' target='_blank' href='/target'>open</a>"
-                     "<script>window.onload=()=>document.getElementById('l').click()</script>");
+        server_.page("/popup", "<a id='l' target='_blank' href='/target'>open</a>");
         pane_->Navigate(server_.url("/popup"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
+        QVERIFY(ClickElement(pane_->view(), "#l"));
         QTRY_VERIFY_WITH_TIMEOUT(log_->lastOf("Navigate:") == "Navigate:" + server_.url("/target"),
                                  LoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("/target"), LoadTimeoutMs);
+    }
+
+    void aFormSentToANewWindowKeepsItsData() {
+        server_.page("/sent", "<p>thanks</p>");
+        server_.page("/form",
+                     "<form method='post' target='_blank' action='/sent'>"
+                     "<input name='nick' value='雷霆'><input id='go' type='submit' value='go'>"
+                     "</form>");
+        pane_->Navigate(server_.url("/form"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
+        QVERIFY(ClickElement(pane_->view(), "#go"));
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("/sent"), LoadTimeoutMs);
+        const QByteArray request = server_.requestHeaders("/sent");
+        QVERIFY2(request.startsWith("POST /sent "), request.constData());
+        QVERIFY2(request.contains("Content-Length: 23"),
+                 request.constData());  // nick=%E9%9B%B7%E9%9C%86
+    }
+
+    void newWindowsAPageOpensOnItsOwnAreRefused() {
+        // A frame opens a window as it loads, and the page opens a script in
+        // a new window: neither replaces the page. Then the user opens one;
+        // the engine reports in order, so once it arrives the earlier
+        // requests have all been answered.
+        server_.page("/target", "<p>never</p>");
+        server_.page("/asked", "<p>asked</p>");
+        server_.page("/frame",
+                     "<script>window.open('/target'); parent.document.title += 'f';</script>");
+        server_.page("/host",
+                     "<iframe src='/frame'></iframe><a id='l' target='_blank' href='/asked'>go</a>"
+                     "<script>window.open('javascript:document.title=1'); document.title = 'h';"
+                     "</script>");
+        pane_->Navigate(server_.url("/host"));
+        QVERIFY(!WaitForTitle(pane_->view(), [](const QString& title) {
+                     return title == "hf";
+                 }).isEmpty());
+        QVERIFY(ClickElement(pane_->view(), "#l"));
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("/asked"), LoadTimeoutMs);
+        QVERIFY2(!log_->events.contains("Navigate:" + server_.url("/target")),
+                 qPrintable(log_->events.join('\n')));
+        QCOMPARE(log_->count("Navigate:"), 2);  // the page and the one the user asked for
+    }
+
+    void scriptChangesOfTheAddressCountOnlyWhenTheUserCausesThem() {
+        // While loading (its picture takes a while), the page changes its own
+        // address; after loading, it changes it in a loop. One page shown.
+        LocalHttpServer::Response picture;
+        picture.contentType = "image/gif";
+        picture.body = QByteArray::fromBase64("R0lGODlhAQABAAAAACw=");
+        picture.delayMs = 500;
+        server_.route("/slow.gif", picture);
+        server_.page(
+            "/loop",
+            "<img src='/slow.gif'><a id='jump' href='#card2' style='position: fixed; left: 0;"
+            " top: 0; width: 100px; height: 40px; display: block'>next</a>"
+            "<script>history.pushState({}, '', '#loading'); var n = 0;"
+            "window.onload = () => setInterval(() => {"
+            "  if (n % 2) history.pushState({}, '', '?step=' + n); else location.hash = n;"
+            "  document.title = ++n; }, 10);</script>");
+        pane_->Navigate(server_.url("/loop"));
+        // Fifty rounds of the loop, well after the page finished loading.
+        QVERIFY(!WaitForTitle(pane_->view(), [](const QString& title) {
+                     return title.toInt() >= 50;
+                 }).isEmpty());
+        QCOMPARE(log_->count("DownloadComplete"), 1);
+        QVERIFY2(log_->count("Navigate:") == 1, qPrintable(log_->events.join('\n')));
+
+        // A click on an in-page link is the user's: one page shown, even
+        // while the loop goes on.
+        // (The link stays in the corner; the page is too busy to be asked where.)
+        tessaly::testing::ClickAt(pane_->view(), QPoint(50, 20));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), 2, LoadTimeoutMs);
+        const int rounds = pane_->view()->title().toInt();
+        QVERIFY(!WaitForTitle(pane_->view(), [rounds](const QString& title) {
+                     return title.toInt() >= rounds + 50;
+                 }).isEmpty());
+        QCOMPARE(log_->count("Navigate:"), 2);
+    }
+
+    void theBuiltInSiteServesOnlyItsOwnFiles() {
+        profile_->installUrlSchemeHandler(tessaly::StartPageScheme,
+                                          new tessaly::StartPageSchemeHandler(profile_));
+        // A local file its page may not show: the built-in site is a web site
+        // like any other.
+        QTemporaryDir local;
+        QVERIFY(local.isValid());
+        QFile picture(local.filePath("probe.gif"));
+        QVERIFY(picture.open(QIODevice::WriteOnly));
+        picture.write(QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
+        picture.close();
+        pane_->Navigate("tessaly://start/local_file_probe.html#" + picture.fileName());
+        QCOMPARE(WaitForTitle(
+                     pane_->view(),
+                     [](const QString& title) { return title == "shown" || title == "refused"; }),
+                 QStringLiteral("refused"));
+
+        // The program's and the toolkit's other resources are not served.
+        for (const QString& other : {QStringLiteral("tessaly://qt-project.org/qmessagebox/images/"
+                                                    "qtlogo-64.png"),
+                                     QStringLiteral("tessaly://start/../qt-project.org/qmessagebox/"
+                                                    "images/qtlogo-64.png")}) {
+            log_->events.clear();
+            pane_->Navigate(other);
+            QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
+            QVERIFY2(log_->lastOf("Status:").startsWith("Status:无法打开网页"), qPrintable(other));
+        }
+        QVERIFY(QFile::exists(":/qt-project.org/qmessagebox/images/qtlogo-64.png"));
+    }
+
+    void theProgramsProfileKeepsSessionCookiesInMemory() {
+        QTemporaryDir programFolder;
+        QVERIFY(QDir(programFolder.path()).mkdir("Data"));
+        QWebEngineProfile* profile = tessaly::CreateBrowserProfile(programFolder.path(), this);
+        QVERIFY(!profile->isOffTheRecord());
+        QCOMPARE(profile->persistentCookiesPolicy(), QWebEngineProfile::AllowPersistentCookies);
+        delete profile;
     }
 
 private:

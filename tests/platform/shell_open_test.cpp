@@ -48,9 +48,13 @@ private slots:
     void aMissingOpenerIsSwallowed() {
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
+        QFile::remove(record_);
         tessaly::DesktopShell shell(programFolder_.path());
-        shell.ShellOpen(nullptr, QStringLiteral("http://127.0.0.1/"));
+        QVERIFY_THROWS_NO_EXCEPTION(shell.ShellOpen(nullptr, QStringLiteral("http://127.0.0.1/")));
         qputenv("PATH", path);
+        // The failure left nothing behind: the next open works.
+        QCOMPARE(OpenedArgument(QStringLiteral("http://127.0.0.1/b")),
+                 QStringLiteral("http://127.0.0.1/b"));
     }
 
 private:

@@ -85,6 +85,17 @@ void LocalHttpServer::Serve(QTcpSocket* socket) {
             }
             guarded->write(response.body.mid(*sent, response.chunkBytes));
             *sent += response.chunkBytes;
+            if (response.stallAfterBytes >= 0 && *sent >= response.stallAfterBytes) {
+                timer->stop();
+                if (response.closeAfterStallMs >= 0) {
+                    QTimer::singleShot(response.closeAfterStallMs, guarded, [guarded] {
+                        if (guarded) {
+                            guarded->abort();
+                        }
+                    });
+                }
+                return;
+            }
             if (*sent >= response.body.size()) {
                 timer->stop();
                 guarded->disconnectFromHost();

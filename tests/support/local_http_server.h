@@ -25,6 +25,11 @@ public:
         // per interval (a slow download).
         int chunkBytes = 0;
         int chunkIntervalMs = 0;
+        // With chunks, only the first stallAfterBytes of the body go out;
+        // then the server sends nothing more, and after closeAfterStallMs
+        // (when not negative) drops the connection.
+        qsizetype stallAfterBytes = -1;
+        int closeAfterStallMs = -1;
     };
 
     LocalHttpServer();
