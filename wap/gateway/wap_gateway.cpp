@@ -1,0 +1,603 @@
+#include "wap_gateway.h"
+
+#include <QByteArray>
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/detached.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/redirect_error.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/use_awaitable.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <limits>
+#include <optional>
+#include <random>
+#include <thread>
+
+#include "proxy_target.h"
+#include "rendered_decks.h"
+#include "wap_content.h"
+#include "wap_identity.h"
+#include "wml_conversion.h"
+
+namespace tessaly::wap {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using asio::awaitable;
+using asio::use_awaitable;
+
+namespace {
+
+// Bytes moved per read while streaming a body through.
+constexpr std::size_t RelayChunk = 256 * 1024;
+// An idle connection from the engine is dropped after this long.
+constexpr auto ClientIdle = std::chrono::minutes(5);
+
+// Headers that describe one connection, not the message: never forwarded.
+constexpr http::field HopByHop[] = {
+    http::field::connection,
+    http::field::keep_alive,
+    http::field::proxy_connection,
+    http::field::proxy_authorization,
+    http::field::proxy_authenticate,
+    http::field::te,
+    http::field::trailer,
+    http::field::upgrade,
+};
+
+template <class Fields>
+void EraseHopByHop(Fields& fields) {
+    for (const http::field name : HopByHop) {
+        fields.erase(name);
+    }
+}
+
+std::string RandomSecret() {
+    std::random_device source;
+    std::string secret;
+    constexpr char Digits[] = "0123456789abcdef";
+    for (int i = 0; i < 32; ++i) {
+        secret += Digits[source() % 16];
+    }
+    return secret;
+}
+
+// Ends a connection with a reset, so the engine sees a failed connection
+// (and its own error page), not an answer.
+void Reset(beast::tcp_stream& stream) {
+    beast::error_code ignored;
+    stream.socket().set_option(asio::socket_base::linger(true, 0), ignored);
+    stream.socket().close(ignored);
+}
+
+bool HasBody(const http::request_parser<http::buffer_body>& parser) {
+    return parser.chunked() || parser.content_length().value_or(0) > 0;
+}
+
+// An upstream connection kept for the next request to the same place.
+struct Upstream {
+    std::optional<beast::tcp_stream> stream;
+    beast::flat_buffer buffer;
+    std::string key;
+
+    void Drop() {
+        if (stream) {
+            beast::error_code ignored;
+            stream->socket().close(ignored);
+        }
+        stream.reset();
+        buffer.clear();
+        key.clear();
+    }
+};
+
+}  // namespace
+
+struct WapGateway::Impl {
+    Impl(RenderedDecks& decks, Options options)
+        : decks(decks), options(options), acceptor(context) {}
+
+    awaitable<void> Accept();
+    awaitable<void> Session(tcp::socket socket);
+    awaitable<void> Answer(beast::tcp_stream& client, http::status status,
+                           std::string_view contentType, std::string body, bool keepAlive,
+                           bool proxyChallenge = false);
+    awaitable<tcp::resolver::results_type> Resolve(const ProxyTarget& target);
+    awaitable<bool> Forward(beast::tcp_stream& client, beast::flat_buffer& clientBuffer,
+                            http::request_parser<http::buffer_body>& request,
+                            const ProxyTarget& target, const std::string& url, Upstream& upstream);
+    awaitable<bool> Deliver(beast::tcp_stream& client, Upstream& upstream,
+                            http::response_parser<http::buffer_body>& response,
+                            const std::string& url, const std::string& referer, bool head,
+                            bool keepAlive);
+    awaitable<void> Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
+                           ProxyTarget target);
+
+    bool Authorized(const http::request_parser<http::buffer_body>& request) const {
+        const auto header = request.get()[http::field::proxy_authorization];
+        return header == expectedAuthorization;
+    }
+
+    RenderedDecks& decks;
+    Options options;
+    asio::io_context context{1};
+    tcp::acceptor acceptor;
+    std::thread thread;
+    std::uint16_t port = 0;
+    std::string user = "tessaly";
+    std::string password = RandomSecret();
+    std::string expectedAuthorization;
+};
+
+awaitable<void> WapGateway::Impl::Accept() {
+    for (;;) {
+        beast::error_code error;
+        tcp::socket socket = co_await acceptor.async_accept(
+            asio::make_strand(context), asio::redirect_error(use_awaitable, error));
+        if (error == asio::error::operation_aborted) {
+            co_return;
+        }
+        if (!error) {
+            asio::co_spawn(socket.get_executor(), Session(std::move(socket)), asio::detached);
+        }
+    }
+}
+
+awaitable<void> WapGateway::Impl::Answer(beast::tcp_stream& client, http::status status,
+                                         std::string_view contentType, std::string body,
+                                         bool keepAlive, bool proxyChallenge) {
+    http::response<http::string_body> response{status, 11};
+    if (proxyChallenge) {
+        response.set(http::field::proxy_authenticate, "Basic realm=\"Tessaly\"");
+    }
+    if (!contentType.empty()) {
+        response.set(http::field::content_type, contentType);
+    }
+    response.set(http::field::cache_control, "no-store");
+    response.body() = std::move(body);
+    response.keep_alive(keepAlive);
+    response.prepare_payload();
+    co_await http::async_write(client, response, use_awaitable);
+}
+
+awaitable<tcp::resolver::results_type> WapGateway::Impl::Resolve(const ProxyTarget& target) {
+    tcp::resolver resolver(co_await asio::this_coro::executor);
+    auto endpoints = co_await resolver.async_resolve(target.host, target.port, use_awaitable);
+    // The gateway's own port is not a site: a request there would loop.
+    for (const auto& entry : endpoints) {
+        const auto address = entry.endpoint().address();
+        if ((address.is_loopback() || address.is_unspecified()) &&
+            entry.endpoint().port() == port) {
+            throw beast::system_error(asio::error::access_denied);
+        }
+    }
+    co_return endpoints;
+}
+
+awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
+    beast::tcp_stream client(std::move(socket));
+    beast::flat_buffer clientBuffer;
+    Upstream upstream;
+    try {
+        for (;;) {
+            http::request_parser<http::buffer_body> request;
+            request.body_limit(std::numeric_limits<std::uint64_t>::max());
+            client.expires_after(ClientIdle);
+            beast::error_code error;
+            co_await http::async_read_header(client, clientBuffer, request,
+                                             asio::redirect_error(use_awaitable, error));
+            if (error == http::error::end_of_stream) {
+                break;  // the engine closed a connection it kept
+            }
+            if (error) {
+                throw beast::system_error(error);
+            }
+            client.expires_never();
+            const auto& header = request.get();
+            const bool keepAlive = header.keep_alive() && !HasBody(request);
+
+            if (!Authorized(request)) {
+                // Nothing about the request is kept or written anywhere.
+                co_await Answer(client, http::status::proxy_authentication_required, {}, {},
+                                keepAlive, true);
+                if (!keepAlive) {
+                    break;
+                }
+                continue;
+            }
+            if (header.method() == http::verb::connect) {
+                auto target = ParseConnectTarget(header.target());
+                if (!target) {
+                    co_await Answer(client, http::status::bad_request, {}, {}, false);
+                    break;
+                }
+                upstream.Drop();
+                co_await Tunnel(std::move(client), std::move(clientBuffer), std::move(*target));
+                co_return;
+            }
+            const std::string url(header.target());
+            auto target = ParseAbsoluteTarget(url);
+            if (!target) {
+                co_await Answer(client, http::status::bad_request, {}, {}, false);
+                break;
+            }
+            if (!co_await Forward(client, clientBuffer, request, *target, url, upstream)) {
+                break;
+            }
+        }
+    } catch (const std::exception&) {
+        // The engine or the site went away, or a site failed before its answer
+        // began: either way the connection ends here, abruptly.
+        Reset(client);
+        co_return;
+    }
+    beast::error_code ignored;
+    client.socket().shutdown(tcp::socket::shutdown_send, ignored);
+}
+
+awaitable<bool> WapGateway::Impl::Forward(beast::tcp_stream& client,
+                                          beast::flat_buffer& clientBuffer,
+                                          http::request_parser<http::buffer_body>& request,
+                                          const ProxyTarget& target, const std::string& url,
+                                          Upstream& upstream) {
+    auto& message = request.get();
+    const bool clientKeepAlive = message.keep_alive();
+    const bool head = message.method() == http::verb::head;
+    const std::string referer(message[http::field::referer]);
+    const bool hasBody = HasBody(request);
+
+    // The same request, for the site: origin-form target, no proxy headers,
+    // the phone's identity.
+    EraseHopByHop(message);
+    message.target(target.path);
+    message.set(http::field::user_agent, PhoneUserAgent);
+    message.set(http::field::accept, PhoneAccept);
+    message.keep_alive(true);
+
+    const std::string key = target.host + ":" + target.port;
+    // A connection kept from an earlier request may have been closed by the
+    // site meanwhile; a request without a body is then sent once more on a
+    // fresh one. A body is never sent twice.
+    const bool reused = upstream.stream && upstream.key == key && !hasBody;
+    if (!reused) {
+        upstream.Drop();
+    }
+    for (int attempt = reused ? 0 : 1; attempt < 2; ++attempt) {
+        if (!upstream.stream) {
+            auto endpoints = co_await Resolve(target);
+            upstream.stream.emplace(co_await asio::this_coro::executor);
+            upstream.stream->expires_after(options.upstreamTimeout);
+            co_await upstream.stream->async_connect(endpoints, use_awaitable);
+            upstream.key = key;
+        }
+        beast::error_code error;
+        http::request_serializer<http::buffer_body> serializer(message);
+        std::vector<char> chunk(hasBody ? RelayChunk : 0);
+        do {
+            if (!request.is_done()) {
+                message.body().data = chunk.data();
+                message.body().size = chunk.size();
+                client.expires_after(options.upstreamTimeout);
+                co_await http::async_read(client, clientBuffer, request,
+                                          asio::redirect_error(use_awaitable, error));
+                client.expires_never();
+                if (error == http::error::need_buffer) {
+                    error = {};
+                }
+                if (error) {
+                    throw beast::system_error(error);
+                }
+                message.body().size = chunk.size() - message.body().size;
+                message.body().data = chunk.data();
+                message.body().more = !request.is_done();
+            } else {
+                message.body().data = nullptr;
+                message.body().size = 0;
+                message.body().more = false;
+            }
+            upstream.stream->expires_after(options.upstreamTimeout);
+            co_await http::async_write(*upstream.stream, serializer,
+                                       asio::redirect_error(use_awaitable, error));
+            if (error == http::error::need_buffer) {
+                error = {};
+            }
+            if (error) {
+                break;
+            }
+        } while (!request.is_done() || !serializer.is_done());
+
+        std::optional<http::response_parser<http::buffer_body>> response;
+        // A provisional answer (100 Continue) is followed by the real one.
+        while (!error && (!response || response->get().result_int() / 100 == 1)) {
+            response.emplace();
+            response->body_limit(std::numeric_limits<std::uint64_t>::max());
+            response->skip(head);
+            co_await http::async_read_header(*upstream.stream, upstream.buffer, *response,
+                                             asio::redirect_error(use_awaitable, error));
+        }
+        if (error) {
+            upstream.Drop();
+            if (attempt == 0) {
+                error = {};
+                continue;
+            }
+            throw beast::system_error(error);
+        }
+        co_return co_await Deliver(client, upstream, *response, url, referer, head,
+                                   clientKeepAlive);
+    }
+    co_return false;
+}
+
+awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& upstream,
+                                          http::response_parser<http::buffer_body>& response,
+                                          const std::string& url, const std::string& referer,
+                                          bool head, bool keepAlive) {
+    auto& message = response.get();
+    const std::string contentType(message[http::field::content_type]);
+    const ContentKind kind = ClassifyContentType(contentType);
+    const unsigned status = message.result_int();
+    const bool hasBody = !head && status != 204 && status != 304;
+
+    if (kind == ContentKind::WmlScript && hasBody) {
+        upstream.Drop();
+        co_await Answer(client, http::status::ok, "text/html; charset=utf-8",
+                        WmlScriptNotePage(referer), keepAlive);
+        co_return keepAlive;
+    }
+
+    if (IsConverted(kind) && hasBody) {
+        // A declared length is checked now; the limit covers the others.
+        const bool tooLong = response.content_length().value_or(0) > MaxConvertedBytes;
+        http::response_parser<http::string_body> whole(std::move(response));
+        whole.body_limit(MaxConvertedBytes);
+        beast::error_code error = tooLong ? http::error::body_limit : beast::error_code{};
+        if (!tooLong) {
+            upstream.stream->expires_after(options.upstreamTimeout);
+            co_await http::async_read(*upstream.stream, upstream.buffer, whole,
+                                      asio::redirect_error(use_awaitable, error));
+        }
+        if (error == http::error::body_limit) {
+            upstream.Drop();
+            co_await Answer(client, http::status::bad_gateway, "text/html; charset=utf-8",
+                            TooLargePage(url), keepAlive);
+            co_return keepAlive;
+        }
+        if (error) {
+            throw beast::system_error(error);
+        }
+        if (!whole.keep_alive()) {
+            upstream.Drop();
+        }
+        auto& original = whole.get();
+        std::string body = std::move(original.body());
+        const std::string encoding = MediaType(original[http::field::content_encoding]);
+        bool readable = true;
+        if (!encoding.empty() && encoding != "identity") {
+            auto inflated = (encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate")
+                                ? Inflate(body, MaxConvertedBytes)
+                                : std::nullopt;
+            readable = inflated.has_value();
+            body = inflated.value_or(std::string{});
+        }
+
+        http::response<http::string_body> converted{original.result(), 11};
+        for (const auto& field : original) {
+            converted.insert(field.name_string(), field.value());
+        }
+        EraseHopByHop(converted);
+        for (const http::field name :
+             {http::field::content_type, http::field::content_length, http::field::content_encoding,
+              http::field::transfer_encoding}) {
+            converted.erase(name);
+        }
+        // The site's policy was written for its deck; the page made from it
+        // brings its own.
+        converted.erase("Content-Security-Policy");
+
+        std::optional<ConvertedPage> page;
+        if (readable && kind == ContentKind::Wbmp) {
+            if (auto png = WbmpToPng(body)) {
+                page = ConvertedPage{"image/png", std::move(*png), {}};
+            }
+        } else if (readable) {
+            std::optional<std::string> deck;
+            std::string charset = CharsetOf(contentType);
+            if (kind == ContentKind::Wmlc) {
+                deck = DecodeWmlc(body);
+                charset = "utf-8";
+            } else {
+                deck = std::move(body);
+            }
+            if (deck) {
+                page = ConvertWmlDeck(*deck, url, charset);
+                decks.Add(DocumentAddress(url));
+            }
+        }
+        if (!page) {
+            page = ConvertedPage{"text/html; charset=utf-8", UnreadablePage(url), {}};
+        }
+        converted.set(http::field::content_type, page->contentType);
+        for (const auto& [name, value] : page->headers) {
+            converted.set(name, value);
+        }
+        converted.body() = std::move(page->body);
+        converted.keep_alive(keepAlive);
+        converted.prepare_payload();
+        co_await http::async_write(client, converted, use_awaitable);
+        co_return keepAlive;
+    }
+
+    // Everything else goes through as it came, read and written a piece at a
+    // time; only the connection headers are the gateway's own.
+    if (kind == ContentKind::XhtmlMobile || (kind != ContentKind::PassThrough && !hasBody)) {
+        message.set(http::field::content_type,
+                    kind == ContentKind::XhtmlMobile ? RelabelXhtmlMobile(contentType)
+                    : kind == ContentKind::Wbmp      ? std::string("image/png")
+                                                     : std::string("text/html; charset=utf-8"));
+    }
+    const bool upstreamKeepAlive = response.keep_alive() && !response.need_eof();
+    const bool clientKeepAlive = keepAlive && !response.need_eof();
+    EraseHopByHop(message);
+    message.keep_alive(clientKeepAlive);
+
+    http::response_serializer<http::buffer_body> serializer(message);
+    std::vector<char> chunk(RelayChunk);
+    beast::error_code error;
+    do {
+        if (!response.is_done()) {
+            message.body().data = chunk.data();
+            message.body().size = chunk.size();
+            upstream.stream->expires_after(options.upstreamTimeout);
+            co_await http::async_read(*upstream.stream, upstream.buffer, response,
+                                      asio::redirect_error(use_awaitable, error));
+            if (error == http::error::need_buffer) {
+                error = {};
+            }
+            if (error) {
+                // The site broke off: so does the answer, and the engine sees
+                // the load fail.
+                upstream.Drop();
+                throw beast::system_error(error);
+            }
+            message.body().size = chunk.size() - message.body().size;
+            message.body().data = chunk.data();
+            message.body().more = !response.is_done();
+        } else {
+            message.body().data = nullptr;
+            message.body().size = 0;
+            message.body().more = false;
+        }
+        co_await http::async_write(client, serializer, asio::redirect_error(use_awaitable, error));
+        if (error == http::error::need_buffer) {
+            error = {};
+        }
+        if (error) {
+            upstream.Drop();
+            throw beast::system_error(error);
+        }
+    } while (!response.is_done() || !serializer.is_done());
+
+    if (!upstreamKeepAlive) {
+        upstream.Drop();
+    }
+    co_return clientKeepAlive;
+}
+
+awaitable<void> WapGateway::Impl::Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
+                                         ProxyTarget target) {
+    struct Ends {
+        tcp::socket client;
+        tcp::socket site;
+    };
+    beast::tcp_stream site(co_await asio::this_coro::executor);
+    bool connected = false;
+    try {
+        auto endpoints = co_await Resolve(target);
+        site.expires_after(options.upstreamTimeout);
+        co_await site.async_connect(endpoints, use_awaitable);
+        site.expires_never();
+        connected = true;
+    } catch (const std::exception&) {
+    }
+    if (!connected) {
+        // The engine reports a tunnel that cannot be opened as a failed load.
+        co_await Answer(client, http::status::bad_gateway, {}, {}, false);
+        co_return;
+    }
+    static constexpr std::string_view Established = "HTTP/1.1 200 Connection Established\r\n\r\n";
+    co_await asio::async_write(client, asio::buffer(Established), use_awaitable);
+    if (clientBuffer.size() > 0) {
+        co_await asio::async_write(site, clientBuffer.data(), use_awaitable);
+    }
+    auto ends = std::make_shared<Ends>(Ends{client.release_socket(), site.release_socket()});
+
+    auto pump = [](std::shared_ptr<Ends> ends, bool fromClient) -> awaitable<void> {
+        tcp::socket& from = fromClient ? ends->client : ends->site;
+        tcp::socket& to = fromClient ? ends->site : ends->client;
+        std::vector<char> chunk(64 * 1024);
+        beast::error_code error;
+        for (;;) {
+            const std::size_t got = co_await from.async_read_some(
+                asio::buffer(chunk), asio::redirect_error(use_awaitable, error));
+            if (error) {
+                break;
+            }
+            co_await asio::async_write(to, asio::buffer(chunk.data(), got),
+                                       asio::redirect_error(use_awaitable, error));
+            if (error) {
+                break;
+            }
+        }
+        beast::error_code ignored;
+        if (error == asio::error::eof) {
+            to.shutdown(tcp::socket::shutdown_send, ignored);
+        } else {
+            from.close(ignored);
+            to.close(ignored);
+        }
+    };
+    auto executor = co_await asio::this_coro::executor;
+    asio::co_spawn(executor, pump(ends, false), asio::detached);
+    co_await pump(ends, true);
+}
+
+WapGateway::WapGateway(RenderedDecks& decks) : WapGateway(decks, Options{}) {}
+
+WapGateway::WapGateway(RenderedDecks& decks, Options options)
+    : impl_(std::make_unique<Impl>(decks, options)) {
+    const QByteArray credentials = QByteArray::fromStdString(impl_->user + ":" + impl_->password);
+    impl_->expectedAuthorization = "Basic " + credentials.toBase64().toStdString();
+}
+
+WapGateway::~WapGateway() {
+    Stop();
+}
+
+bool WapGateway::Start() {
+    if (impl_->thread.joinable()) {
+        return true;
+    }
+    beast::error_code error;
+    const tcp::endpoint local(asio::ip::make_address_v4("127.0.0.1"), 0);
+    impl_->acceptor.open(local.protocol(), error);
+    if (!error) {
+        impl_->acceptor.bind(local, error);
+    }
+    if (!error) {
+        impl_->acceptor.listen(asio::socket_base::max_listen_connections, error);
+    }
+    if (error) {
+        impl_->acceptor.close(error);
+        return false;
+    }
+    impl_->port = impl_->acceptor.local_endpoint().port();
+    asio::co_spawn(impl_->context, impl_->Accept(), asio::detached);
+    impl_->thread = std::thread([this] { impl_->context.run(); });
+    return true;
+}
+
+void WapGateway::Stop() {
+    if (!impl_->thread.joinable()) {
+        return;
+    }
+    impl_->context.stop();
+    impl_->thread.join();
+}
+
+std::uint16_t WapGateway::port() const {
+    return impl_->port;
+}
+const std::string& WapGateway::user() const {
+    return impl_->user;
+}
+const std::string& WapGateway::password() const {
+    return impl_->password;
+}
+
+}  // namespace tessaly::wap
