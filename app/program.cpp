@@ -12,8 +12,11 @@
 #include "fonts.h"
 #include "frmSplash.h"
 #include "frmWap.h"
+#include "gateway_route.h"
+#include "proxy_target.h"
 #include "qt_paths.h"
 #include "termination_signals.h"
+#include "wap_identity.h"
 #include "web_engine_setup.h"
 
 namespace tessaly {
@@ -23,6 +26,7 @@ Program::Program(QApplication& app)
       programFolder_(QCoreApplication::applicationDirPath()),
       core_(ToPath(programFolder_)),
       shell_(programFolder_),
+      gateway_(decks_),
       profile_(nullptr),
       downloads_(nullptr) {
     InstallChineseTranslations(app_);
@@ -30,7 +34,20 @@ Program::Program(QApplication& app)
     // The splash closes before the main window opens, and the welcome window
     // can be the only one on screen: the program ends when the main window does.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The gateway listens before the browser engine starts, so the engine's
+    // traffic goes through it from the first request. Without it (nothing
+    // could listen on loopback) pages still load, unconverted.
+    const bool gatewayRunning = gateway_.Start();
+    if (gatewayRunning) {
+        RouteBrowserThroughGateway(gateway_.port());
+    }
     profile_ = CreateBrowserProfile(programFolder_, this);
+    if (gatewayRunning) {
+        SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
+                              QString::fromStdString(gateway_.password()));
+    }
+    // Sites the gateway cannot read (https) still see a phone.
+    profile_->setHttpUserAgent(QString::fromLatin1(wap::PhoneUserAgent));
     downloads_ = new DownloadManager(profile_, shell_, AskSavePathWithDialog, this);
 
     auto* termination = new TerminationSignals(this);
@@ -46,6 +63,7 @@ Program::~Program() {
     delete downloads_;
     delete warmUpPage_;
     delete profile_;
+    gateway_.Stop();
 }
 
 int Program::Run() {
@@ -59,11 +77,16 @@ int Program::Run() {
 
 void Program::WarmUpBrowserEngine() {
     warmUpPage_ = new QWebEnginePage(profile_, this);
+    AnswerGatewayAuthentication(warmUpPage_);
     warmUpPage_->load(QUrl(QStringLiteral("about:blank")));
 }
 
 void Program::ShowMainWindow() {
     auto* browser = new BrowserPane(profile_);
+    browser->SetCardDocumentTest([this](const QUrl& document) {
+        return decks_.Contains(
+            wap::DocumentAddress(document.toString(QUrl::FullyEncoded).toStdString()));
+    });
     main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
     connect(main_.get(), &frmWap::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     // The downloads window opens by itself on the first download; Ctrl+J brings it back.

@@ -10,6 +10,7 @@
 #include <QWebEngineView>
 
 #include "failure.h"
+#include "gateway_route.h"
 
 namespace tessaly {
 
@@ -18,6 +19,7 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
     auto* page = new QWebEnginePage(profile, view_);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     view_->setPage(page);
+    AnswerGatewayAuthentication(page);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
