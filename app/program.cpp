@@ -10,6 +10,7 @@
 #include "browser_profile.h"
 #include "download_manager.h"
 #include "fonts.h"
+#include "frmOpen.h"
 #include "frmSplash.h"
 #include "frmWap.h"
 #include "gateway_route.h"
@@ -93,6 +94,15 @@ void Program::ShowMainWindow() {
     downloads_->setWindowOwner(main_.get());
     auto* showDownloads = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), main_.get());
     connect(showDownloads, &QShortcut::activated, downloads_, &DownloadManager::showWindow);
+    // Ctrl+L and F6 open the Open dialog; the pane goes there as the Home button does.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::Key_F6)}) {
+        auto* openAddress = new QShortcut(keys, main_.get());
+        connect(openAddress, &QShortcut::activated, this, [this, browser] {
+            frmOpen::ShowModal(main_.get(), programFolder_,
+                               [browser](const QString& url) { browser->Navigate(url); });
+        });
+    }
     main_->Show();
     delete warmUpPage_;
 }
