@@ -16,6 +16,15 @@ public:
         : QObject(parent), user(std::move(user)), password(std::move(password)) {}
     const QString user;
     const QString password;
+
+    static GatewayCredentials* Of(const QObject* profile) {
+        for (QObject* child : profile->children()) {
+            if (auto* credentials = dynamic_cast<GatewayCredentials*>(child)) {
+                return credentials;
+            }
+        }
+        return nullptr;
+    }
 };
 
 }  // namespace
@@ -36,15 +45,14 @@ void RouteBrowserThroughGateway(quint16 port) {
 
 void SetGatewayCredentials(QWebEngineProfile* profile, const QString& user,
                            const QString& password) {
-    delete profile->findChild<GatewayCredentials*>(QString(), Qt::FindDirectChildrenOnly);
+    delete GatewayCredentials::Of(profile);
     new GatewayCredentials(user, password, profile);
 }
 
 void AnswerGatewayAuthentication(QWebEnginePage* page) {
     QObject::connect(page, &QWebEnginePage::proxyAuthenticationRequired, page,
                      [page](const QUrl&, QAuthenticator* authenticator, const QString& proxyHost) {
-                         const auto* credentials = page->profile()->findChild<GatewayCredentials*>(
-                             QString(), Qt::FindDirectChildrenOnly);
+                         const auto* credentials = GatewayCredentials::Of(page->profile());
                          // Only the program's own gateway gets them.
                          if (credentials && proxyHost == QLatin1String("127.0.0.1")) {
                              authenticator->setUser(credentials->user);

@@ -95,8 +95,13 @@ public:
 private slots:
     void init() {
         profile_ = new QWebEngineProfile(this);  // in memory: nothing left behind
+        // The credentials sit beside whatever else the profile owns.
+        const QObject* handler = new QObject(profile_);
         tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
                                        QString::fromStdString(gateway_.password()));
+        tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
+                                       QString::fromStdString(gateway_.password()));
+        QVERIFY(profile_->children().contains(handler));
         pane_ = new BrowserPane(profile_);
         pane_->resize(400, 300);
         pane_->show();
