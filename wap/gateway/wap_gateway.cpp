@@ -35,6 +35,10 @@ namespace {
 
 // Bytes moved per read while streaming a body through.
 constexpr std::size_t RelayChunk = 256 * 1024;
+// Room in a connection's read buffer: Beast reads at most what fits (and at
+// least 512 bytes), so an unreserved buffer would read a body 512 bytes at a
+// time.
+constexpr std::size_t ReadRoom = 64 * 1024;
 // An idle connection from the engine is dropped after this long.
 constexpr auto ClientIdle = std::chrono::minutes(5);
 
@@ -182,6 +186,7 @@ awaitable<tcp::resolver::results_type> WapGateway::Impl::Resolve(const ProxyTarg
 awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
     beast::tcp_stream client(std::move(socket));
     beast::flat_buffer clientBuffer;
+    clientBuffer.reserve(ReadRoom);
     Upstream upstream;
     try {
         for (;;) {
@@ -271,6 +276,7 @@ awaitable<bool> WapGateway::Impl::Forward(beast::tcp_stream& client,
         if (!upstream.stream) {
             auto endpoints = co_await Resolve(target);
             upstream.stream.emplace(co_await asio::this_coro::executor);
+            upstream.buffer.reserve(ReadRoom);
             upstream.stream->expires_after(options.upstreamTimeout);
             co_await upstream.stream->async_connect(endpoints, use_awaitable);
             upstream.key = key;
