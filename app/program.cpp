@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QShortcut>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -99,12 +100,26 @@ void Program::ShowMainWindow() {
          {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::Key_F6)}) {
         auto* openAddress = new QShortcut(keys, main_.get());
         connect(openAddress, &QShortcut::activated, this, [this, browser] {
-            frmOpen::ShowModal(main_.get(), programFolder_,
-                               [browser](const QString& url) { browser->Navigate(url); });
+            frmOpen::ShowModal(main_.get(), programFolder_, [this, browser](const QString& url) {
+                browser->Navigate(ThroughGatewayIfWap(url));
+            });
         });
     }
     main_->Show();
     delete warmUpPage_;
+}
+
+QString Program::ThroughGatewayIfWap(const QString& url) {
+    // The engine would show a local deck as source or offer it as a file;
+    // the gateway serves it converted, like a deck from a site.
+    const QUrl address(url);
+    static const QStringList WapSuffixes = {"wml", "wmlc", "wbmp", "xhtml"};
+    if (!address.isLocalFile() || !gateway_.port() ||
+        !WapSuffixes.contains(QFileInfo(address.toLocalFile()).suffix().toLower())) {
+        return url;
+    }
+    const std::string served = gateway_.LocalFileAddress(address.toLocalFile().toStdString());
+    return served.empty() ? url : QString::fromStdString(served);
 }
 
 void Program::EndOnRequest() {

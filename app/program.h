@@ -36,6 +36,8 @@ private:
     void ShowMainWindow();
     void WarmUpBrowserEngine();
     void EndOnRequest();
+    // A local WAP file's address as the gateway serves it; other addresses as they are.
+    QString ThroughGatewayIfWap(const QString& url);
 
     QApplication& app_;
     QString programFolder_;

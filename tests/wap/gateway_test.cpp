@@ -1,10 +1,14 @@
 // The gateway on the wire: a client speaking raw HTTP to it, and a site on
 // 127.0.0.1 behind it. No browser engine here.
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -345,6 +349,46 @@ private slots:
         QVERIFY(BodyOf(answer).contains("2 MB"));
         QVERIFY(!BodyOf(answer).contains("xxxx"));
         QVERIFY(get("/deck.wml").startsWith("HTTP/1.1 200"));
+    }
+
+    void localFilesOpenedByTheUserAreServedConverted() {
+        QTemporaryDir folder;
+        const auto write = [&](const QString& name, const QByteArray& content) {
+            QDir().mkpath(QFileInfo(folder.filePath(name)).path());
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+        write("本地 deck.wml", "<wml><card title=\"Local\"><p>Local deck text</p></card></wml>");
+        write("next.xhtml", "<html/>");
+        write("inner/hidden.html", "hidden");
+        const std::string address =
+            gateway_->LocalFileAddress(folder.filePath("本地 deck.wml").toStdString());
+        QVERIFY(address.starts_with("http://local.tessaly.invalid/"));
+        QCOMPARE(gateway_->LocalFileAddress(folder.filePath("next.xhtml").toStdString())
+                     .substr(0, address.rfind('/')),
+                 address.substr(0, address.rfind('/')));
+
+        Client client(gateway_->port());
+        const auto get = [&](const QByteArray& url) {
+            client.send("GET " + url + " HTTP/1.1\r\n" + auth_ + "\r\n");
+            return client.answer();
+        };
+        QByteArray answer = get(QByteArray::fromStdString(address));
+        QVERIFY2(answer.contains("Content-Type: text/html"), answer.constData());
+        QVERIFY(BodyOf(answer).contains("Local deck text"));
+        QVERIFY(decks_->Contains(address));
+
+        const QByteArray base =
+            QByteArray::fromStdString(address.substr(0, address.rfind('/') + 1));
+        answer = get(base + "next.xhtml");
+        QVERIFY(answer.contains("Content-Type: application/xhtml+xml"));
+        // Nothing but the files directly in that folder, and only under its secret.
+        for (const QByteArray& refused :
+             {base + "inner/hidden.html", base + "inner%2Fhidden.html", base + "..",
+              base + "missing.wml", QByteArray("http://local.tessaly.invalid/guess/next.xhtml")}) {
+            QVERIFY2(get(refused).startsWith("HTTP/1.1 404"), refused.constData());
+        }
     }
 
     void siteFailuresEndTheConnection() {

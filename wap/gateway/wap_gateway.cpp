@@ -1,6 +1,7 @@
 #include "wap_gateway.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
 #include <boost/asio/io_context.hpp>
@@ -11,7 +12,10 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <fstream>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <thread>
@@ -59,6 +63,48 @@ void EraseHopByHop(Fields& fields) {
     for (const http::field name : HopByHop) {
         fields.erase(name);
     }
+}
+
+// The address local files are served under. The name can never resolve, so
+// nothing outside the program ever sees a request for it.
+constexpr char LocalFilesHost[] = "local.tessaly.invalid";
+
+std::optional<std::string> ReadLocalFile(const std::string& path, std::size_t limit) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string body(limit + 1, '\0');
+    file.read(body.data(), static_cast<std::streamsize>(body.size()));
+    if (file.bad() || static_cast<std::size_t>(file.gcount()) > limit) {
+        return std::nullopt;
+    }
+    body.resize(static_cast<std::size_t>(file.gcount()));
+    return body;
+}
+
+// The type a local file is served as, from its name.
+std::string LocalContentType(const std::string& name) {
+    static const std::map<std::string, std::string> Types = {
+        {"wml", "text/vnd.wap.wml"},
+        {"wmlc", "application/vnd.wap.wmlc"},
+        {"wbmp", "image/vnd.wap.wbmp"},
+        {"xhtml", "application/vnd.wap.xhtml+xml"},
+        {"html", "text/html"},
+        {"htm", "text/html"},
+        {"css", "text/css"},
+        {"png", "image/png"},
+        {"gif", "image/gif"},
+        {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"},
+        {"wmls", "text/vnd.wap.wmlscript"},
+    };
+    const std::size_t dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto found = Types.find(extension);
+    return found == Types.end() ? "application/octet-stream" : found->second;
 }
 
 std::string RandomSecret() {
@@ -122,6 +168,13 @@ struct WapGateway::Impl {
     awaitable<void> Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
                            ProxyTarget target);
 
+    // A whole WAP body made into what the engine shows; nothing when it
+    // cannot be read. Decks are recorded as rendered.
+    std::optional<ConvertedPage> Convert(ContentKind kind, std::string body,
+                                         const std::string& charset, const std::string& url);
+    awaitable<bool> ServeLocalFile(beast::tcp_stream& client, const ProxyTarget& target,
+                                   const std::string& url, bool keepAlive);
+
     bool Authorized(const http::request_parser<http::buffer_body>& request) const {
         const auto header = request.get()[http::field::proxy_authorization];
         return header == expectedAuthorization;
@@ -136,7 +189,90 @@ struct WapGateway::Impl {
     std::string user = "tessaly";
     std::string password = RandomSecret();
     std::string expectedAuthorization;
+    // Folders of local files the user opened, by the secret part of their address.
+    std::mutex sharedMutex;
+    std::map<std::string, std::string> sharedFolders;
 };
+
+std::optional<ConvertedPage> WapGateway::Impl::Convert(ContentKind kind, std::string body,
+                                                       const std::string& charset,
+                                                       const std::string& url) {
+    if (kind == ContentKind::Wbmp) {
+        if (auto png = WbmpToPng(body)) {
+            return ConvertedPage{"image/png", std::move(*png), {}};
+        }
+        return std::nullopt;
+    }
+    std::optional<std::string> deck;
+    if (kind == ContentKind::Wmlc) {
+        deck = DecodeWmlc(body);
+    } else {
+        deck = std::move(body);
+    }
+    if (!deck) {
+        return std::nullopt;
+    }
+    ConvertedPage page =
+        ConvertWmlDeck(*deck, url, kind == ContentKind::Wmlc ? std::string("utf-8") : charset);
+    decks.Add(DocumentAddress(url));
+    return page;
+}
+
+awaitable<bool> WapGateway::Impl::ServeLocalFile(beast::tcp_stream& client,
+                                                 const ProxyTarget& target, const std::string& url,
+                                                 bool keepAlive) {
+    // "/<secret>/<name>": only files directly in a folder the user opened a
+    // file from, never below or above it.
+    const std::string path = target.path.substr(0, target.path.find('?'));
+    const std::size_t slash = path.find('/', 1);
+    std::string folder;
+    if (slash != std::string::npos) {
+        std::lock_guard lock(sharedMutex);
+        const auto found = sharedFolders.find(path.substr(1, slash - 1));
+        if (found != sharedFolders.end()) {
+            folder = found->second;
+        }
+    }
+    const std::string name =
+        slash == std::string::npos
+            ? std::string()
+            : QByteArray::fromPercentEncoding(QByteArray::fromStdString(path.substr(slash + 1)))
+                  .toStdString();
+    std::optional<std::string> body;
+    if (!folder.empty() && !name.empty() && name.find('/') == std::string::npos &&
+        name.find('\\') == std::string::npos && name != "." && name != "..") {
+        body = ReadLocalFile(folder + "/" + name, MaxConvertedBytes);
+    }
+    if (!body) {
+        co_await Answer(client, http::status::not_found, "text/html; charset=utf-8",
+                        UnreadablePage(url), keepAlive);
+        co_return keepAlive;
+    }
+    const std::string contentType = LocalContentType(name);
+    const ContentKind kind = ClassifyContentType(contentType);
+    std::optional<ConvertedPage> page;
+    if (IsConverted(kind)) {
+        page = Convert(kind, std::move(*body), {}, url);
+    } else if (kind == ContentKind::XhtmlMobile) {
+        page = ConvertedPage{RelabelXhtmlMobile(contentType), std::move(*body), {}};
+    } else {
+        page = ConvertedPage{contentType, std::move(*body), {}};
+    }
+    if (!page) {
+        page = ConvertedPage{"text/html; charset=utf-8", UnreadablePage(url), {}};
+    }
+    http::response<http::string_body> response{http::status::ok, 11};
+    response.set(http::field::content_type, page->contentType);
+    response.set(http::field::cache_control, "no-store");
+    for (const auto& [header, value] : page->headers) {
+        response.set(header, value);
+    }
+    response.body() = std::move(page->body);
+    response.keep_alive(keepAlive);
+    response.prepare_payload();
+    co_await http::async_write(client, response, use_awaitable);
+    co_return keepAlive;
+}
 
 awaitable<void> WapGateway::Impl::Accept() {
     for (;;) {
@@ -230,6 +366,13 @@ awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
             if (!target) {
                 co_await Answer(client, http::status::bad_request, {}, {}, false);
                 break;
+            }
+            if (target->host == LocalFilesHost) {
+                if (HasBody(request) ||
+                    !co_await ServeLocalFile(client, *target, url, header.keep_alive())) {
+                    break;
+                }
+                continue;
             }
             if (!co_await Forward(client, clientBuffer, request, *target, url, upstream)) {
                 break;
@@ -407,23 +550,8 @@ awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& u
         converted.erase("Content-Security-Policy");
 
         std::optional<ConvertedPage> page;
-        if (readable && kind == ContentKind::Wbmp) {
-            if (auto png = WbmpToPng(body)) {
-                page = ConvertedPage{"image/png", std::move(*png), {}};
-            }
-        } else if (readable) {
-            std::optional<std::string> deck;
-            std::string charset = CharsetOf(contentType);
-            if (kind == ContentKind::Wmlc) {
-                deck = DecodeWmlc(body);
-                charset = "utf-8";
-            } else {
-                deck = std::move(body);
-            }
-            if (deck) {
-                page = ConvertWmlDeck(*deck, url, charset);
-                decks.Add(DocumentAddress(url));
-            }
+        if (readable) {
+            page = Convert(kind, std::move(body), CharsetOf(contentType), url);
         }
         if (!page) {
             page = ConvertedPage{"text/html; charset=utf-8", UnreadablePage(url), {}};
@@ -594,6 +722,29 @@ void WapGateway::Stop() {
     }
     impl_->context.stop();
     impl_->thread.join();
+}
+
+std::string WapGateway::LocalFileAddress(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) {
+        return {};
+    }
+    const std::string folder = path.substr(0, slash);
+    std::string secret;
+    {
+        std::lock_guard lock(impl_->sharedMutex);
+        for (const auto& [key, shared] : impl_->sharedFolders) {
+            if (shared == folder) {
+                secret = key;
+            }
+        }
+        if (secret.empty()) {
+            secret = RandomSecret();
+            impl_->sharedFolders.emplace(secret, folder);
+        }
+    }
+    const QByteArray name = QByteArray::fromStdString(path.substr(slash + 1)).toPercentEncoding();
+    return std::string("http://") + LocalFilesHost + "/" + secret + "/" + name.toStdString();
 }
 
 std::uint16_t WapGateway::port() const {

@@ -39,6 +39,13 @@ public:
     // Stops serving; open connections are dropped.
     void Stop();
 
+    // The address at which the gateway serves the local file at `path` (an
+    // absolute path with '/' separators), converted like a page from a site.
+    // Other files directly beside it are served too, so a deck's relative
+    // links work; nothing else on disk is, and the address holds a secret
+    // made for this run. Empty for a path without a file name.
+    std::string LocalFileAddress(const std::string& path);
+
     std::uint16_t port() const;
     const std::string& user() const;
     const std::string& password() const;
