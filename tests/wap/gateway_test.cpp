@@ -167,14 +167,7 @@ class GatewayTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        decks_ = std::make_unique<RenderedDecks>();
-        gateway_ = std::make_unique<WapGateway>(*decks_);
-        QVERIFY(gateway_->Start());
-        const QByteArray credentials =
-            QByteArray::fromStdString(gateway_->user() + ":" + gateway_->password());
-        auth_ = "Proxy-Authorization: Basic " + credentials.toBase64() + "\r\n";
-    }
+    void init() { StartGateway({}); }
     void cleanup() {
         gateway_.reset();
         decks_.reset();
@@ -416,6 +409,17 @@ private slots:
         QVERIFY(refused.waitClosed());
     }
 
+    void aSiteThatNeverAnswersTimesOut() {
+        StartGateway({.upstreamTimeout = std::chrono::milliseconds(300)});
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        Client client(gateway_->port());
+        client.send("GET http://127.0.0.1:" + QByteArray::number(silent.serverPort()) +
+                    "/ HTTP/1.1\r\n" + auth_ + "\r\n");
+        QVERIFY(client.waitClosed());
+        QCOMPARE(client.socket().error(), QAbstractSocket::RemoteHostClosedError);
+    }
+
     void httpsPassesThroughATunnel() {
         QTcpServer echo;
         echo.listen(QHostAddress::LocalHost, 0);
@@ -443,6 +447,16 @@ private slots:
     }
 
 private:
+    void StartGateway(WapGateway::Options options) {
+        gateway_.reset();
+        decks_ = std::make_unique<RenderedDecks>();
+        gateway_ = std::make_unique<WapGateway>(*decks_, options);
+        QVERIFY(gateway_->Start());
+        const QByteArray credentials =
+            QByteArray::fromStdString(gateway_->user() + ":" + gateway_->password());
+        auth_ = "Proxy-Authorization: Basic " + credentials.toBase64() + "\r\n";
+    }
+
     std::unique_ptr<RenderedDecks> decks_;
     std::unique_ptr<WapGateway> gateway_;
     QByteArray auth_;

@@ -146,6 +146,64 @@ struct Upstream {
     }
 };
 
+struct RelayResult {
+    beast::error_code read;
+    beast::error_code write;
+};
+
+// Moves the message `parser` reads from `from` on to `to`: its header, then
+// its body a piece at a time, never whole. Reads (and writes) take at most
+// their timeout, when one is given.
+template <bool isRequest>
+awaitable<RelayResult> Relay(beast::tcp_stream& from, beast::flat_buffer& buffer,
+                             http::parser<isRequest, http::buffer_body>& parser,
+                             beast::tcp_stream& to,
+                             std::optional<std::chrono::milliseconds> readTimeout,
+                             std::optional<std::chrono::milliseconds> writeTimeout) {
+    auto& message = parser.get();
+    http::serializer<isRequest, http::buffer_body> serializer(message);
+    std::vector<char> chunk(parser.is_done() ? 0 : RelayChunk);
+    RelayResult result;
+    do {
+        if (!parser.is_done()) {
+            message.body().data = chunk.data();
+            message.body().size = chunk.size();
+            if (readTimeout) {
+                from.expires_after(*readTimeout);
+            }
+            co_await http::async_read(from, buffer, parser,
+                                      asio::redirect_error(use_awaitable, result.read));
+            if (result.read == http::error::need_buffer) {
+                result.read = {};
+            }
+            if (result.read) {
+                break;
+            }
+            message.body().size = chunk.size() - message.body().size;
+            message.body().data = chunk.data();
+            message.body().more = !parser.is_done();
+        } else {
+            message.body().data = nullptr;
+            message.body().size = 0;
+            message.body().more = false;
+        }
+        if (writeTimeout) {
+            to.expires_after(*writeTimeout);
+        }
+        co_await http::async_write(to, serializer,
+                                   asio::redirect_error(use_awaitable, result.write));
+        if (result.write == http::error::need_buffer) {
+            result.write = {};
+        }
+        if (result.write) {
+            break;
+        }
+    } while (!parser.is_done() || !serializer.is_done());
+    from.expires_never();
+    to.expires_never();
+    co_return result;
+}
+
 }  // namespace
 
 struct WapGateway::Impl {
@@ -424,41 +482,14 @@ awaitable<bool> WapGateway::Impl::Forward(beast::tcp_stream& client,
             co_await upstream.stream->async_connect(endpoints, use_awaitable);
             upstream.key = key;
         }
-        beast::error_code error;
-        http::request_serializer<http::buffer_body> serializer(message);
-        std::vector<char> chunk(hasBody ? RelayChunk : 0);
-        do {
-            if (!request.is_done()) {
-                message.body().data = chunk.data();
-                message.body().size = chunk.size();
-                client.expires_after(options.upstreamTimeout);
-                co_await http::async_read(client, clientBuffer, request,
-                                          asio::redirect_error(use_awaitable, error));
-                client.expires_never();
-                if (error == http::error::need_buffer) {
-                    error = {};
-                }
-                if (error) {
-                    throw beast::system_error(error);
-                }
-                message.body().size = chunk.size() - message.body().size;
-                message.body().data = chunk.data();
-                message.body().more = !request.is_done();
-            } else {
-                message.body().data = nullptr;
-                message.body().size = 0;
-                message.body().more = false;
-            }
-            upstream.stream->expires_after(options.upstreamTimeout);
-            co_await http::async_write(*upstream.stream, serializer,
-                                       asio::redirect_error(use_awaitable, error));
-            if (error == http::error::need_buffer) {
-                error = {};
-            }
-            if (error) {
-                break;
-            }
-        } while (!request.is_done() || !serializer.is_done());
+        // Sent once: a failure to send makes the connection unusable, and a
+        // request without a body is then tried once more on a fresh one.
+        const RelayResult sent = co_await Relay(client, clientBuffer, request, *upstream.stream,
+                                                options.upstreamTimeout, options.upstreamTimeout);
+        if (sent.read) {
+            throw beast::system_error(sent.read);
+        }
+        beast::error_code error = sent.write;
 
         std::optional<http::response_parser<http::buffer_body>> response;
         // A provisional answer (100 Continue) is followed by the real one.
@@ -466,6 +497,7 @@ awaitable<bool> WapGateway::Impl::Forward(beast::tcp_stream& client,
             response.emplace();
             response->body_limit(std::numeric_limits<std::uint64_t>::max());
             response->skip(head);
+            upstream.stream->expires_after(options.upstreamTimeout);
             co_await http::async_read_header(*upstream.stream, upstream.buffer, *response,
                                              asio::redirect_error(use_awaitable, error));
         }
@@ -580,43 +612,16 @@ awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& u
     EraseHopByHop(message);
     message.keep_alive(clientKeepAlive);
 
-    http::response_serializer<http::buffer_body> serializer(message);
-    std::vector<char> chunk(RelayChunk);
-    beast::error_code error;
-    do {
-        if (!response.is_done()) {
-            message.body().data = chunk.data();
-            message.body().size = chunk.size();
-            upstream.stream->expires_after(options.upstreamTimeout);
-            co_await http::async_read(*upstream.stream, upstream.buffer, response,
-                                      asio::redirect_error(use_awaitable, error));
-            if (error == http::error::need_buffer) {
-                error = {};
-            }
-            if (error) {
-                // The site broke off: so does the answer, and the engine sees
-                // the load fail.
-                upstream.Drop();
-                throw beast::system_error(error);
-            }
-            message.body().size = chunk.size() - message.body().size;
-            message.body().data = chunk.data();
-            message.body().more = !response.is_done();
-        } else {
-            message.body().data = nullptr;
-            message.body().size = 0;
-            message.body().more = false;
-        }
-        co_await http::async_write(client, serializer, asio::redirect_error(use_awaitable, error));
-        if (error == http::error::need_buffer) {
-            error = {};
-        }
-        if (error) {
-            upstream.Drop();
-            throw beast::system_error(error);
-        }
-    } while (!response.is_done() || !serializer.is_done());
-
+    // The engine may stop reading for a while (a paused download): writing
+    // to it has no time limit.
+    const RelayResult relayed = co_await Relay(*upstream.stream, upstream.buffer, response, client,
+                                               options.upstreamTimeout, std::nullopt);
+    if (relayed.read || relayed.write) {
+        // The site broke off, or the engine went: so does the other side, and
+        // the engine sees the load fail.
+        upstream.Drop();
+        throw beast::system_error(relayed.read ? relayed.read : relayed.write);
+    }
     if (!upstreamKeepAlive) {
         upstream.Drop();
     }
