@@ -230,6 +230,11 @@ struct WapGateway::Impl {
     // cannot be read. Decks are recorded as rendered.
     std::optional<ConvertedPage> Convert(ContentKind kind, std::string body,
                                          const std::string& charset, const std::string& url);
+    // Answers with `page` (a page that says the content is unreadable when
+    // there is none) in `response`, whose other headers are set.
+    awaitable<void> SendPage(beast::tcp_stream& client, http::response<http::string_body>& response,
+                             std::optional<ConvertedPage> page, const std::string& url,
+                             bool keepAlive);
     awaitable<bool> ServeLocalFile(beast::tcp_stream& client, const ProxyTarget& target,
                                    const std::string& url, bool keepAlive);
 
@@ -316,20 +321,27 @@ awaitable<bool> WapGateway::Impl::ServeLocalFile(beast::tcp_stream& client,
     } else {
         page = ConvertedPage{contentType, std::move(*body), {}};
     }
+    http::response<http::string_body> response{http::status::ok, 11};
+    response.set(http::field::cache_control, "no-store");
+    co_await SendPage(client, response, std::move(page), url, keepAlive);
+    co_return keepAlive;
+}
+
+awaitable<void> WapGateway::Impl::SendPage(beast::tcp_stream& client,
+                                           http::response<http::string_body>& response,
+                                           std::optional<ConvertedPage> page,
+                                           const std::string& url, bool keepAlive) {
     if (!page) {
         page = ConvertedPage{"text/html; charset=utf-8", UnreadablePage(url), {}};
     }
-    http::response<http::string_body> response{http::status::ok, 11};
     response.set(http::field::content_type, page->contentType);
-    response.set(http::field::cache_control, "no-store");
-    for (const auto& [header, value] : page->headers) {
-        response.set(header, value);
+    for (const auto& [name, value] : page->headers) {
+        response.set(name, value);
     }
     response.body() = std::move(page->body);
     response.keep_alive(keepAlive);
     response.prepare_payload();
     co_await http::async_write(client, response, use_awaitable);
-    co_return keepAlive;
 }
 
 awaitable<void> WapGateway::Impl::Accept() {
@@ -585,17 +597,7 @@ awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& u
         if (readable) {
             page = Convert(kind, std::move(body), CharsetOf(contentType), url);
         }
-        if (!page) {
-            page = ConvertedPage{"text/html; charset=utf-8", UnreadablePage(url), {}};
-        }
-        converted.set(http::field::content_type, page->contentType);
-        for (const auto& [name, value] : page->headers) {
-            converted.set(name, value);
-        }
-        converted.body() = std::move(page->body);
-        converted.keep_alive(keepAlive);
-        converted.prepare_payload();
-        co_await http::async_write(client, converted, use_awaitable);
+        co_await SendPage(client, converted, std::move(page), url, keepAlive);
         co_return keepAlive;
     }
 
