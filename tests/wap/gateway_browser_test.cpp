@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <cstdlib>
 
@@ -27,6 +28,7 @@
 #include "proxy_target.h"
 #include "rendered_decks.h"
 #include "shell_open.h"
+#include "start_page_scheme.h"
 #include "wap_gateway.h"
 #include "web_engine_setup.h"
 
@@ -202,6 +204,27 @@ private slots:
         QCOMPARE(finished.first().first().toBool(), false);
         QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, Timeout);
         QCOMPARE(log_->count("Navigate:"), 1);
+    }
+
+    void theStartPageAddressBoxOpensATypedHost() {
+        profile_->installUrlSchemeHandler(tessaly::StartPageScheme,
+                                          new tessaly::StartPageSchemeHandler(profile_));
+        server_.page("/typed.html", "<p>Typed address</p>");
+        // As the program sets it for the start page.
+        pane_->view()->page()->settings()->setAttribute(
+            QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+        pane_->Navigate(QStringLiteral("tessaly://start/index.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, Timeout);
+        // Typed as a bare host and port, without http://.
+        const QString typed = server_.url("/typed.html").mid(QStringLiteral("http://").size());
+        pane_->view()->page()->runJavaScript(
+            QStringLiteral("document.getElementById('address').value = '%1';"
+                           "document.getElementById('open').click();")
+                .arg(typed));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 2, Timeout);
+        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/typed.html"));
+        const QString text = PageText();
+        QVERIFY2(text.contains("Typed address"), qPrintable(text));
     }
 
 private:
