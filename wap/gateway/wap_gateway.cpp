@@ -223,6 +223,8 @@ struct WapGateway::Impl {
                             http::response_parser<http::buffer_body>& response,
                             const std::string& url, const std::string& referer, bool head,
                             bool keepAlive);
+    awaitable<void> PipeFixedLength(beast::tcp_stream& client, Upstream& upstream,
+                                    http::response_parser<http::buffer_body>& response);
     awaitable<void> Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
                            ProxyTarget target);
 
@@ -614,6 +616,13 @@ awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& u
     EraseHopByHop(message);
     message.keep_alive(clientKeepAlive);
 
+    if (hasBody && !response.chunked() && response.content_length()) {
+        co_await PipeFixedLength(client, upstream, response);
+        if (!upstreamKeepAlive) {
+            upstream.Drop();
+        }
+        co_return clientKeepAlive;
+    }
     // The engine may stop reading for a while (a paused download): writing
     // to it has no time limit.
     const RelayResult relayed = co_await Relay(*upstream.stream, upstream.buffer, response, client,
@@ -628,6 +637,45 @@ awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& u
         upstream.Drop();
     }
     co_return clientKeepAlive;
+}
+
+// A body of known length (most downloads) goes through as raw bytes, read
+// in large pieces: the parser would take them 64 KiB at a time.
+awaitable<void> WapGateway::Impl::PipeFixedLength(
+    beast::tcp_stream& client, Upstream& upstream,
+    http::response_parser<http::buffer_body>& response) {
+    http::response_serializer<http::buffer_body> serializer(response.get());
+    co_await http::async_write_header(client, serializer, use_awaitable);
+    std::uint64_t remaining = *response.content_length();
+    const std::size_t early =
+        static_cast<std::size_t>(std::min<std::uint64_t>(upstream.buffer.size(), remaining));
+    if (early > 0) {
+        co_await asio::async_write(client, beast::buffers_prefix(early, upstream.buffer.data()),
+                                   use_awaitable);
+        upstream.buffer.consume(early);
+        remaining -= early;
+    }
+    std::vector<char> chunk(RelayChunk);
+    beast::error_code error;
+    while (remaining > 0) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), remaining));
+        upstream.stream->expires_after(options.upstreamTimeout);
+        const std::size_t got = co_await upstream.stream->async_read_some(
+            asio::buffer(chunk.data(), want), asio::redirect_error(use_awaitable, error));
+        if (!error) {
+            co_await asio::async_write(client, asio::buffer(chunk.data(), got),
+                                       asio::redirect_error(use_awaitable, error));
+        }
+        if (error) {
+            // The site broke off, or the engine went: the engine sees the
+            // load fail.
+            upstream.Drop();
+            throw beast::system_error(error);
+        }
+        remaining -= got;
+    }
+    upstream.stream->expires_never();
 }
 
 awaitable<void> WapGateway::Impl::Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
