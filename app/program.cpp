@@ -1,19 +1,26 @@
 #include "program.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QShortcut>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
 
 #include "browser_pane.h"
 #include "browser_profile.h"
 #include "download_manager.h"
 #include "fonts.h"
+#include "frmOpen.h"
 #include "frmSplash.h"
 #include "frmWap.h"
+#include "gateway_route.h"
+#include "proxy_target.h"
 #include "qt_paths.h"
 #include "termination_signals.h"
+#include "wap_identity.h"
 #include "web_engine_setup.h"
 
 namespace tessaly {
@@ -23,6 +30,7 @@ Program::Program(QApplication& app)
       programFolder_(QCoreApplication::applicationDirPath()),
       core_(ToPath(programFolder_)),
       shell_(programFolder_),
+      gateway_(decks_),
       profile_(nullptr),
       downloads_(nullptr) {
     InstallChineseTranslations(app_);
@@ -30,7 +38,20 @@ Program::Program(QApplication& app)
     // The splash closes before the main window opens, and the welcome window
     // can be the only one on screen: the program ends when the main window does.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The gateway listens before the browser engine starts, so the engine's
+    // traffic goes through it from the first request. Without it (nothing
+    // could listen on loopback) pages still load, unconverted.
+    const bool gatewayRunning = gateway_.Start();
+    if (gatewayRunning) {
+        RouteBrowserThroughGateway(gateway_.port());
+    }
     profile_ = CreateBrowserProfile(programFolder_, this);
+    if (gatewayRunning) {
+        SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
+                              QString::fromStdString(gateway_.password()));
+    }
+    // Sites the gateway cannot read (https) still see a phone.
+    profile_->setHttpUserAgent(QString::fromLatin1(wap::PhoneUserAgent));
     downloads_ = new DownloadManager(profile_, shell_, AskSavePathWithDialog, this);
 
     auto* termination = new TerminationSignals(this);
@@ -46,6 +67,7 @@ Program::~Program() {
     delete downloads_;
     delete warmUpPage_;
     delete profile_;
+    gateway_.Stop();
 }
 
 int Program::Run() {
@@ -59,17 +81,36 @@ int Program::Run() {
 
 void Program::WarmUpBrowserEngine() {
     warmUpPage_ = new QWebEnginePage(profile_, this);
+    AnswerGatewayAuthentication(warmUpPage_);
     warmUpPage_->load(QUrl(QStringLiteral("about:blank")));
 }
 
 void Program::ShowMainWindow() {
     auto* browser = new BrowserPane(profile_);
+    // The built-in start page is local content; without this the engine
+    // refuses its links to sites and the sites its address box opens.
+    browser->view()->page()->settings()->setAttribute(
+        QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    browser->SetCardDocumentTest([this](const QUrl& document) {
+        return decks_.Contains(
+            wap::DocumentAddress(document.toString(QUrl::FullyEncoded).toStdString()));
+    });
     main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
     connect(main_.get(), &frmWap::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     // The downloads window opens by itself on the first download; Ctrl+J brings it back.
     downloads_->setWindowOwner(main_.get());
     auto* showDownloads = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), main_.get());
     connect(showDownloads, &QShortcut::activated, downloads_, &DownloadManager::showWindow);
+    // Ctrl+L and F6 open the Open dialog; the pane goes there as the Home button does.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::Key_F6)}) {
+        auto* openAddress = new QShortcut(keys, main_.get());
+        connect(openAddress, &QShortcut::activated, this, [this, browser] {
+            frmOpen::ShowModal(main_.get(), programFolder_, [this, browser](const QString& url) {
+                browser->Navigate(ThroughGatewayIfWap(url));
+            });
+        });
+    }
     main_->Show();
     delete warmUpPage_;
 }
@@ -87,6 +128,19 @@ void Program::BringForward() {
     }
     window->raise();
     window->activateWindow();
+}
+
+QString Program::ThroughGatewayIfWap(const QString& url) {
+    // The engine would show a local deck as source or offer it as a file;
+    // the gateway serves it converted, like a deck from a site.
+    const QUrl address(url);
+    static const QStringList WapSuffixes = {"wml", "wmlc", "wbmp", "xhtml"};
+    if (!address.isLocalFile() || !gateway_.port() ||
+        !WapSuffixes.contains(QFileInfo(address.toLocalFile()).suffix().toLower())) {
+        return url;
+    }
+    const std::string served = gateway_.LocalFileAddress(address.toLocalFile().toStdString());
+    return served.empty() ? url : QString::fromStdString(served);
 }
 
 void Program::EndOnRequest() {

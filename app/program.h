@@ -5,7 +5,9 @@
 #include <memory>
 
 #include "core.h"
+#include "rendered_decks.h"
 #include "shell_open.h"
+#include "wap_gateway.h"
 
 class QApplication;
 class QWebEnginePage;
@@ -38,11 +40,17 @@ private:
     void ShowMainWindow();
     void WarmUpBrowserEngine();
     void EndOnRequest();
+    // A local WAP file's address as the gateway serves it; other addresses as they are.
+    QString ThroughGatewayIfWap(const QString& url);
 
     QApplication& app_;
     QString programFolder_;
     Core core_;
     DesktopShell shell_;
+    // The documents rendered from WML decks, filled by the gateway (on its
+    // thread) and asked by the browser pane.
+    wap::RenderedDecks decks_;
+    wap::WapGateway gateway_;
     QWebEngineProfile* profile_;
     DownloadManager* downloads_;
     QPointer<QWebEnginePage> warmUpPage_;

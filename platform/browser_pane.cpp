@@ -10,6 +10,7 @@
 #include <QWebEngineView>
 
 #include "failure.h"
+#include "gateway_route.h"
 #include "start_page_scheme.h"
 #include "user_activation.h"
 
@@ -47,6 +48,8 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
 QWebEnginePage* BrowserPane::NewPage() {
     auto* page = new QWebEnginePage(profile_, view_);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    // Every page, the one a new window adopts included, answers the gateway.
+    AnswerGatewayAuthentication(page);
     return page;
 }
 

@@ -19,6 +19,7 @@
 
 #include "downloads_window.h"
 #include "file_names.h"
+#include "gateway_route.h"
 #include "java_descriptor.h"
 #include "shell_open.h"
 #include "user_activation.h"
@@ -413,6 +414,7 @@ void DownloadManager::fetchJavaArchive(DownloadItem& descriptorItem) {
     // A page of the same profile fetches it, so the site's cookies go along;
     // its request is recognised by the page and accepted without a dialog.
     auto* page = new QWebEnginePage(profile_, this);
+    AnswerGatewayAuthentication(page);
     archiveFetches_.insert(page, item);
     page->download(descriptor.jarUrl, QFileInfo(finalPath).fileName());
 

@@ -1,0 +1,270 @@
+// The browser engine with its traffic through the gateway, against sites on
+// 127.0.0.1: WAP pages are shown as pages, files arrive byte for byte, and a
+// navigation raises the same events as without the gateway.
+
+#include <wbxml/wbxml.h>
+#include <wbxml/wbxml_conv.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <cstdlib>
+
+#include "browser_event_log.h"
+#include "browser_pane.h"
+#include "download_item.h"
+#include "download_manager.h"
+#include "gateway_route.h"
+#include "local_http_server.h"
+#include "proxy_target.h"
+#include "rendered_decks.h"
+#include "shell_open.h"
+#include "start_page_scheme.h"
+#include "wap_gateway.h"
+#include "web_engine_setup.h"
+
+using tessaly::BrowserPane;
+using tessaly::testing::BrowserEventLog;
+using tessaly::testing::LocalHttpServer;
+using tessaly::wap::RenderedDecks;
+using tessaly::wap::WapGateway;
+
+namespace {
+
+constexpr int Timeout = 30000;
+
+class NoShell : public tessaly::ShellOpener {
+public:
+    void ShellOpen(QWidget*, const QString&) override {}
+};
+
+LocalHttpServer::Response Typed(const QByteArray& body, const QByteArray& type) {
+    LocalHttpServer::Response response;
+    response.contentType = type;
+    response.body = body;
+    return response;
+}
+
+QByteArray Binary(int size) {
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        data[i] = static_cast<char>((i * 31 + i / 251) % 256);
+    }
+    return data;
+}
+
+QByteArray EncodeWmlc(const QByteArray& xml) {
+    WBXMLConvXML2WBXML* converter = nullptr;
+    wbxml_conv_xml2wbxml_create(&converter);
+    wbxml_conv_xml2wbxml_disable_public_id(converter);
+    QByteArray input = xml;
+    WB_UTINY* out = nullptr;
+    WB_ULONG length = 0;
+    wbxml_conv_xml2wbxml_run(converter, reinterpret_cast<WB_UTINY*>(input.data()),
+                             static_cast<WB_ULONG>(input.size()), &out, &length);
+    wbxml_conv_xml2wbxml_destroy(converter);
+    QByteArray encoded(reinterpret_cast<const char*>(out), static_cast<qsizetype>(length));
+    std::free(out);
+    return encoded;
+}
+
+QByteArray Deck(const QByteArray& text) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+           "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+           "\"http://www.wapforum.org/DTD/wml_1.1.xml\">"
+           "<wml><card id=\"c1\" title=\"Deck\"><p>" +
+           text + "</p></card></wml>";
+}
+
+}  // namespace
+
+class GatewayBrowserTest : public QObject {
+    Q_OBJECT
+
+public:
+    GatewayBrowserTest(WapGateway& gateway, RenderedDecks& decks)
+        : gateway_(gateway), decks_(decks) {}
+
+private slots:
+    void init() {
+        profile_ = new QWebEngineProfile(this);  // in memory: nothing left behind
+        // The credentials sit beside whatever else the profile owns.
+        const QObject* handler = new QObject(profile_);
+        tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
+                                       QString::fromStdString(gateway_.password()));
+        tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
+                                       QString::fromStdString(gateway_.password()));
+        QVERIFY(profile_->children().contains(handler));
+        pane_ = new BrowserPane(profile_);
+        pane_->resize(400, 300);
+        pane_->show();
+        log_ = new BrowserEventLog(pane_);
+    }
+    void cleanup() {
+        delete log_;
+        delete pane_;
+        delete profile_;
+    }
+
+    void wapPagesAreShownAsPages() {
+        server_.route("/deck.wml", Typed(Deck("Text of the deck"), "text/vnd.wap.wml"));
+        server_.route("/deck.wmlc", Typed(EncodeWmlc(Deck("Text of the binary deck")),
+                                          "application/vnd.wap.wmlc"));
+        server_.route(
+            "/page.xhtml",
+            Typed("<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                  "<head><title>x</title></head><body><p>Mobile profile page</p></body></html>",
+                  "application/vnd.wap.xhtml+xml; charset=utf-8"));
+        server_.page("/page.html", "<p>Plain web page</p>");
+        LocalHttpServer::Response moved;
+        moved.status = 302;
+        moved.headers = {{"Location", server_.url("/page.html").toUtf8()}};
+        server_.route("/moved", moved);
+        QSignalSpy offered(profile_, &QWebEngineProfile::downloadRequested);
+
+        const struct {
+            QByteArray path;
+            QString text;
+            QString landing;
+        } visits[] = {
+            {"/deck.wml", "Text of the deck", server_.url("/deck.wml")},
+            {"/deck.wmlc", "Text of the binary deck", server_.url("/deck.wmlc")},
+            {"/page.xhtml", "Mobile profile page", server_.url("/page.xhtml")},
+            {"/page.html", "Plain web page", server_.url("/page.html")},
+            {"/moved", "Plain web page", server_.url("/page.html")},
+        };
+        int navigations = 0;
+        for (const auto& visit : visits) {
+            ++navigations;
+            pane_->Navigate(server_.url(visit.path));
+            QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == navigations, Timeout);
+            const QString text = PageText();
+            QVERIFY2(text.contains(visit.text), qPrintable(visit.path + ": " + text));
+            QVERIFY2(!text.contains("<card") && !text.contains("<?xml"), qPrintable(text));
+            QCOMPARE(log_->count("Navigate:"), navigations);
+            QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + visit.landing);
+            // Watched for the whole load and its end: nothing was offered as a file.
+            QCOMPARE(offered.count(), 0);
+        }
+        QVERIFY(decks_.Contains(server_.url("/deck.wml").toStdString()));
+        QVERIFY(decks_.Contains(server_.url("/deck.wmlc").toStdString()));
+        QVERIFY(!decks_.Contains(server_.url("/page.html").toStdString()));
+        const QByteArray seen = server_.requestHeaders("/page.html");
+        QVERIFY2(seen.contains("MIDP-2.0"), seen.constData());
+        QVERIFY(seen.contains("text/vnd.wap.wml"));
+    }
+
+    void filesArriveByteForByte() {
+        QTemporaryDir folder;
+        NoShell shell;
+        tessaly::DownloadManager manager(
+            profile_, shell, [](QWidget*, const QString& proposed) { return proposed; });
+        manager.setDownloadFolder(folder.path());
+        const QByteArray game = Binary(200 * 1024 + 3);
+        const QByteArray video = Binary(5 * 1024 * 1024 + 11);
+        server_.route("/game.jar", Typed(game, "application/java-archive"));
+        server_.route("/clip.3gp", Typed(video, "video/3gpp"));
+        server_.page("/files",
+                     "<a id='g' href='/game.jar'>g</a> <a id='v' href='/clip.3gp'>v</a>"
+                     "<script>window.onload=()=>{document.getElementById('g').click();"
+                     "setTimeout(()=>document.getElementById('v').click(), 200)}</script>");
+        pane_->Navigate(server_.url("/files"));
+        const auto finished = [&] {
+            int done = 0;
+            for (const tessaly::DownloadItem* item : manager.items()) {
+                done += item->state() == tessaly::DownloadItem::State::Finished ? 1 : 0;
+            }
+            return done;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(finished() == 2, Timeout);
+        QVERIFY(Read(folder.filePath("game.jar")) == game);
+        QVERIFY(Read(folder.filePath("clip.3gp")) == video);
+    }
+
+    void aSiteThatResetsIsAFailedLoad() {
+        QTcpServer site;
+        QVERIFY(site.listen(QHostAddress::LocalHost, 0));
+        connect(&site, &QTcpServer::newConnection, this, [&site] {
+            while (QTcpSocket* socket = site.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->abort(); });
+            }
+        });
+        QSignalSpy finished(pane_->view()->page(), &QWebEnginePage::loadFinished);
+        pane_->Navigate(QStringLiteral("http://127.0.0.1:%1/").arg(site.serverPort()));
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), Timeout);
+        QCOMPARE(finished.first().first().toBool(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, Timeout);
+        QCOMPARE(log_->count("Navigate:"), 1);
+    }
+
+    void theStartPageAddressBoxOpensATypedHost() {
+        profile_->installUrlSchemeHandler(tessaly::StartPageScheme,
+                                          new tessaly::StartPageSchemeHandler(profile_));
+        server_.page("/typed.html", "<p>Typed address</p>");
+        // As the program sets it for the start page.
+        pane_->view()->page()->settings()->setAttribute(
+            QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+        pane_->Navigate(QStringLiteral("tessaly://start/index.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, Timeout);
+        // Typed as a bare host and port, without http://.
+        const QString typed = server_.url("/typed.html").mid(QStringLiteral("http://").size());
+        pane_->view()->page()->runJavaScript(
+            QStringLiteral("document.getElementById('address').value = '%1';"
+                           "document.getElementById('open').click();")
+                .arg(typed));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 2, Timeout);
+        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/typed.html"));
+        const QString text = PageText();
+        QVERIFY2(text.contains("Typed address"), qPrintable(text));
+    }
+
+private:
+    static QByteArray Read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString PageText() {
+        QString text;
+        bool done = false;
+        pane_->view()->page()->toPlainText([&](const QString& result) {
+            text = result;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, Timeout)) {
+            return QStringLiteral("(no text within the time allowed)");
+        }
+        return text;
+    }
+
+    WapGateway& gateway_;
+    RenderedDecks& decks_;
+    LocalHttpServer server_;
+    QWebEngineProfile* profile_ = nullptr;
+    BrowserPane* pane_ = nullptr;
+    BrowserEventLog* log_ = nullptr;
+};
+
+int main(int argc, char* argv[]) {
+    tessaly::PrepareWebEngine();
+    RenderedDecks decks;
+    WapGateway gateway(decks);
+    if (!gateway.Start()) {
+        return 1;
+    }
+    tessaly::RouteBrowserThroughGateway(gateway.port());
+    QApplication app(argc, argv);
+    GatewayBrowserTest test(gateway, decks);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "gateway_browser_test.moc"

@@ -1,0 +1,99 @@
+// The Open dialog: what a typed address becomes, and the list of addresses
+// typed before, kept only where a Data folder already exists.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "frmOpen.h"
+#include "open_address.h"
+
+using tessaly::AddressToOpen;
+using tessaly::frmOpen;
+
+class OpenDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typedTextBecomesAnAddress() {
+        QCOMPARE(AddressToOpen("wap.example.com"), QStringLiteral("http://wap.example.com/"));
+        QCOMPARE(AddressToOpen("  wap.example.com:8080/a.wml "),
+                 QStringLiteral("http://wap.example.com:8080/a.wml"));
+        QCOMPARE(AddressToOpen("https://secure.example"),
+                 QStringLiteral("https://secure.example/"));
+        QCOMPARE(AddressToOpen("tessaly://start/index.html"),
+                 QStringLiteral("tessaly://start/index.html"));
+        QTemporaryDir folder;
+        const QString deck = folder.filePath("本地.wml");
+        QFile file(deck);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(AddressToOpen(deck), QUrl::fromLocalFile(deck).toString(QUrl::FullyEncoded));
+        for (const char* refused : {"", "   ", "javascript:alert(1)", "data:text/html,x"}) {
+            QVERIFY2(AddressToOpen(QString::fromUtf8(refused)).isEmpty(), refused);
+        }
+    }
+
+    void aTypedHostNavigatesAndIsRemembered() {
+        QTemporaryDir program;
+        QVERIFY(QDir(program.path()).mkdir("Data"));
+        QStringList visited;
+        const auto navigate = [&](const QString& url) { visited << url; };
+
+        frmOpen first(nullptr, program.path(), navigate);
+        first.Form_Load();
+        QCOMPARE(first.windowTitle(), QStringLiteral("打开"));
+        QCOMPARE(first.addressBox()->count(), 0);
+        first.addressBox()->setEditText("wap.example.com");
+        first.findChild<QPushButton*>("qued")->click();
+        QCOMPARE(visited, QStringList{"http://wap.example.com/"});
+        QCOMPARE(first.result(), int(QDialog::Accepted));
+
+        frmOpen second(nullptr, program.path(), navigate);
+        second.Form_Load();
+        second.addressBox()->setEditText("wap.other.example/menu.wml");
+        second.qued_Click();
+        second.addressBox()->setEditText("javascript:alert(1)");
+        second.qued_Click();  // refused: nothing opened, nothing remembered
+
+        frmOpen third(nullptr, program.path(), navigate);
+        third.Form_Load();
+        QStringList listed;
+        for (int i = 0; i < third.addressBox()->count(); ++i) {
+            listed << third.addressBox()->itemText(i);
+        }
+        QCOMPARE(listed, QStringList({"wap.other.example/menu.wml", "wap.example.com"}));
+        QCOMPARE(visited.size(), 2);
+        third.quxiao_Click();
+        QCOMPARE(third.result(), int(QDialog::Rejected));
+        QCOMPARE(visited.size(), 2);
+    }
+
+    void withoutADataFolderNothingIsWritten() {
+        QTemporaryDir program;
+        QStringList visited;
+        frmOpen dialog(nullptr, program.path(), [&](const QString& url) { visited << url; });
+        dialog.Form_Load();
+        dialog.addressBox()->setEditText("wap.example.com");
+        dialog.qued_Click();
+        QCOMPARE(visited, QStringList{"http://wap.example.com/"});
+        QCOMPARE(QDir(program.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+
+    void browsingFillsInTheChosenFile() {
+        QTemporaryDir program;
+        const QString chosen = QDir(program.path()).filePath("deck.wml");
+        frmOpen dialog(
+            nullptr, program.path(), [](const QString&) {}, [&](QWidget*) { return chosen; });
+        dialog.findChild<QPushButton*>("liulan")->click();
+        QCOMPARE(dialog.addressBox()->currentText(), QDir::toNativeSeparators(chosen));
+    }
+};
+
+QTEST_MAIN(OpenDialogTest)
+#include "open_dialog_test.moc"

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "open_address.h"
+
+class QComboBox;
+
+namespace tessaly {
+
+// The Open dialog ("打开"): the user types an address or a file name, or
+// picks one of the addresses typed before, or browses for a local page; the
+// browser pane then navigates there.
+class frmOpen : public QDialog {
+    Q_OBJECT
+
+public:
+    using Navigate = std::function<void(const QString& url)>;
+    // Asks the user for a local page; empty when none was chosen.
+    using PickFile = std::function<QString(QWidget* owner)>;
+
+    frmOpen(QWidget* owner, const QString& programFolder, Navigate navigate,
+            PickFile pickFile = PickFileWithDialog);
+
+    // Creates the window, runs its load, shows it modally over `owner` and
+    // destroys it once it is closed.
+    static void ShowModal(QWidget* owner, const QString& programFolder, Navigate navigate);
+
+    static QString PickFileWithDialog(QWidget* owner);
+
+    QComboBox* addressBox() const { return address_; }
+    void Form_Load();
+    void qued_Click();
+    void quxiao_Click();
+    void liulan_Click();
+
+private:
+    TypedAddresses typed_;
+    Navigate navigate_;
+    PickFile pickFile_;
+    QComboBox* address_;
+};
+
+}  // namespace tessaly

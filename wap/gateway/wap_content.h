@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessaly::wap {
+
+// What the gateway does with a response, decided by its Content-Type.
+enum class ContentKind {
+    PassThrough,  // streamed through untouched
+    XhtmlMobile,  // relabelled as application/xhtml+xml, streamed through
+    Wml,          // a deck: converted to a page
+    Wmlc,         // a binary deck: decoded to WML, then converted
+    Wbmp,         // a wireless bitmap: converted to PNG
+    WmlScript,    // not run: replaced by a note page
+};
+
+// The type without parameters, lower case: "Text/HTML; charset=x" -> "text/html".
+std::string MediaType(std::string_view contentType);
+// The charset parameter of a Content-Type, or empty.
+std::string CharsetOf(std::string_view contentType);
+ContentKind ClassifyContentType(std::string_view contentType);
+
+// Kinds whose whole body the gateway reads before answering.
+constexpr bool IsConverted(ContentKind kind) {
+    return kind == ContentKind::Wml || kind == ContentKind::Wmlc || kind == ContentKind::Wbmp;
+}
+
+// Largest body of a converted kind the gateway reads; beyond it the user gets
+// a page that says so.
+inline constexpr std::size_t MaxConvertedBytes = 2 * 1024 * 1024;
+
+// The same Content-Type with application/vnd.wap.xhtml+xml replaced by
+// application/xhtml+xml, parameters kept.
+std::string RelabelXhtmlMobile(std::string_view contentType);
+
+// A gzip or deflate body inflated, capped at `limit` bytes of output;
+// nothing when it is damaged or too large.
+std::optional<std::string> Inflate(std::string_view body, std::size_t limit);
+
+// A binary WML deck as WML text (UTF-8); nothing when it cannot be decoded.
+std::optional<std::string> DecodeWmlc(std::string_view wbxml);
+
+// A type 0 wireless bitmap as a PNG image; nothing when it is malformed.
+std::optional<std::string> WbmpToPng(std::string_view wbmp);
+
+// Small HTML pages the gateway answers with itself (UTF-8).
+std::string WmlScriptNotePage(std::string_view backUrl);
+std::string TooLargePage(std::string_view url);
+std::string UnreadablePage(std::string_view url);
+
+}  // namespace tessaly::wap

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tessaly::wap {
+
+class RenderedDecks;
+
+// The program's WAP gateway: an HTTP proxy on 127.0.0.1 that the browser
+// engine sends its traffic through. It gives every request a phone's
+// identity, streams ordinary responses through untouched, and turns the WAP
+// content types the engine cannot show into ones it can. https passes
+// through as a CONNECT tunnel.
+//
+// Only the program may use it: every request must carry proxy credentials
+// made afresh for each run; anything else gets 407, and a request that is
+// not in absolute form gets 400. It runs on a thread of its own.
+class WapGateway {
+public:
+    struct Options {
+        // How long an upstream connect or read may take before the request
+        // fails.
+        std::chrono::milliseconds upstreamTimeout = std::chrono::seconds(60);
+    };
+
+    // Decks it converts are recorded in `decks`, which must outlive it.
+    explicit WapGateway(RenderedDecks& decks);
+    WapGateway(RenderedDecks& decks, Options options);
+    ~WapGateway();
+    WapGateway(const WapGateway&) = delete;
+    WapGateway& operator=(const WapGateway&) = delete;
+
+    // Listens on a port the system picks and starts serving; false when
+    // nothing could listen.
+    bool Start();
+    // Stops serving; open connections are dropped.
+    void Stop();
+
+    // The address at which the gateway serves the local file at `path` (an
+    // absolute path with '/' separators), converted like a page from a site.
+    // Other files directly beside it are served too, so a deck's relative
+    // links work; nothing else on disk is, and the address holds a secret
+    // made for this run. Empty for a path without a file name.
+    std::string LocalFileAddress(const std::string& path);
+
+    std::uint16_t port() const;
+    const std::string& user() const;
+    const std::string& password() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tessaly::wap
