@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "browser_pane.h"
@@ -87,10 +86,6 @@ void Program::WarmUpBrowserEngine() {
 
 void Program::ShowMainWindow() {
     auto* browser = new BrowserPane(profile_);
-    // The built-in start page is local content; without this the engine
-    // refuses its links to sites and the sites its address box opens.
-    browser->view()->page()->settings()->setAttribute(
-        QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     browser->SetCardDocumentTest([this](const QUrl& document) {
         return decks_.Contains(
             wap::DocumentAddress(document.toString(QUrl::FullyEncoded).toStdString()));

@@ -12,9 +12,9 @@ namespace tessaly {
 void RegisterStartPageScheme() {
     QWebEngineUrlScheme scheme(StartPageScheme);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    // Its pages may not read local files: the sample site is a web site like
-    // any other.
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme);
+    // The built-in site is a web site like any other: its pages may not read
+    // local files, and may link to sites (local content could not).
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
