@@ -95,19 +95,19 @@ TEST_P(DeckCorpus, ShowsWhatItsExpectationsSay) {
     for (const QString& line : expect.split('\n')) {
         const QString what = line.section(' ', 1);
         if (line.startsWith(QLatin1String("+ "))) {
-            EXPECT_TRUE(text.contains(what)) << name.toStdString() << ": no \"" << what.toStdString()
-                                             << "\" in\n"
-                                             << text.toStdString();
+            EXPECT_TRUE(text.contains(what))
+                << name.toStdString() << ": no \"" << what.toStdString() << "\" in\n"
+                << text.toStdString();
         } else if (line.startsWith(QLatin1String("- "))) {
-            EXPECT_FALSE(text.contains(what)) << name.toStdString() << ": \"" << what.toStdString()
-                                              << "\" is shown";
+            EXPECT_FALSE(text.contains(what))
+                << name.toStdString() << ": \"" << what.toStdString() << "\" is shown";
         } else if (line.startsWith(QLatin1String("html+ "))) {
-            EXPECT_TRUE(html.contains(what)) << name.toStdString() << ": no " << what.toStdString()
-                                             << " in\n"
-                                             << html.left(4000).toStdString();
+            EXPECT_TRUE(html.contains(what))
+                << name.toStdString() << ": no " << what.toStdString() << " in\n"
+                << html.left(4000).toStdString();
         } else if (line.startsWith(QLatin1String("html- "))) {
-            EXPECT_FALSE(html.contains(what)) << name.toStdString() << ": " << what.toStdString()
-                                              << " in the page";
+            EXPECT_FALSE(html.contains(what))
+                << name.toStdString() << ": " << what.toStdString() << " in the page";
         } else if (line.startsWith(QLatin1String("title: "))) {
             EXPECT_EQ(Title(html), what);
         } else {
@@ -152,8 +152,7 @@ TEST(DeckPage, AllowsOnlyItsOwnScriptByAFreshNonce) {
     EXPECT_EQ(html.count(QLatin1String("<script")), 2);
     EXPECT_TRUE(html.contains(QStringLiteral("<script nonce=\"%1\">").arg(nonce)));
     // The data has no markup characters a parser could act on.
-    static const QRegularExpression data(
-        QStringLiteral("id=\"wml-deck-data\">(.*?)</script>"));
+    static const QRegularExpression data(QStringLiteral("id=\"wml-deck-data\">(.*?)</script>"));
     const QString json = data.match(html).captured(1);
     EXPECT_FALSE(json.contains('<') || json.contains('>') || json.contains('&'));
 }
