@@ -1,8 +1,12 @@
 #include "deck_reader.h"
 
 #include <QHash>
-#include <QJsonArray>
+#include <QMap>
+#include <QStringList>
 #include <QXmlStreamReader>
+#include <vector>
+
+#include "json_text.h"
 
 namespace tessaly::wap {
 
@@ -60,13 +64,16 @@ struct SoftKey {
 };
 
 struct EventSet {
-    QJsonObject tasks;  // event type -> task index
+    QMap<QString, int> tasks;  // event type -> task index
     QList<SoftKey> keys;
 };
 
 class DeckReader {
 public:
-    DeckReader(const QString& text, const QUrl& base) : xml_(text), base_(base) {}
+    DeckReader(const QString& text, const QUrl& base) : xml_(text), base_(base) {
+        // The page's markup is about the size of the deck and a half.
+        result_.cardsHtml.reserve(text.size() * 2);
+    }
 
     ReadDeck Read() {
         while (!xml_.atEnd()) {
@@ -91,12 +98,14 @@ public:
             return result_;
         }
         result_.ok = true;
-        result_.data.insert(QStringLiteral("cards"), cards_);
-        result_.data.insert(QStringLiteral("tasks"), tasks_);
-        result_.data.insert(QStringLiteral("title"), result_.title);
+        JsonObjectText data;
+        data.AddJson(u"cards", JsonArrayText(cards_))
+            .AddJson(u"tasks", JsonArrayText(tasks_))
+            .Add(u"title", result_.title);
         if (!access_.isEmpty()) {
-            result_.data.insert(QStringLiteral("access"), access_);
+            data.AddJson(u"access", access_);
         }
+        result_.dataMembers = data.Text();
         return result_;
     }
 
@@ -125,8 +134,10 @@ private:
     void ReadHead() {
         while (xml_.readNextStartElement()) {
             if (xml_.name() == QLatin1String("access")) {
-                access_.insert(QStringLiteral("domain"), Attribute("domain"));
-                access_.insert(QStringLiteral("path"), Attribute("path"));
+                access_ = JsonObjectText()
+                              .Add(u"domain", Attribute("domain"))
+                              .Add(u"path", Attribute("path"))
+                              .Text();
             } else if (xml_.name() == QLatin1String("meta") && !Attribute("name").isEmpty()) {
                 result_.metas.append({Attribute("name"), Attribute("content")});
             }
@@ -180,52 +191,53 @@ private:
             SkipElement();
             return -1;
         }
-        QJsonObject task;
+        JsonObjectText task;
         const QString kind = xml_.name().toString();
-        task.insert(QStringLiteral("t"), kind);
+        task.Add(u"t", kind);
         if (kind == QLatin1String("go")) {
-            task.insert(QStringLiteral("href"), Attribute("href").trimmed());
-            task.insert(QStringLiteral("method"), Attribute("method").trimmed().toLower());
-            task.insert(QStringLiteral("enctype"), Attribute("enctype").trimmed().toLower());
-            task.insert(QStringLiteral("accept"), Attribute("accept-charset").trimmed());
-            task.insert(QStringLiteral("referer"),
-                        Attribute("sendreferer").trimmed().toLower() == QLatin1String("true"));
+            task.Add(u"href", Attribute("href").trimmed())
+                .Add(u"method", Attribute("method").trimmed().toLower())
+                .Add(u"enctype", Attribute("enctype").trimmed().toLower())
+                .Add(u"accept", Attribute("accept-charset").trimmed())
+                .Add(u"referer",
+                     Attribute("sendreferer").trimmed().toLower() == QLatin1String("true"));
         }
-        QJsonArray post;
-        QJsonArray set;
+        QStringList post;
+        QStringList set;
         while (xml_.readNextStartElement()) {
             const auto name = xml_.name();
-            if (name == QLatin1String("postfield")) {
-                post.append(QJsonArray{Attribute("name"), Attribute("value")});
-            } else if (name == QLatin1String("setvar")) {
-                set.append(QJsonArray{Attribute("name"), Attribute("value")});
+            if (name == QLatin1String("postfield") || name == QLatin1String("setvar")) {
+                QString pair = QStringLiteral("[");
+                AppendJsonString(pair, Attribute("name"));
+                pair += QLatin1Char(',');
+                AppendJsonString(pair, Attribute("value"));
+                pair += QLatin1Char(']');
+                (name == QLatin1String("postfield") ? post : set).append(pair);
             }
             SkipElement();
         }
         if (!post.isEmpty()) {
-            task.insert(QStringLiteral("post"), post);
+            task.AddJson(u"post", JsonArrayText(post));
         }
         if (!set.isEmpty()) {
-            task.insert(QStringLiteral("set"), set);
+            task.AddJson(u"set", JsonArrayText(set));
         }
-        return AddTask(task);
+        return AddTask(task.Text(), kind == QLatin1String("noop"));
     }
 
-    int AddTask(const QJsonObject& task) {
-        tasks_.append(task);
+    int AddTask(const QString& json, bool noop) {
+        tasks_.append(json);
+        noops_.push_back(noop);
         return static_cast<int>(tasks_.size() - 1);
     }
 
     // An address given as an attribute (onenterforward="...", onpick="...").
     int GoTask(const QString& href) {
-        return AddTask(QJsonObject{{QStringLiteral("t"), QStringLiteral("go")},
-                                   {QStringLiteral("href"), href.trimmed()}});
+        return AddTask(JsonObjectText().Add(u"t", u"go").Add(u"href", href.trimmed()).Text(),
+                       false);
     }
 
-    bool IsNoop(int task) const {
-        return task >= 0 &&
-               tasks_.at(task).toObject().value(QStringLiteral("t")) == QLatin1String("noop");
-    }
+    bool IsNoop(int task) const { return task >= 0 && noops_[static_cast<std::size_t>(task)]; }
 
     SoftKey ReadDo() {
         SoftKey key;
@@ -245,15 +257,15 @@ private:
 
     void ReadCard() {
         const int index = static_cast<int>(cards_.size());
-        QJsonObject card;
-        card.insert(QStringLiteral("id"), Attribute("id"));
+        JsonObjectText card;
         const QString title = Attribute("title");
-        card.insert(QStringLiteral("title"), title);
+        card.Add(u"id", Attribute("id"))
+            .Add(u"title", title)
+            .Add(u"newcontext",
+                 Attribute("newcontext").trimmed().toLower() == QLatin1String("true"));
         if (result_.title.isEmpty() && !title.contains(QLatin1Char('$'))) {
             result_.title = title;
         }
-        card.insert(QStringLiteral("newcontext"),
-                    Attribute("newcontext").trimmed().toLower() == QLatin1String("true"));
         EventSet events;
         for (const char* type : {"onenterforward", "onenterbackward", "ontimer"}) {
             const QString href = Attribute(type);
@@ -262,23 +274,24 @@ private:
             }
         }
         card_ = &events;
-        timer_ = QJsonObject();
+        timer_.clear();
         noWrap_ = false;
         QString body;
         ReadFlow(body, 0);
         card_ = nullptr;
 
         // The template's events and soft keys, unless the card names its own.
-        QJsonObject eventTasks = template_.tasks;
-        for (auto it = events.tasks.begin(); it != events.tasks.end(); ++it) {
-            eventTasks.insert(it.key(), it.value());
+        QMap<QString, int> eventTasks = template_.tasks;
+        eventTasks.insert(events.tasks);
+        JsonObjectText eventsJson;
+        for (auto it = eventTasks.cbegin(); it != eventTasks.cend(); ++it) {
+            if (!IsNoop(it.value())) {
+                eventsJson.Add(it.key(), it.value());
+            }
         }
-        for (auto it = eventTasks.begin(); it != eventTasks.end();) {
-            it = IsNoop(it.value().toInt()) ? eventTasks.erase(it) : std::next(it);
-        }
-        card.insert(QStringLiteral("events"), eventTasks);
+        card.AddJson(u"events", eventsJson.Text());
         if (!timer_.isEmpty()) {
-            card.insert(QStringLiteral("timer"), timer_);
+            card.AddJson(u"timer", timer_);
         }
         QList<SoftKey> keys = events.keys;
         for (const SoftKey& key : template_.keys) {
@@ -316,7 +329,7 @@ private:
                 QStringLiteral("<div class=\"wml-keys\">") + keysHtml + QStringLiteral("</div>");
         }
         result_.cardsHtml += QStringLiteral("</section>");
-        cards_.append(card);
+        cards_.append(card.Text());
     }
 
     // Reads the content of the current element up to its end tag, writing
@@ -420,8 +433,10 @@ private:
                 SkipElement();
             }
         } else if (name == QLatin1String("timer")) {
-            timer_ = QJsonObject{{QStringLiteral("name"), Attribute("name").trimmed()},
-                                 {QStringLiteral("value"), Attribute("value").trimmed()}};
+            timer_ = JsonObjectText()
+                         .Add(u"name", Attribute("name").trimmed())
+                         .Add(u"value", Attribute("value").trimmed())
+                         .Text();
             SkipElement();
         } else if (name == QLatin1String("input")) {
             html += InputHtml();
@@ -656,12 +671,13 @@ private:
     QXmlStreamReader xml_;
     QUrl base_;
     ReadDeck result_;
-    QJsonArray cards_;
-    QJsonArray tasks_;
-    QJsonObject access_;
+    QStringList cards_;  // JSON objects
+    QStringList tasks_;  // JSON objects
+    std::vector<bool> noops_;
+    QString access_;
     EventSet template_;
     EventSet* card_ = nullptr;
-    QJsonObject timer_;
+    QString timer_;
     bool noWrap_ = false;
 };
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QJsonObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -17,9 +16,11 @@ struct ReadDeck {
     qint64 errorColumn = 0;
     QString errorMessage;
 
-    QString title;                         // the first card's title, for the page
-    QString cardsHtml;                     // <section class="wml-card"> per card
-    QJsonObject data;                      // handed to the runtime as JSON
+    QString title;      // the first card's title, for the page
+    QString cardsHtml;  // <section class="wml-card"> per card
+    // The data handed to the runtime: a JSON object (cards, tasks, title,
+    // access), written with '<', '>' and '&' escaped.
+    QString dataMembers;
     QList<QPair<QString, QString>> metas;  // <meta name content> of the head
 };
 

@@ -1,8 +1,8 @@
 #include "page_writer.h"
 
-#include <QJsonDocument>
 #include <QRandomGenerator>
 
+#include "json_text.h"
 #include "wml_runtime_script.h"
 
 namespace tessaly::wap {
@@ -39,17 +39,6 @@ QString Head(const QString& title, const QString& nonce, const QString& extra) {
              extra);
 }
 
-// JSON inside a script element: '<', '>' and '&' only ever occur inside
-// strings there, so writing them as \u escapes keeps "</script>" and
-// comment openers out without changing the data.
-QString ScriptJson(const QJsonObject& data) {
-    QString json = QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact));
-    json.replace(QLatin1Char('<'), QLatin1String("\\u003c"));
-    json.replace(QLatin1Char('>'), QLatin1String("\\u003e"));
-    json.replace(QLatin1Char('&'), QLatin1String("\\u0026"));
-    return json;
-}
-
 }  // namespace
 
 QString NewNonce() {
@@ -76,11 +65,10 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
         metas += QStringLiteral("<meta name=\"%1\" content=\"%2\">")
                      .arg(Escaped(name), Escaped(content));
     }
-    QJsonObject data = deck.data;
-    data.insert(QStringLiteral("charset"), charset);
 
     QString page = Head(deck.title, nonce, metas);
-    page.reserve(deck.cardsHtml.size() + 16384);
+    page.reserve(page.size() + deck.cardsHtml.size() + deck.dataMembers.size() +
+                 qsizetype(sizeof WmlRuntimeScript) + 1024);
     page += QStringLiteral("<body><main>");
     if (!repairs.isEmpty()) {
         page += QStringLiteral(
@@ -93,7 +81,11 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
     page += QStringLiteral("<div class=\"wml-note\" id=\"wml-note\" hidden></div>");
     page += deck.cardsHtml;
     page += QStringLiteral("</main><script type=\"application/json\" id=\"wml-deck-data\">");
-    page += ScriptJson(data);
+    // The deck's members, then the charset its forms send in.
+    page += QStringView(deck.dataMembers).chopped(1);
+    page += QStringLiteral(",\"charset\":");
+    AppendJsonString(page, charset);
+    page += QLatin1Char('}');
     page += QStringLiteral("</script><script nonce=\"%1\">").arg(nonce);
     static const QString runtime = QString::fromUtf8(WmlRuntimeScript);
     page += runtime;
