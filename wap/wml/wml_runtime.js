@@ -341,6 +341,15 @@
     card.querySelectorAll('select').forEach(initSelect);
   }
 
+  // The page's title is the card's; telling the engine costs time, so only
+  // a change is told.
+  function showTitle(card) {
+    var title = subst(card.title, false) || deck.title || '';
+    if (document.title !== title) {
+      document.title = title;
+    }
+  }
+
   function stopTimer() {
     if (!timer) {
       return;
@@ -423,7 +432,9 @@
   function showCard(index, direction) {
     stopTimer();
     for (var i = 0; i < cardElements.length; ++i) {
-      cardElements[i].hidden = i !== index;
+      if (cardElements[i].hidden !== (i !== index)) {
+        cardElements[i].hidden = i !== index;
+      }
     }
     current = index;
     var card = deck.cards[index];
@@ -433,8 +444,7 @@
       context.history = [location.href];
     }
     render(element);
-    var title = subst(card.title, false);
-    document.title = title || deck.title || '';
+    showTitle(card);
     saveContext();
     var task = direction === 'forward'    ? eventTask(index, 'onenterforward')
                : direction === 'backward' ? eventTask(index, 'onenterbackward')
@@ -561,7 +571,7 @@
     saveContext();
     if (current >= 0) {
       render(cardElements[current]);
-      document.title = subst(deck.cards[current].title, false) || deck.title || '';
+      showTitle(deck.cards[current]);
     }
   }
 
