@@ -174,8 +174,10 @@ TEST(DeckPage, HandsCardsTasksAndFormsToTheRuntime) {
     const QJsonObject splash = timer.value("cards").toArray().at(0).toObject();
     EXPECT_EQ(splash.value("timer").toObject().value("value").toString(), "30");
     const int onTimer = splash.value("events").toObject().value("ontimer").toInt(-1);
-    EXPECT_EQ(timer.value("tasks").toArray().at(onTimer).toObject().value("href").toString(),
-              "#main");
+    const QJsonObject timerTask = timer.value("tasks").toArray().at(onTimer).toObject();
+    EXPECT_EQ(timerTask.value("t").toString(), "go");
+    EXPECT_EQ(timerTask.value("href").toString(), "#main");
+    EXPECT_EQ(splash.value("newcontext"), QJsonValue(false));
 
     // The template's ontimer reaches every card; its help key is removed in
     // the first card by a noop.

@@ -199,8 +199,8 @@ private:
                 .Add(u"method", Attribute("method").trimmed().toLower())
                 .Add(u"enctype", Attribute("enctype").trimmed().toLower())
                 .Add(u"accept", Attribute("accept-charset").trimmed())
-                .Add(u"referer",
-                     Attribute("sendreferer").trimmed().toLower() == QLatin1String("true"));
+                .AddFlag(u"referer",
+                         Attribute("sendreferer").trimmed().toLower() == QLatin1String("true"));
         }
         QStringList post;
         QStringList set;
@@ -261,8 +261,8 @@ private:
         const QString title = Attribute("title");
         card.Add(u"id", Attribute("id"))
             .Add(u"title", title)
-            .Add(u"newcontext",
-                 Attribute("newcontext").trimmed().toLower() == QLatin1String("true"));
+            .AddFlag(u"newcontext",
+                     Attribute("newcontext").trimmed().toLower() == QLatin1String("true"));
         if (result_.title.isEmpty() && !title.contains(QLatin1Char('$'))) {
             result_.title = title;
         }
@@ -286,7 +286,7 @@ private:
         JsonObjectText eventsJson;
         for (auto it = eventTasks.cbegin(); it != eventTasks.cend(); ++it) {
             if (!IsNoop(it.value())) {
-                eventsJson.Add(it.key(), it.value());
+                eventsJson.AddNumber(it.key(), it.value());
             }
         }
         card.AddJson(u"events", eventsJson.Text());

@@ -45,13 +45,13 @@ JsonObjectText& JsonObjectText::Add(QStringView key, QStringView value) {
     return *this;
 }
 
-JsonObjectText& JsonObjectText::Add(QStringView key, int value) {
+JsonObjectText& JsonObjectText::AddNumber(QStringView key, int value) {
     Key(key);
     text_ += QString::number(value);
     return *this;
 }
 
-JsonObjectText& JsonObjectText::Add(QStringView key, bool value) {
+JsonObjectText& JsonObjectText::AddFlag(QStringView key, bool value) {
     Key(key);
     text_ += value ? QLatin1String("true") : QLatin1String("false");
     return *this;

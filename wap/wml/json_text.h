@@ -15,8 +15,8 @@ void AppendJsonString(QString& out, QStringView text);
 class JsonObjectText {
 public:
     JsonObjectText& Add(QStringView key, QStringView value);
-    JsonObjectText& Add(QStringView key, int value);
-    JsonObjectText& Add(QStringView key, bool value);
+    JsonObjectText& AddNumber(QStringView key, int value);
+    JsonObjectText& AddFlag(QStringView key, bool value);
     // value is JSON already (an object or array written elsewhere).
     JsonObjectText& AddJson(QStringView key, QStringView value);
     QString Text() const { return text_ + QLatin1Char('}'); }
