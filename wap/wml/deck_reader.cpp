@@ -417,8 +417,9 @@ private:
             html += ImageHtml();
             SkipElement();
         } else if (name == QLatin1String("a")) {
+            const QString title = Attribute("title");
             const int task = GoTask(Attribute("href"));
-            Wrap(html, depth, LinkOpen(task), QStringLiteral("</a>"));
+            Wrap(html, depth, LinkOpen(task, title), QStringLiteral("</a>"));
         } else if (name == QLatin1String("anchor")) {
             ReadAnchor(html, depth);
         } else if (name == QLatin1String("do")) {
@@ -443,6 +444,8 @@ private:
             SkipElement();
         } else if (name == QLatin1String("select")) {
             ReadSelect(html, depth);
+        } else if (IsTask() && anchorTask_) {
+            *anchorTask_ = ReadTaskIfAny();
         } else if (IsTask() || name == QLatin1String("setvar") ||
                    name == QLatin1String("postfield") || name == QLatin1String("head") ||
                    name == QLatin1String("template") || name == QLatin1String("card")) {
@@ -473,55 +476,29 @@ private:
              QStringLiteral("</p>"));
     }
 
-    QString LinkOpen(int task) const {
+    static QString LinkOpen(int task, const QString& title) {
         QString open = QStringLiteral("<a class=\"wml-link\" data-task=\"%1\"").arg(task);
-        const QString title = Attribute("title");
         if (!title.isEmpty()) {
             open += QStringLiteral(" title=\"%1\"").arg(Escaped(title));
         }
         return open + QLatin1Char('>');
     }
 
-    // An anchor's text comes before or around its task.
+    // An anchor's text comes before or around its task, which ReadElement
+    // hands back through anchorTask_.
     void ReadAnchor(QString& html, int depth) {
-        const QString open = QStringLiteral("<a class=\"wml-link\" data-task=\"%1\"");
         const QString title = Attribute("title");
         QString inner;
         int task = -1;
-        while (!xml_.atEnd()) {
-            xml_.readNext();
-            if (xml_.isEndElement()) {
-                break;
-            }
-            if (xml_.isCharacters()) {
-                inner += TextHtml(xml_.text());
-            } else if (xml_.isEntityReference()) {
-                inner += EntityHtml(xml_.name());
-            } else if (xml_.isStartElement()) {
-                if (IsTask()) {
-                    task = ReadTaskIfAny();
-                } else if (xml_.name() == QLatin1String("br")) {
-                    inner += QStringLiteral("<br>");
-                    SkipElement();
-                } else if (xml_.name() == QLatin1String("img")) {
-                    inner += ImageHtml();
-                    SkipElement();
-                } else if (depth < MaxDepth) {
-                    ReadElement(inner, depth + 1);
-                } else {
-                    ReadTextOnly(inner);
-                }
-            }
-        }
+        int* outer = anchorTask_;
+        anchorTask_ = &task;
+        ReadFlow(inner, depth);
+        anchorTask_ = outer;
         if (task < 0) {
             html += inner;
             return;
         }
-        html += open.arg(task);
-        if (!title.isEmpty()) {
-            html += QStringLiteral(" title=\"%1\"").arg(Escaped(title));
-        }
-        html += QLatin1Char('>') + inner + QStringLiteral("</a>");
+        html += LinkOpen(task, title) + inner + QStringLiteral("</a>");
     }
 
     // An image address is written straight into the page only when it needs
@@ -679,6 +656,7 @@ private:
     EventSet* card_ = nullptr;
     QString timer_;
     bool noWrap_ = false;
+    int* anchorTask_ = nullptr;  // where an anchor's task goes, inside one
 };
 
 }  // namespace
