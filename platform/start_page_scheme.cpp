@@ -7,6 +7,9 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
+#include "rendered_decks.h"
+#include "wml_conversion.h"
+
 namespace tessaly {
 
 void RegisterStartPageScheme() {
@@ -30,6 +33,21 @@ void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     if (url.host() != QLatin1String(StartPageHost) || !path.startsWith(QLatin1Char('/')) ||
         !file->open(QIODevice::ReadOnly)) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    if (path.endsWith(QLatin1String(".wml"))) {
+        // A WML deck of the sample site is shown as the page made from it.
+        const QByteArray deck = file->readAll();
+        const QString address = url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery).toString();
+        const wap::ConvertedPage page = wap::ConvertWmlDeck(
+            std::string_view(deck.constData(), deck.size()), address.toStdString(), "");
+        if (renderedDecks_) {
+            renderedDecks_->Add(
+                url.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded).toStdString());
+        }
+        auto* body = new QBuffer(job);
+        body->setData(page.body.data(), static_cast<qsizetype>(page.body.size()));
+        job->reply(QByteArray::fromStdString(page.contentType), body);
         return;
     }
     static const QMimeDatabase mimeTypes;

@@ -2,6 +2,10 @@
 
 #include <QWebEngineUrlSchemeHandler>
 
+namespace tessaly::wap {
+class RenderedDecks;
+}
+
 namespace tessaly {
 
 // The built-in start page and its sample WAP site are served from the
@@ -20,6 +24,13 @@ class StartPageSchemeHandler : public QWebEngineUrlSchemeHandler {
 public:
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
     void requestStarted(QWebEngineUrlRequestJob* job) override;
+
+    // The record of documents rendered from WML decks (.wml files of the
+    // sample site are converted on the way); it must outlive the handler.
+    void setRenderedDecks(wap::RenderedDecks* decks) { renderedDecks_ = decks; }
+
+private:
+    wap::RenderedDecks* renderedDecks_ = nullptr;
 };
 
 }  // namespace tessaly

@@ -1,0 +1,302 @@
+// Decks shown by the real browser engine. A loopback server converts each
+// deck as the WAP gateway does and serves the page with its headers; the
+// sample site's decks come through the program's own tessaly:// scheme.
+
+#include <QEventLoop>
+#include <QHash>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include "browser_event_log.h"
+#include "browser_pane.h"
+#include "rendered_decks.h"
+#include "start_page_scheme.h"
+#include "web_test_main.h"
+#include "wml_conversion.h"
+
+using tessaly::BrowserPane;
+using tessaly::testing::BrowserEventLog;
+
+namespace {
+
+constexpr int LoadTimeoutMs = 30000;
+
+// Serves decks converted to pages on 127.0.0.1 and records what was posted.
+class DeckServer : public QObject {
+public:
+    explicit DeckServer(tessaly::wap::RenderedDecks& decks) : decks_(decks) {
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    void deck(const QByteArray& path, const QByteArray& wml) { decks_by_path_.insert(path, wml); }
+    QString url(const QByteArray& path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+    }
+    QByteArray postedTo(const QByteArray& path) const { return posted_.value(path); }
+
+private:
+    void Read(QTcpSocket* socket) {
+        QByteArray request = socket->property("pending").toByteArray() + socket->readAll();
+        const qsizetype headEnd = request.indexOf("\r\n\r\n");
+        qsizetype length = 0;
+        for (const QByteArray& line : request.left(headEnd).split('\n')) {
+            if (line.toLower().startsWith("content-length:")) {
+                length = line.mid(15).trimmed().toLongLong();
+            }
+        }
+        if (headEnd < 0 || request.size() < headEnd + 4 + length) {
+            socket->setProperty("pending", request);
+            return;
+        }
+        socket->setProperty("pending", QByteArray());
+        const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
+        const QByteArray path = words.value(1).split('?').value(0);
+        if (words.value(0) == "POST") {
+            posted_.insert(path, request.mid(headEnd + 4, length));
+        }
+        QByteArray head = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n";
+        std::string body;
+        if (decks_by_path_.contains(path)) {
+            const QByteArray wml = decks_by_path_.value(path);
+            const std::string address = url(words.value(1)).toStdString();
+            const auto page = tessaly::wap::ConvertWmlDeck(
+                std::string_view(wml.constData(), wml.size()), address, "");
+            decks_.Add(address);
+            body = page.body;
+            head =
+                "HTTP/1.1 200 OK\r\nContent-Type: " + QByteArray::fromStdString(page.contentType) +
+                "\r\nContent-Length: " + QByteArray::number(qsizetype(body.size())) +
+                "\r\nCache-Control: no-store\r\n";
+            for (const auto& [name, value] : page.headers) {
+                head += QByteArray::fromStdString(name + ": " + value + "\r\n");
+            }
+        }
+        socket->write(head + "Connection: close\r\n\r\n");
+        socket->write(body.data(), qsizetype(body.size()));
+        socket->disconnectFromHost();
+    }
+
+    tessaly::wap::RenderedDecks& decks_;
+    QTcpServer server_;
+    QHash<QByteArray, QByteArray> decks_by_path_;
+    QHash<QByteArray, QByteArray> posted_;
+};
+
+constexpr char TwoCards[] = R"wml(<?xml version="1.0"?>
+<wml>
+<card id="one" title="第一张">
+<p>卡片一的内容 <a href="#two">去第二张</a></p>
+</card>
+<card id="two" title="第二张">
+<p>卡片二的内容 <anchor>返回上一张<prev/></anchor></p>
+</card>
+</wml>)wml";
+
+constexpr char Splash[] = R"wml(<?xml version="1.0"?>
+<wml>
+<card id="splash" title="欢迎" ontimer="#main">
+<timer value="5"/>
+<p>正在进入</p>
+</card>
+<card id="main" title="主页"><p>计时已到的主页</p></card>
+</wml>)wml";
+
+constexpr char Form[] = R"wml(<?xml version="1.0"?>
+<wml>
+<card id="form" title="登记">
+<p>名字：<input name="who" value="小明"/>
+<select name="game"><option value="ninja">忍者</option><option value="racer">赛车</option></select>
+<anchor>提交<go href="/submit.wml" method="post">
+<postfield name="who" value="$(who)"/><postfield name="game" value="$(game)"/>
+<setvar name="seen" value="&lt;b&gt;加粗&lt;/b&gt;"/>
+</go></anchor></p>
+</card>
+</wml>)wml";
+
+constexpr char Submitted[] = R"wml(<?xml version="1.0"?>
+<wml>
+<card title="已提交">
+<p>欢迎 $(who)，你选了 $(game:n)。标记：$(seen)</p>
+<p><a href="javascript:document.title='被攻破'">坏链接</a></p>
+</card>
+</wml>)wml";
+
+}  // namespace
+
+class WmlBrowserTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        profile_ = new QWebEngineProfile(this);
+        auto* handler = new tessaly::StartPageSchemeHandler(profile_);
+        handler->setRenderedDecks(&decks_);
+        profile_->installUrlSchemeHandler(tessaly::StartPageScheme, handler);
+        pane_ = new BrowserPane(profile_);
+        pane_->SetCardDocumentTest([this](const QUrl& document) {
+            return decks_.Contains(document.toString().toStdString());
+        });
+        pane_->resize(480, 600);
+        pane_->show();
+        log_ = new BrowserEventLog(pane_);
+    }
+    void cleanup() {
+        delete log_;
+        delete pane_;
+        delete profile_;
+    }
+
+    void cardLinksPrevAndBackEachCountAsAPage() {
+        server_.deck("/cards.wml", TwoCards);
+        pane_->Navigate(server_.url("/cards.wml"));
+        WaitForPages(1);
+        QVERIFY(Text().contains(QStringLiteral("卡片一的内容")));
+        QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
+        QCOMPARE(pane_->view()->title(), QStringLiteral("第一张"));
+
+        Click("a.wml-link");
+        WaitForPages(2);
+        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("卡片一的内容")));
+        QCOMPARE(pane_->view()->title(), QStringLiteral("第二张"));
+
+        Click("section:not([hidden]) a.wml-link");  // prev
+        WaitForPages(3);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
+
+        pane_->GoForward();
+        WaitForPages(4);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        pane_->GoBack();
+        WaitForPages(5);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
+    }
+
+    void aTimerMovesToItsCard() {
+        server_.deck("/splash.wml", Splash);
+        pane_->Navigate(server_.url("/splash.wml"));
+        WaitForPages(1);
+        // The timer is half a second; the deadline is the load deadline.
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("计时已到的主页")), LoadTimeoutMs);
+        WaitForPages(2);
+        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("main"));
+    }
+
+    void aFormPostsItsFieldsAndVariablesReachTheNextDeck() {
+        server_.deck("/form.wml", Form);
+        server_.deck("/submit.wml", Submitted);
+        pane_->Navigate(server_.url("/form.wml"));
+        WaitForPages(1);
+        // The user types a name and picks the second game.
+        Run("var i=document.querySelector('input.wml-input');i.value='李<i>雷</i>';"
+            "i.dispatchEvent(new Event('input',{bubbles:true}));"
+            "var s=document.querySelector('select');s.selectedIndex=1;"
+            "s.dispatchEvent(new Event('change',{bubbles:true}));");
+        Click("a.wml-link");
+        WaitForPages(2);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Text().contains(QStringLiteral("已提交")) || Text().contains(QStringLiteral("欢迎")),
+            LoadTimeoutMs);
+        const QByteArray posted = server_.postedTo("/submit.wml");
+        QCOMPARE(posted, QByteArray("who=%E6%9D%8E%3Ci%3E%E9%9B%B7%3C%2Fi%3E&game=racer"));
+
+        // Variables, markup in them included, arrive as text.
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("欢迎 李<i>雷</i>，你选了 racer")),
+                                 LoadTimeoutMs);
+        QVERIFY(Text().contains(QStringLiteral("标记：<b>加粗</b>")));
+        QCOMPARE(Run("document.querySelectorAll('main i, main b').length").toInt(), 0);
+
+        // A javascript: link is refused and says so.
+        Click("a.wml-link");
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("已拒绝")), LoadTimeoutMs);
+        QCOMPARE(pane_->view()->title(), QStringLiteral("已提交"));
+        QCOMPARE(log_->count("Navigate:"), 2);
+    }
+
+    void aBrokenDeckShowsWhereItBroke() {
+        server_.deck("/broken.wml", "<wml><card><p>没有结束\n</card></wml>");
+        pane_->Navigate(server_.url("/broken.wml"));
+        WaitForPages(1);
+        QVERIFY(Text().contains(QStringLiteral("此 WML 页面有错误")));
+        QVERIFY(Text().contains(QStringLiteral("第 2 行")));
+    }
+
+    void theSampleSiteRunsFromTheProgram() {
+        // The splash card's timer (two seconds) leads to the portal deck.
+        pane_->Navigate(QStringLiteral("tessaly://start/wap/splash.wml"));
+        WaitForPages(1);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("新闻资讯")), LoadTimeoutMs);
+        WaitForPages(2);
+        Click("section:not([hidden]) a.wml-link[href$='#about']");
+        WaitForPages(3);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("无需联网")), LoadTimeoutMs);
+
+        pane_->Navigate(QStringLiteral("tessaly://start/wap/gbk.wml"));
+        WaitForPages(4);
+        QVERIFY2(Text().contains(QStringLiteral("镕、喆、堃")), qPrintable(Text()));
+    }
+
+private:
+    void WaitForPages(int pages) {
+        QTRY_VERIFY2_WITH_TIMEOUT(log_->count("DownloadComplete") >= pages,
+                                  qPrintable(log_->events.join('\n')), LoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), pages, LoadTimeoutMs);
+        QCOMPARE(log_->count("DownloadComplete"), pages);
+    }
+
+    QVariant Run(const QString& script) {
+        QVariant result;
+        bool done = false;
+        pane_->view()->page()->runJavaScript(script, [&](const QVariant& value) {
+            result = value;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, LoadTimeoutMs)) {
+            qWarning("script did not finish: %s", qPrintable(script));
+        }
+        return result;
+    }
+
+    QString Text() { return Run(QStringLiteral("document.body.innerText")).toString(); }
+
+    // A click as the user makes it, with the mouse: the engine treats what
+    // follows as the user's own doing (history entries made without a user
+    // gesture are skipped by Back).
+    void Click(const char* selector) {
+        const QString script =
+            QStringLiteral(
+                "(function(){var e=document.querySelector(\"%1\");if(!e)return null;"
+                "e.scrollIntoView({block:'center'});var r=e.getBoundingClientRect();"
+                "return [Math.round(r.left+Math.min(r.width/2,8)),"
+                "Math.round(r.top+r.height/2)];})()")
+                .arg(QLatin1String(selector));
+        const QVariantList at = Run(script).toList();
+        QVERIFY2(at.size() == 2, selector);
+        QWidget* surface = pane_->view()->focusProxy();
+        QVERIFY(surface);
+        const QPoint point(at[0].toInt(), at[1].toInt());
+        QTest::mouseMove(surface, point);
+        QTest::mouseClick(surface, Qt::LeftButton, {}, point);
+    }
+
+    tessaly::wap::RenderedDecks decks_;
+    DeckServer server_{decks_};
+    QWebEngineProfile* profile_ = nullptr;
+    BrowserPane* pane_ = nullptr;
+    BrowserEventLog* log_ = nullptr;
+};
+
+TESSALY_WEB_TEST_MAIN(WmlBrowserTest)
+#include "wml_browser_test.moc"

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+namespace tessaly::wap {
+
+// What a deck turns into: its cards as escaped HTML, one section each, and
+// the data the page's runtime needs (cards, tasks, access rules).
+struct ReadDeck {
+    bool ok = false;
+    // Where reading stopped, when not ok (1-based).
+    qint64 errorLine = 0;
+    qint64 errorColumn = 0;
+    QString errorMessage;
+
+    QString title;      // the first card's title, for the page
+    QString cardsHtml;  // <section class="wml-card"> per card
+    // The data handed to the runtime: a JSON object (cards, tasks, title,
+    // access), written with '<', '>' and '&' escaped.
+    QString dataMembers;
+    QList<QPair<QString, QString>> metas;  // <meta name content> of the head
+};
+
+// Reads a deck's text (already decoded; &nbsp; and &shy; already made
+// numeric). Addresses in the deck are resolved against base.
+ReadDeck ReadWmlDeck(const QString& text, const QUrl& base);
+
+}  // namespace tessaly::wap

@@ -1,0 +1,659 @@
+// The runtime of a page made from a WML deck. The deck's cards are already in
+// the page as escaped HTML; this script shows one card at a time, fills in
+// variable references, and carries out the deck's tasks, timers and events.
+// WML's browser context (variables and the history that prev uses) outlives
+// one deck, so it lives in sessionStorage. Variable values only ever reach
+// the page as text (textContent, input values), never as markup.
+(function () {
+  'use strict';
+
+  var dataElement = document.getElementById('wml-deck-data');
+  if (!dataElement) {
+    return;
+  }
+  var deck = JSON.parse(dataElement.textContent);
+  var cardElements = document.querySelectorAll('section.wml-card');
+  var noteElement = document.getElementById('wml-note');
+  var referrerElement = document.getElementById('wml-referrer');
+  var STORE = 'tessaly.wml.context';
+  var HISTORY_LIMIT = 200;
+  var NAME = /^[A-Za-z_][A-Za-z0-9_]*$/;
+  var REFERENCE =
+      /\$(?:(\$)|\(\s*([A-Za-z_][A-Za-z0-9_]*)\s*(?::\s*([A-Za-z]+)\s*)?\)|([A-Za-z_][A-Za-z0-9_]*))/g;
+
+  var context = loadContext();
+  var current = -1;
+  var timer = null;
+
+  // --- The browser context -------------------------------------------------
+
+  function loadContext() {
+    try {
+      var stored = JSON.parse(sessionStorage.getItem(STORE) || 'null');
+      if (stored && stored.vars && typeof stored.vars === 'object' &&
+          Array.isArray(stored.history)) {
+        return stored;
+      }
+    } catch (e) {
+    }
+    return {vars: {}, history: []};
+  }
+
+  function saveContext() {
+    try {
+      sessionStorage.setItem(STORE, JSON.stringify(context));
+    } catch (e) {
+    }
+  }
+
+  // Names are prefixed so that a variable called __proto__ is just a name.
+  function getVar(name) {
+    var value = context.vars['v_' + name];
+    return typeof value === 'string' ? value : '';
+  }
+
+  function setVar(name, value) {
+    if (!NAME.test(name)) {
+      return;
+    }
+    value = String(value);
+    if (value === '') {
+      delete context.vars['v_' + name];
+    } else {
+      context.vars['v_' + name] = value;
+    }
+  }
+
+  // --- Variable references -------------------------------------------------
+
+  function escapeValue(value) {
+    try {
+      return encodeURIComponent(value).replace(/[!'()*]/g, function (c) {
+        return '%' + c.charCodeAt(0).toString(16).toUpperCase();
+      });
+    } catch (e) {
+      return '';
+    }
+  }
+
+  function unescapeValue(value) {
+    try {
+      return decodeURIComponent(value);
+    } catch (e) {
+      return value;
+    }
+  }
+
+  // Inside an address a value is made safe for a URL without breaking one
+  // that the variable holds whole.
+  function urlValue(value) {
+    try {
+      return encodeURI(value);
+    } catch (e) {
+      return '';
+    }
+  }
+
+  function subst(text, inUrl) {
+    if (text === undefined || text === null) {
+      return '';
+    }
+    return String(text).replace(REFERENCE, function (whole, dollar, name, conversion, bare) {
+      if (dollar) {
+        return '$';
+      }
+      var value = getVar(name || bare);
+      switch ((conversion || '').toLowerCase()) {
+        case 'e':
+        case 'escape':
+          return escapeValue(value);
+        case 'u':
+        case 'unesc':
+          return unescapeValue(value);
+        case 'n':
+        case 'noesc':
+          return value;
+        default:
+          return inUrl ? urlValue(value) : value;
+      }
+    });
+  }
+
+  // Only web addresses and the page's own kind of address are followed:
+  // javascript:, data: and the like are refused.
+  function safeUrl(href) {
+    var url;
+    try {
+      url = new URL(href, document.baseURI);
+    } catch (e) {
+      return null;
+    }
+    var scheme = url.protocol;
+    if (scheme === 'http:' || scheme === 'https:' || scheme === location.protocol) {
+      return url;
+    }
+    return null;
+  }
+
+  function showNote(text) {
+    if (noteElement) {
+      noteElement.textContent = text;
+      noteElement.hidden = !text;
+    }
+  }
+
+  // --- Input formats ---------------------------------------------------------
+
+  function isLetter(c) {
+    return c.toUpperCase() !== c.toLowerCase();
+  }
+
+  function fitsFormatCode(code, c) {
+    var digit = c >= '0' && c <= '9';
+    switch (code) {
+      case 'A':
+        return !digit && !(isLetter(c) && c !== c.toUpperCase());
+      case 'a':
+        return !digit && !(isLetter(c) && c !== c.toLowerCase());
+      case 'N':
+        return digit;
+      case 'X':
+        return !(isLetter(c) && c !== c.toUpperCase());
+      case 'x':
+        return !(isLetter(c) && c !== c.toLowerCase());
+      default:  // M, m
+        return true;
+    }
+  }
+
+  // Reads a format mask into steps {code, literal, min, max}.
+  function readFormat(format) {
+    var steps = [];
+    for (var i = 0; i < format.length; ++i) {
+      var c = format[i];
+      if (c === '\\' && i + 1 < format.length) {
+        steps.push({literal: format[++i], min: 1, max: 1});
+      } else if (c === '*' && i + 1 < format.length) {
+        steps.push({code: format[++i], min: 0, max: Infinity});
+      } else if (c >= '1' && c <= '9' && i + 1 < format.length) {
+        steps.push({code: format[++i], min: 0, max: Number(c)});
+      } else if ('AaNXxMm'.indexOf(c) >= 0) {
+        steps.push({code: c, min: 1, max: 1});
+      } else {
+        return null;  // not a valid mask: accept anything
+      }
+    }
+    return steps;
+  }
+
+  function fitsFormat(format, value, emptyOk) {
+    if (value === '') {
+      return emptyOk || !format;
+    }
+    if (!format) {
+      return true;
+    }
+    var steps = readFormat(format);
+    if (!steps) {
+      return true;
+    }
+    var chars = Array.from(value);
+    var at = 0;
+    for (var s = 0; s < steps.length; ++s) {
+      var step = steps[s];
+      var taken = 0;
+      while (taken < step.max && at < chars.length &&
+             (step.literal !== undefined ? chars[at] === step.literal
+                                         : fitsFormatCode(step.code, chars[at]))) {
+        ++at;
+        ++taken;
+      }
+      if (taken < step.min) {
+        return false;
+      }
+    }
+    return at === chars.length;
+  }
+
+  // --- Showing a card --------------------------------------------------------
+
+  function cardIndexForHash(hash) {
+    var id = hash.replace(/^#/, '');
+    try {
+      id = decodeURIComponent(id);
+    } catch (e) {
+    }
+    if (id) {
+      for (var i = 0; i < deck.cards.length; ++i) {
+        if (deck.cards[i].id === id) {
+          return i;
+        }
+      }
+    }
+    return 0;
+  }
+
+  function initInput(input) {
+    var name = input.getAttribute('data-var');
+    var format = input.getAttribute('data-format') || '';
+    var emptyOk = input.hasAttribute('data-emptyok');
+    var value = getVar(name);
+    if (value === '' || !fitsFormat(format, value, emptyOk)) {
+      value = subst(input.getAttribute('data-value'), false);
+      if (!fitsFormat(format, value, true)) {
+        value = '';
+      }
+      setVar(name, value);
+    }
+    input.value = value;
+    input.classList.remove('wml-bad');
+  }
+
+  function initSelect(select) {
+    var options = Array.prototype.slice.call(select.options);
+    var name = select.getAttribute('data-var');
+    var indexName = select.getAttribute('data-ivar');
+    var chosen = [];
+    var wanted = indexName ? getVar(indexName) : '';
+    if (!wanted && select.hasAttribute('data-ivalue')) {
+      wanted = subst(select.getAttribute('data-ivalue'), false);
+    }
+    if (wanted) {
+      wanted.split(';').forEach(function (n) {
+        var i = parseInt(n, 10) - 1;
+        if (i >= 0 && i < options.length) {
+          chosen.push(i);
+        }
+      });
+    }
+    if (!chosen.length) {
+      var values = name ? getVar(name) : '';
+      if (!values && select.hasAttribute('data-value')) {
+        values = subst(select.getAttribute('data-value'), false);
+      }
+      if (values) {
+        var list = values.split(';');
+        options.forEach(function (option, i) {
+          if (list.indexOf(option.value) >= 0) {
+            chosen.push(i);
+          }
+        });
+      }
+    }
+    if (!chosen.length && !select.multiple && options.length) {
+      chosen.push(0);
+    }
+    if (!select.multiple) {
+      chosen = chosen.slice(0, 1);
+    }
+    options.forEach(function (option, i) {
+      option.selected = chosen.indexOf(i) >= 0;
+    });
+    storeSelection(select);
+  }
+
+  function storeSelection(select) {
+    var values = [];
+    var indices = [];
+    Array.prototype.forEach.call(select.options, function (option, i) {
+      if (option.selected) {
+        values.push(option.value);
+        indices.push(String(i + 1));
+      }
+    });
+    var name = select.getAttribute('data-var');
+    var indexName = select.getAttribute('data-ivar');
+    if (name) {
+      setVar(name, values.join(';'));
+    }
+    if (indexName) {
+      setVar(indexName, indices.join(';'));
+    }
+  }
+
+  // Fills the shown card with the current variable values.
+  function render(card) {
+    card.querySelectorAll('[data-v]').forEach(function (element) {
+      element.textContent = subst(element.getAttribute('data-v'), false);
+    });
+    card.querySelectorAll('option[data-value-template]').forEach(function (option) {
+      option.value = subst(option.getAttribute('data-value-template'), false);
+    });
+    card.querySelectorAll('[data-alt]').forEach(function (element) {
+      element.setAttribute('alt', subst(element.getAttribute('data-alt'), false));
+    });
+    card.querySelectorAll('img[data-src]').forEach(function (image) {
+      var url = safeUrl(subst(image.getAttribute('data-src'), true));
+      if (url) {
+        image.src = url.href;
+      }
+    });
+    card.querySelectorAll('a[data-task]').forEach(function (link) {
+      var task = deck.tasks[Number(link.getAttribute('data-task'))];
+      var url = task && task.t === 'go' ? safeUrl(subst(task.href, true)) : null;
+      if (url) {
+        link.href = url.href;
+      } else {
+        link.removeAttribute('href');
+      }
+    });
+    card.querySelectorAll('input[data-var]').forEach(initInput);
+    card.querySelectorAll('select').forEach(initSelect);
+  }
+
+  // The page's title is the card's; telling the engine costs time, so only
+  // a change is told.
+  function showTitle(card) {
+    var title = subst(card.title, false) || deck.title || '';
+    if (document.title !== title) {
+      document.title = title;
+    }
+  }
+
+  function stopTimer() {
+    if (!timer) {
+      return;
+    }
+    clearTimeout(timer.id);
+    if (timer.name) {
+      var left = Math.max(0, Math.round((timer.ends - Date.now()) / 100));
+      setVar(timer.name, String(left));
+    }
+    timer = null;
+  }
+
+  function startTimer(index) {
+    var card = deck.cards[index];
+    if (!card.timer) {
+      return;
+    }
+    var name = card.timer.name || '';
+    var value = name ? parseInt(getVar(name), 10) : NaN;
+    if (!(value > 0)) {
+      value = parseInt(subst(card.timer.value, false), 10);
+    }
+    if (!(value > 0)) {
+      return;
+    }
+    if (name) {
+      setVar(name, String(value));
+    }
+    var started = {name: name, ends: Date.now() + value * 100};
+    started.id = setTimeout(function () {
+      if (timer !== started) {
+        return;
+      }
+      timer = null;
+      if (name) {
+        setVar(name, '0');
+      }
+      saveContext();
+      var task = eventTask(index, 'ontimer');
+      if (task !== undefined) {
+        run(task);
+      }
+    }, value * 100);
+    timer = started;
+  }
+
+  function eventTask(index, type) {
+    var events = deck.cards[index].events || {};
+    return events[type];
+  }
+
+  // The deck may say it can be reached only from some domain and path.
+  function accessAllowed(from) {
+    if (!deck.access || !from) {
+      return true;
+    }
+    var source;
+    try {
+      source = new URL(from);
+    } catch (e) {
+      return true;
+    }
+    var here = new URL(location.href);
+    if (source.origin === here.origin && source.pathname === here.pathname) {
+      return true;
+    }
+    var domain = (deck.access.domain || here.hostname).toLowerCase().replace(/^\./, '');
+    var host = source.hostname.toLowerCase();
+    if (host !== domain && !host.endsWith('.' + domain)) {
+      return false;
+    }
+    var path = deck.access.path || '/';
+    if (path.charAt(0) !== '/') {
+      path = new URL(path, location.href).pathname;
+    }
+    return source.pathname === path ||
+           source.pathname.indexOf(path.endsWith('/') ? path : path + '/') === 0;
+  }
+
+  function showCard(index, direction) {
+    stopTimer();
+    for (var i = 0; i < cardElements.length; ++i) {
+      if (cardElements[i].hidden !== (i !== index)) {
+        cardElements[i].hidden = i !== index;
+      }
+    }
+    current = index;
+    var card = deck.cards[index];
+    var element = cardElements[index];
+    if (direction === 'forward' && card.newcontext) {
+      context.vars = {};
+      context.history = [location.href];
+    }
+    render(element);
+    showTitle(card);
+    saveContext();
+    var task = direction === 'forward'    ? eventTask(index, 'onenterforward')
+               : direction === 'backward' ? eventTask(index, 'onenterbackward')
+                                          : undefined;
+    if (task !== undefined && run(task)) {
+      return;
+    }
+    startTimer(index);
+  }
+
+  // Called whenever the address may have changed: on load, on a card link,
+  // and on Back and Forward. The WML history tells the direction.
+  function arrive() {
+    var here = location.href;
+    var history = context.history;
+    var direction;
+    var from = history.length ? history[history.length - 1] : document.referrer;
+    if (history.length >= 2 && history[history.length - 2] === here) {
+      history.pop();
+      direction = 'backward';
+    } else if (history.length && history[history.length - 1] === here) {
+      direction = 'again';
+    } else {
+      history.push(here);
+      if (history.length > HISTORY_LIMIT) {
+        history.splice(0, history.length - HISTORY_LIMIT);
+      }
+      direction = 'forward';
+    }
+    if (direction === 'forward' && !accessAllowed(from)) {
+      saveContext();
+      for (var i = 0; i < cardElements.length; ++i) {
+        cardElements[i].hidden = true;
+      }
+      showNote('此页面不允许从 ' + from + ' 访问。');
+      return;
+    }
+    showCard(cardIndexForHash(location.hash), direction);
+  }
+
+  // --- Tasks -------------------------------------------------------------------
+
+  function applySetvars(task) {
+    var values = (task.set || []).map(function (pair) {
+      return [subst(pair[0], false), subst(pair[1], false)];
+    });
+    values.forEach(function (pair) {
+      setVar(pair[0], pair[1]);
+    });
+  }
+
+  function sameDeck(url) {
+    var here = new URL(location.href);
+    here.hash = '';
+    var there = new URL(url.href);
+    there.hash = '';
+    return here.href === there.href && url.href.indexOf('#') >= 0;
+  }
+
+  function submitForm(url, method, fields, task) {
+    var form = document.createElement('form');
+    form.method = method;
+    form.action = url.href;
+    form.enctype = task.enctype === 'multipart/form-data' ? 'multipart/form-data'
+                                                          : 'application/x-www-form-urlencoded';
+    form.acceptCharset = task.accept || deck.charset || 'utf-8';
+    form.hidden = true;
+    fields.forEach(function (field) {
+      var input = document.createElement('input');
+      input.type = 'hidden';
+      input.name = field[0];
+      input.value = field[1];
+      form.appendChild(input);
+    });
+    document.body.appendChild(form);
+    form.submit();
+  }
+
+  // Returns whether the task leaves the card.
+  function go(task) {
+    var url = safeUrl(subst(task.href, true));
+    if (!url) {
+      showNote('已拒绝打开不安全的链接。');
+      return false;
+    }
+    var fields = (task.post || []).map(function (pair) {
+      return [subst(pair[0], false), subst(pair[1], false)];
+    });
+    applySetvars(task);
+    stopTimer();
+    saveContext();
+    if (referrerElement) {
+      referrerElement.content = task.referer ? 'unsafe-url' : 'no-referrer';
+    }
+    var post = task.method === 'post';
+    if (!post && !fields.length && sameDeck(url)) {
+      if (url.hash === location.hash || (url.hash === '' && location.hash === '')) {
+        refresh();
+        return false;
+      }
+      location.hash = url.hash;
+      return true;
+    }
+    if (post) {
+      submitForm(url, 'post', fields, task);
+      return true;
+    }
+    if (fields.length) {
+      var charset = (task.accept || deck.charset || 'utf-8').toLowerCase();
+      if (charset !== 'utf-8' && !url.search) {
+        submitForm(url, 'get', fields, task);
+        return true;
+      }
+      var query = fields.map(function (field) {
+        return escapeValue(field[0]) + '=' + escapeValue(field[1]);
+      }).join('&');
+      url.search = url.search ? url.search.substring(1) + '&' + query : query;
+    }
+    location.assign(url.href);
+    return true;
+  }
+
+  function refresh() {
+    saveContext();
+    if (current >= 0) {
+      render(cardElements[current]);
+      showTitle(deck.cards[current]);
+    }
+  }
+
+  function prev() {
+    if (context.history.length < 2) {
+      return false;
+    }
+    stopTimer();
+    saveContext();
+    history.back();
+    return true;
+  }
+
+  function run(index) {
+    var task = deck.tasks[index];
+    if (!task) {
+      return false;
+    }
+    switch (task.t) {
+      case 'go':
+        return go(task);
+      case 'prev':
+        applySetvars(task);
+        return prev();
+      case 'refresh':
+        applySetvars(task);
+        refresh();
+        return false;
+      default:
+        return false;
+    }
+  }
+
+  // --- The user's actions ------------------------------------------------------
+
+  document.addEventListener('click', function (event) {
+    var target = event.target.closest ? event.target.closest('[data-task]') : null;
+    if (!target || target.tagName === 'OPTION') {
+      return;
+    }
+    event.preventDefault();
+    run(Number(target.getAttribute('data-task')));
+  });
+
+  document.addEventListener('input', function (event) {
+    var input = event.target;
+    if (input.tagName !== 'INPUT' || !input.hasAttribute('data-var')) {
+      return;
+    }
+    var fits = fitsFormat(input.getAttribute('data-format') || '', input.value,
+                          input.hasAttribute('data-emptyok'));
+    input.classList.toggle('wml-bad', !fits);
+    if (fits) {
+      setVar(input.getAttribute('data-var'), input.value);
+      saveContext();
+    }
+  });
+
+  document.addEventListener('change', function (event) {
+    var select = event.target;
+    if (select.tagName !== 'SELECT') {
+      return;
+    }
+    storeSelection(select);
+    saveContext();
+    var picked = select.options[select.selectedIndex];
+    if (picked && picked.hasAttribute('data-task')) {
+      run(Number(picked.getAttribute('data-task')));
+    }
+  });
+
+  window.addEventListener('hashchange', arrive);
+  window.addEventListener('pageshow', function (event) {
+    if (event.persisted) {
+      context = loadContext();
+      arrive();
+    }
+  });
+  window.addEventListener('pagehide', function () {
+    stopTimer();
+    saveContext();
+  });
+
+  arrive();
+})();
