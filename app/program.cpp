@@ -18,7 +18,6 @@
 #include "gateway_route.h"
 #include "proxy_target.h"
 #include "qt_paths.h"
-#include "start_page_scheme.h"
 #include "termination_signals.h"
 #include "wap_identity.h"
 #include "web_engine_setup.h"
@@ -45,12 +44,8 @@ Program::Program(QApplication& app)
     if (gatewayRunning) {
         RouteBrowserThroughGateway(gateway_.port());
     }
-    profile_ = CreateBrowserProfile(programFolder_, this);
     // Card changes in the sample site's decks count as those from sites do.
-    if (auto* site = qobject_cast<StartPageSchemeHandler*>(
-            profile_->urlSchemeHandler(QByteArray(StartPageScheme)))) {
-        site->setRenderedDecks(&decks_);
-    }
+    profile_ = CreateBrowserProfile(programFolder_, this, &decks_);
     if (gatewayRunning) {
         SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
                               QString::fromStdString(gateway_.password()));

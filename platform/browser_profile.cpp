@@ -8,7 +8,8 @@
 
 namespace tessaly {
 
-QWebEngineProfile* CreateBrowserProfile(const QString& programFolder, QObject* parent) {
+QWebEngineProfile* CreateBrowserProfile(const QString& programFolder, QObject* parent,
+                                        wap::RenderedDecks* decks) {
     const QString dataFolder = ProgramFilePath(programFolder, "\\Data");
     QWebEngineProfile* profile = nullptr;
     if (QDir(dataFolder).exists()) {
@@ -22,7 +23,9 @@ QWebEngineProfile* CreateBrowserProfile(const QString& programFolder, QObject* p
         profile = new QWebEngineProfile(parent);
     }
     profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9,en;q=0.6"));
-    profile->installUrlSchemeHandler(StartPageScheme, new StartPageSchemeHandler(profile));
+    auto* site = new StartPageSchemeHandler(profile);
+    site->setRenderedDecks(decks);
+    profile->installUrlSchemeHandler(StartPageScheme, site);
     return profile;
 }
 
