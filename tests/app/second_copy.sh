@@ -9,37 +9,9 @@
 # usage: second_copy.sh PROGRAM_FOLDER
 set -euo pipefail
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [[ -n "$pid" ]] && kill -KILL "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp -r "$1" "$work/Tessaly"
-home="$work/Tessaly"
-rm -rf "$home/Data" && mkdir "$home/Data"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/program_scratch.sh"
+copy_program_folder "$1"
 export QT_QPA_PLATFORM=xcb
-# Links and documents open nowhere.
-mkdir "$work/bin" && printf '#!/bin/sh\n' > "$work/bin/xdg-open" && chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
-
-fail() {
-    echo "FAIL: $*" >&2
-    [[ -f "$work/log" ]] && tail -n 20 "$work/log" >&2
-    exit 1
-}
-
-# Waits up to $1 seconds for the command that follows to succeed.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
 
 window_named() { xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -n 1; }
 has_window() { [[ -n "$(window_named "$1")" ]]; }
@@ -56,16 +28,6 @@ start_program() {
     wait_for 60 has_window "$title" || fail "no window '$title' within 60 s"
 }
 
-stop_program() {
-    kill -TERM "$pid"
-    local deadline=$((SECONDS + 20))
-    while kill -0 "$pid" 2>/dev/null; do
-        ((SECONDS < deadline)) || fail "the program did not end after SIGTERM"
-        sleep 0.1
-    done
-    wait "$pid" || fail "the program ended with an error after SIGTERM"
-    pid=
-}
 
 # A later run (no welcome window), so the main window comes up by itself.
 printf '3,5,100\r\n' > "$home/Data/Xdata.dat"

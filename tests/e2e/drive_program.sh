@@ -12,30 +12,10 @@ program_folder=$1
 screen_grab=$2
 shots=${3:-}
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [[ -n "$pid" ]] && kill -KILL "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp -r "$program_folder" "$work/Tessaly"
-rm -rf "$work/Tessaly/Data" && mkdir "$work/Tessaly/Data"
-home="$work/Tessaly"
-
-# A stand-in desktop opener that records what it was asked to open.
-mkdir "$work/bin"
-printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" > "$work/bin/xdg-open"
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/program_scratch.sh"
+copy_program_folder "$program_folder"
 export QT_QPA_PLATFORM=xcb
 
-fail() {
-    echo "FAIL: $*" >&2
-    [[ -f "$work/log" ]] && tail -n 20 "$work/log" >&2
-    exit 1
-}
 shot() { [[ -z "$shots" ]] || "$screen_grab" "$shots/$1.png"; }
 
 # Waits up to $2 seconds for a visible window of the program whose title
@@ -96,17 +76,6 @@ wait_screen_settles() {
 start_program() {
     "$home/tessaly" >"$work/log" 2>&1 &
     pid=$!
-}
-
-stop_program() {
-    kill -TERM "$pid"
-    local deadline=$((SECONDS + 20))
-    while kill -0 "$pid" 2>/dev/null; do
-        ((SECONDS < deadline)) || fail "the program did not end after SIGTERM"
-        sleep 0.1
-    done
-    wait "$pid" || fail "the program ended with an error after SIGTERM"
-    pid=
 }
 
 # The saved experience, checked to be above $1.

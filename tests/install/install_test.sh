@@ -21,30 +21,13 @@ set -euo pipefail
 mode=$1
 build=$2
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-    if [[ -n "$pid" ]]; then kill -KILL "$pid" 2>/dev/null || true; fi
-    chmod -R u+w "$work" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    if [[ -f "$work/log" ]]; then tail -n 20 "$work/log" >&2; fi
-    exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/program_scratch.sh"
 
 # Everything the program might write outside its folder stays in the scratch
 # folder, and links it would open are only recorded.
-mkdir -p "$work/home" "$work/bin"
+mkdir -p "$work/home"
 export HOME="$work/home"
 unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_CACHE_HOME
-# shellcheck disable=SC2016  # $1 belongs to the stand-in script
-printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" > "$work/bin/xdg-open"
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
 
 need_display() {
     if [[ -z "${DISPLAY:-}" ]]; then
@@ -53,18 +36,6 @@ need_display() {
     fi
     export QT_QPA_PLATFORM=xcb
 }
-
-# Polls `$2...` every 0.1 s until it succeeds, for at most $1 seconds.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
-
-program_ended() { ! kill -0 "$pid" 2>/dev/null; }
 
 # The main window, or on a first start the welcome window over it.
 program_window_shown() {
@@ -86,10 +57,7 @@ run_program() {
     wait_for 30 program_window_shown || fail "no main or welcome window"
     # The record saved when the program ends replaces the one saved at start.
     rm "$folder/Data/Xdata.dat"
-    kill -TERM "$pid"
-    wait_for 20 program_ended || fail "the program did not end after SIGTERM"
-    wait "$pid" || fail "the program ended with an error after SIGTERM"
-    pid=
+    stop_program
     [[ -s "$folder/Data/Xdata.dat" ]] || fail "no record saved on SIGTERM"
     record=$(tr -d '\r\n' < "$folder/Data/Xdata.dat")
     [[ "$record" == 1,1,* ]] || fail "SIGTERM saved '$record', not level 1 and run 1"
