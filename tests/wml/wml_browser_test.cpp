@@ -2,10 +2,14 @@
 // deck as the WAP gateway does and serves the page with its headers; the
 // sample site's decks come through the program's own tessaly:// scheme.
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QHash>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -13,6 +17,7 @@
 
 #include "browser_event_log.h"
 #include "browser_pane.h"
+#include "raw_deck_rescue.h"
 #include "rendered_decks.h"
 #include "start_page_scheme.h"
 #include "web_test_main.h"
@@ -147,6 +152,7 @@ private slots:
         pane_->SetCardDocumentTest([this](const QUrl& document) {
             return decks_.Contains(document.toString().toStdString());
         });
+        pane_->SetRenderedDecks(&decks_);
         pane_->resize(480, 600);
         pane_->show();
         log_ = new BrowserEventLog(pane_);
@@ -246,6 +252,46 @@ private slots:
         pane_->Navigate(QStringLiteral("tessaly://start/wap/gbk.wml"));
         WaitForPages(4);
         QVERIFY2(Text().contains(QStringLiteral("镕、喆、堃")), qPrintable(Text()));
+    }
+
+    void aLocalDeckOpenedDirectlyIsShownConverted() {
+        // Reached by address rather than through the gateway: the engine
+        // shows the deck as source until it is written over.
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QFile deck(folder.filePath(QStringLiteral("cards.wml")));
+        QVERIFY(deck.open(QIODevice::WriteOnly));
+        deck.write(TwoCards);
+        deck.close();
+        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+
+        const QUrl address = QUrl::fromLocalFile(deck.fileName());
+        pane_->Navigate(address.toString());
+        WaitForPages(1);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("<card")));
+        QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
+        QCOMPARE(pane_->view()->url(), address);
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("第一张"), LoadTimeoutMs);
+        QCOMPARE(rescued.count(), 1);
+        qInfo("local deck shown converted %lld ms after its load ended",
+              rescued.at(0).at(1).toLongLong());
+
+        // The rescue added no navigation; the card link is a card change.
+        Click("a.wml-link");
+        WaitForPages(2);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QCOMPARE(rescued.count(), 1);
+
+        // Back leaves the deck for the page before it, not for its source.
+        server_.deck("/before.wml", Splash);
+        pane_->Navigate(server_.url("/before.wml"));
+        WaitForPages(3);
+        pane_->GoBack();
+        WaitForPages(4);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("<card")));
     }
 
 private:
