@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QHash>
 #include <QSignalSpy>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -96,6 +99,69 @@ private:
     QTcpServer server_;
     QHash<QByteArray, QByteArray> decks_by_path_;
     QHash<QByteArray, QByteArray> posted_;
+};
+
+// Serves one raw deck over https on 127.0.0.1, as a site would, and records
+// the cookies each request carried. The first answer sets a cookie.
+class TlsDeckServer : public QObject {
+public:
+    explicit TlsDeckServer(QByteArray deck) : deck_(std::move(deck)) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        QFile cert(QStringLiteral(TESSALY_TLS_DIR "/loopback.crt"));
+        QFile key(QStringLiteral(TESSALY_TLS_DIR "/loopback.key"));
+        if (cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)) {
+            tls.setLocalCertificate(QSslCertificate(&cert, QSsl::Pem));
+            tls.setPrivateKey(QSslKey(&key, QSsl::Rsa, QSsl::Pem));
+        }
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        server_.setSslConfiguration(tls);
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::pendingConnectionAvailable, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    QString url(const char* path) const {
+        return QStringLiteral("https://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+    }
+    QStringList cookies;  // one entry per request for the deck
+
+private:
+    void Read(QTcpSocket* socket) {
+        QByteArray request = socket->property("pending").toByteArray() + socket->readAll();
+        const qsizetype headEnd = request.indexOf("\r\n\r\n");
+        if (headEnd < 0) {
+            socket->setProperty("pending", request);
+            return;
+        }
+        QByteArray cookie;
+        for (const QByteArray& line : request.left(headEnd).split('\n')) {
+            if (line.toLower().startsWith("cookie:")) {
+                cookie = line.mid(7).trimmed();
+            }
+        }
+        const bool forDeck = request.startsWith("GET /deck.wml");
+        QByteArray head = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n";
+        QByteArray body;
+        if (forDeck) {
+            cookies << QString::fromLatin1(cookie);
+            body = deck_;
+            head =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/vnd.wap.wml; charset=utf-8\r\n"
+                "Cache-Control: no-store\r\nSet-Cookie: visitor=42; Secure\r\n"
+                "Content-Length: " +
+                QByteArray::number(body.size()) + "\r\n";
+        }
+        socket->write(head + "Connection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    QByteArray deck_;
+    QSslServer server_;
 };
 
 constexpr char TwoCards[] = R"wml(<?xml version="1.0"?>
@@ -268,6 +334,7 @@ private slots:
         const QUrl address = QUrl::fromLocalFile(deck.fileName());
         pane_->Navigate(address.toString());
         WaitForPages(1);
+        QTRY_COMPARE_WITH_TIMEOUT(rescued.count(), 1, LoadTimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
         QVERIFY(!Text().contains(QStringLiteral("<card")));
         QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
@@ -292,6 +359,33 @@ private slots:
         WaitForPages(4);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
         QVERIFY(!Text().contains(QStringLiteral("<card")));
+    }
+
+    void aDeckOverHttpsIsShownConvertedWithTheSitesCookies() {
+        TlsDeckServer site(TwoCards);
+        // The certificate is our own, for 127.0.0.1 only.
+        connect(pane_->view()->page(), &QWebEnginePage::certificateError, this,
+                [](QWebEngineCertificateError error) { error.acceptCertificate(); });
+        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+
+        pane_->Navigate(site.url("/deck.wml"));
+        WaitForPages(1);
+        QTRY_COMPARE_WITH_TIMEOUT(rescued.count(), 1, LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("<card")));
+        QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
+        QCOMPARE(pane_->view()->url(), QUrl(site.url("/deck.wml")));
+        QCOMPARE(rescued.count(), 1);
+        qInfo("https deck shown converted %lld ms after its load ended",
+              rescued.at(0).at(1).toLongLong());
+        // One more request for the deck, and it carried the site's cookie.
+        QCOMPARE(site.cookies, QStringList({QString(), QStringLiteral("visitor=42")}));
+
+        Click("a.wml-link");
+        WaitForPages(2);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QCOMPARE(rescued.count(), 1);
     }
 
 private:
