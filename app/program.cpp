@@ -91,6 +91,8 @@ void Program::ShowMainWindow() {
         return decks_.Contains(
             wap::DocumentAddress(document.toString(QUrl::FullyEncoded).toStdString()));
     });
+    // Decks that come past the gateway (https, local files) are shown converted too.
+    browser->SetRenderedDecks(&decks_);
     main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
     connect(main_.get(), &frmWap::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     // The downloads window opens by itself on the first download; Ctrl+J brings it back.

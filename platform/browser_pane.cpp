@@ -11,6 +11,7 @@
 
 #include "failure.h"
 #include "gateway_route.h"
+#include "raw_deck_rescue.h"
 #include "start_page_scheme.h"
 #include "user_activation.h"
 
@@ -32,7 +33,8 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
     : Browser(parent),
       profile_(profile),
       view_(new QWebEngineView(this)),
-      activation_(new UserActivation(view_)) {
+      activation_(new UserActivation(view_)),
+      rescue_(new RawDeckRescue(this)) {
     view_->setPage(NewPage());
     events_.SetUserGestureTest([this] { return activation_->Consume(true); });
 
@@ -56,24 +58,26 @@ QWebEnginePage* BrowserPane::NewPage() {
 void BrowserPane::ConnectEngine() {
     QWebEnginePage* page = view_->page();
 
-    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        switch (info.status()) {
-            case QWebEngineLoadingInfo::LoadStartedStatus:
-                events_.LoadStarted(info.url());
-                break;
-            case QWebEngineLoadingInfo::LoadSucceededStatus:
-                ReportHistory();
-                events_.LoadEnded(BrowserEvents::LoadEnd::Succeeded, info.url());
-                break;
-            case QWebEngineLoadingInfo::LoadFailedStatus:
-                ReportHistory();
-                events_.LoadEnded(BrowserEvents::LoadEnd::Failed, info.url());
-                break;
-            case QWebEngineLoadingInfo::LoadStoppedStatus:
-                events_.LoadEnded(BrowserEvents::LoadEnd::Stopped, info.url());
-                break;
-        }
-    });
+    connect(page, &QWebEnginePage::loadingChanged, this,
+            [this, page](const QWebEngineLoadingInfo& info) {
+                switch (info.status()) {
+                    case QWebEngineLoadingInfo::LoadStartedStatus:
+                        events_.LoadStarted(info.url());
+                        break;
+                    case QWebEngineLoadingInfo::LoadSucceededStatus:
+                        ReportHistory();
+                        events_.LoadEnded(BrowserEvents::LoadEnd::Succeeded, info.url());
+                        rescue_->LoadSucceeded(page, info.url());
+                        break;
+                    case QWebEngineLoadingInfo::LoadFailedStatus:
+                        ReportHistory();
+                        events_.LoadEnded(BrowserEvents::LoadEnd::Failed, info.url());
+                        break;
+                    case QWebEngineLoadingInfo::LoadStoppedStatus:
+                        events_.LoadEnded(BrowserEvents::LoadEnd::Stopped, info.url());
+                        break;
+                }
+            });
     connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
         ReportHistory();
         events_.UrlCommitted(url);
@@ -124,6 +128,10 @@ void BrowserPane::AdoptPage(QWebEnginePage* page) {
     view_->setPage(page);
     ConnectEngine();
     ReportHistory();
+}
+
+void BrowserPane::SetRenderedDecks(wap::RenderedDecks* decks) {
+    rescue_->SetRenderedDecks(decks);
 }
 
 void BrowserPane::ReportHistory() {

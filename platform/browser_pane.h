@@ -10,6 +10,10 @@ class QWebEngineView;
 
 namespace tessaly {
 
+namespace wap {
+class RenderedDecks;
+}
+class RawDeckRescue;
 class UserActivation;
 
 // The browser pane over Qt WebEngine (Chromium). New windows the user asks
@@ -34,6 +38,11 @@ public:
         events_.SetCardDocumentTest(std::move(test));
     }
 
+    // Where decks that arrived past the WAP gateway (https, local files) and
+    // were shown converted are recorded. May be null.
+    void SetRenderedDecks(wap::RenderedDecks* decks);
+    RawDeckRescue* deckRescue() const { return rescue_; }
+
 private:
     QWebEnginePage* NewPage();
     void ConnectEngine();
@@ -46,6 +55,7 @@ private:
     QWebEngineProfile* profile_;
     QWebEngineView* view_;
     UserActivation* activation_;
+    RawDeckRescue* rescue_;
     BrowserEvents events_;
 };
 

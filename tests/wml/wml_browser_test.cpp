@@ -2,17 +2,25 @@
 // deck as the WAP gateway does and serves the page with its headers; the
 // sample site's decks come through the program's own tessaly:// scheme.
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QHash>
+#include <QSignalSpy>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "browser_event_log.h"
 #include "browser_pane.h"
+#include "raw_deck_rescue.h"
 #include "rendered_decks.h"
 #include "start_page_scheme.h"
 #include "web_test_main.h"
@@ -93,6 +101,69 @@ private:
     QHash<QByteArray, QByteArray> posted_;
 };
 
+// Serves one raw deck over https on 127.0.0.1, as a site would, and records
+// the cookies each request carried. The first answer sets a cookie.
+class TlsDeckServer : public QObject {
+public:
+    explicit TlsDeckServer(QByteArray deck) : deck_(std::move(deck)) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        QFile cert(QStringLiteral(TESSALY_TLS_DIR "/loopback.crt"));
+        QFile key(QStringLiteral(TESSALY_TLS_DIR "/loopback.key"));
+        if (cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)) {
+            tls.setLocalCertificate(QSslCertificate(&cert, QSsl::Pem));
+            tls.setPrivateKey(QSslKey(&key, QSsl::Rsa, QSsl::Pem));
+        }
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        server_.setSslConfiguration(tls);
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::pendingConnectionAvailable, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    QString url(const char* path) const {
+        return QStringLiteral("https://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+    }
+    QStringList cookies;  // one entry per request for the deck
+
+private:
+    void Read(QTcpSocket* socket) {
+        QByteArray request = socket->property("pending").toByteArray() + socket->readAll();
+        const qsizetype headEnd = request.indexOf("\r\n\r\n");
+        if (headEnd < 0) {
+            socket->setProperty("pending", request);
+            return;
+        }
+        QByteArray cookie;
+        for (const QByteArray& line : request.left(headEnd).split('\n')) {
+            if (line.toLower().startsWith("cookie:")) {
+                cookie = line.mid(7).trimmed();
+            }
+        }
+        const bool forDeck = request.startsWith("GET /deck.wml");
+        QByteArray head = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n";
+        QByteArray body;
+        if (forDeck) {
+            cookies << QString::fromLatin1(cookie);
+            body = deck_;
+            head =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/vnd.wap.wml; charset=utf-8\r\n"
+                "Cache-Control: no-store\r\nSet-Cookie: visitor=42; Secure\r\n"
+                "Content-Length: " +
+                QByteArray::number(body.size()) + "\r\n";
+        }
+        socket->write(head + "Connection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    QByteArray deck_;
+    QSslServer server_;
+};
+
 constexpr char TwoCards[] = R"wml(<?xml version="1.0"?>
 <wml>
 <card id="one" title="第一张">
@@ -147,6 +218,7 @@ private slots:
         pane_->SetCardDocumentTest([this](const QUrl& document) {
             return decks_.Contains(document.toString().toStdString());
         });
+        pane_->SetRenderedDecks(&decks_);
         pane_->resize(480, 600);
         pane_->show();
         log_ = new BrowserEventLog(pane_);
@@ -246,6 +318,74 @@ private slots:
         pane_->Navigate(QStringLiteral("tessaly://start/wap/gbk.wml"));
         WaitForPages(4);
         QVERIFY2(Text().contains(QStringLiteral("镕、喆、堃")), qPrintable(Text()));
+    }
+
+    void aLocalDeckOpenedDirectlyIsShownConverted() {
+        // Reached by address rather than through the gateway: the engine
+        // shows the deck as source until it is written over.
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QFile deck(folder.filePath(QStringLiteral("cards.wml")));
+        QVERIFY(deck.open(QIODevice::WriteOnly));
+        deck.write(TwoCards);
+        deck.close();
+        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+
+        const QUrl address = QUrl::fromLocalFile(deck.fileName());
+        pane_->Navigate(address.toString());
+        WaitForPages(1);
+        QTRY_COMPARE_WITH_TIMEOUT(rescued.count(), 1, LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("<card")));
+        QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
+        QCOMPARE(pane_->view()->url(), address);
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("第一张"), LoadTimeoutMs);
+        QCOMPARE(rescued.count(), 1);
+        qInfo("local deck shown converted %lld ms after its load ended",
+              rescued.at(0).at(1).toLongLong());
+
+        // The rescue added no navigation; the card link is a card change.
+        Click("a.wml-link");
+        WaitForPages(2);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QCOMPARE(rescued.count(), 1);
+
+        // Back leaves the deck for the page before it, not for its source.
+        server_.deck("/before.wml", Splash);
+        pane_->Navigate(server_.url("/before.wml"));
+        WaitForPages(3);
+        pane_->GoBack();
+        WaitForPages(4);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("<card")));
+    }
+
+    void aDeckOverHttpsIsShownConvertedWithTheSitesCookies() {
+        TlsDeckServer site(TwoCards);
+        // The certificate is our own, for 127.0.0.1 only.
+        connect(pane_->view()->page(), &QWebEnginePage::certificateError, this,
+                [](QWebEngineCertificateError error) { error.acceptCertificate(); });
+        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+
+        pane_->Navigate(site.url("/deck.wml"));
+        WaitForPages(1);
+        QTRY_COMPARE_WITH_TIMEOUT(rescued.count(), 1, LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("<card")));
+        QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
+        QCOMPARE(pane_->view()->url(), QUrl(site.url("/deck.wml")));
+        QCOMPARE(rescued.count(), 1);
+        qInfo("https deck shown converted %lld ms after its load ended",
+              rescued.at(0).at(1).toLongLong());
+        // One more request for the deck, and it carried the site's cookie.
+        QCOMPARE(site.cookies, QStringList({QString(), QStringLiteral("visitor=42")}));
+
+        Click("a.wml-link");
+        WaitForPages(2);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
+        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QCOMPARE(rescued.count(), 1);
     }
 
 private:
