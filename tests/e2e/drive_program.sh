@@ -78,7 +78,6 @@ start_program() {
     pid=$!
 }
 
-# The saved experience, checked to be above $1.
 # The saved experience compared ($1: > or >=) with $2.
 saved_experience_is() {
     local record
