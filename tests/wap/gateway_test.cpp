@@ -418,6 +418,28 @@ private slots:
                     "/ HTTP/1.1\r\n" + auth_ + "\r\n");
         QVERIFY(client.waitClosed());
         QCOMPARE(client.socket().error(), QAbstractSocket::RemoteHostClosedError);
+
+        // A site that stops in the middle of a body of known length: what
+        // came is passed on, then the connection ends, short of the length.
+        QTcpServer stalling;
+        QVERIFY(stalling.listen(QHostAddress::LocalHost, 0));
+        connect(&stalling, &QTcpServer::newConnection, this, [&stalling] {
+            QTcpSocket* socket = stalling.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                socket->readAll();
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                    "Content-Length: 1000000\r\n\r\n" +
+                    QByteArray(100000, 'x'));
+            });
+        });
+        Client midway(gateway_->port());
+        midway.send("GET http://127.0.0.1:" + QByteArray::number(stalling.serverPort()) +
+                    "/big HTTP/1.1\r\n" + auth_ + "\r\n");
+        QVERIFY(midway.waitClosed());
+        const QByteArray received = midway.socket().readAll();
+        QVERIFY(received.startsWith("HTTP/1.1 200"));
+        QVERIFY(received.size() > 100000 && received.size() < 1000000);
     }
 
     void httpsPassesThroughATunnel() {
