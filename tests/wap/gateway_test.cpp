@@ -228,6 +228,11 @@ private slots:
             if (request.startsWith("HEAD /head")) {
                 return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 1234\r\n\r\n";
             }
+            if (request.startsWith("GET /cookies")) {
+                // Sites that keep much in cookies send headers of tens of KB.
+                return "HTTP/1.1 200 OK\r\nSet-Cookie: big=" + QByteArray(20000, 'c') +
+                       "\r\nContent-Length: 2\r\n\r\nok";
+            }
             if (request.startsWith("GET /range")) {
                 return "HTTP/1.1 206 Partial Content\r\nContent-Type: text/plain\r\n"
                        "Content-Range: bytes 2-4/10\r\nContent-Length: 3\r\n\r\ncde";
@@ -278,6 +283,14 @@ private slots:
         QVERIFY2(answer.startsWith("HTTP/1.1 206"), answer.constData());
         QCOMPARE(BodyOf(answer), QByteArray("cde"));
         QVERIFY(site.requests.last().contains("Range: bytes=2-4"));
+
+        // Large headers pass both ways.
+        second.send("GET " + site.url("/cookies") + " HTTP/1.1\r\n" + auth_ +
+                    "Cookie: big=" + QByteArray(20000, 'c') + "\r\n\r\n");
+        answer = second.answer();
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.left(200).constData());
+        QVERIFY(answer.contains(QByteArray(20000, 'c')));
+        QVERIFY(site.requests.last().contains(QByteArray(20000, 'c')));
     }
 
     void wapContentIsConverted() {

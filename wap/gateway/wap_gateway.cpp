@@ -48,6 +48,9 @@ constexpr std::size_t RelayChunk = 256 * 1024;
 // least 512 bytes), so an unreserved buffer would read a body 512 bytes at a
 // time.
 constexpr std::size_t ReadRoom = 64 * 1024;
+// Headers may be as large as the engine itself accepts (many cookies make
+// tens of KB), and no larger.
+constexpr std::uint32_t MaxHeaderBytes = 256 * 1024;
 // An idle connection from the engine is dropped after this long.
 constexpr auto ClientIdle = std::chrono::minutes(5);
 
@@ -529,6 +532,7 @@ awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
         for (;;) {
             http::request_parser<http::buffer_body> request;
             request.body_limit(std::numeric_limits<std::uint64_t>::max());
+            request.header_limit(MaxHeaderBytes);
             client.expires_after(ClientIdle);
             beast::error_code error;
             co_await http::async_read_header(client, clientBuffer, request,
@@ -639,6 +643,7 @@ awaitable<bool> WapGateway::Impl::Forward(beast::tcp_stream& client,
         while (!error && (!response || response->get().result_int() / 100 == 1)) {
             response.emplace();
             response->body_limit(std::numeric_limits<std::uint64_t>::max());
+            response->header_limit(MaxHeaderBytes);
             response->skip(head);
             upstream.stream->expires_after(options.upstreamTimeout);
             co_await http::async_read_header(*upstream.stream, upstream.buffer, *response,
