@@ -148,7 +148,7 @@ void BrowserPane::GoBack() {
     if (!view_->history()->canGoBack()) {
         throw Failure("no page to go back to");
     }
-    activation_->NoteCommand();
+    activation_->NoteUserCommand();
     view_->back();
 }
 
@@ -156,7 +156,7 @@ void BrowserPane::GoForward() {
     if (!view_->history()->canGoForward()) {
         throw Failure("no page to go forward to");
     }
-    activation_->NoteCommand();
+    activation_->NoteUserCommand();
     view_->forward();
 }
 

@@ -46,6 +46,10 @@ void UserActivation::NoteCommand() {
     Note(false);
 }
 
+void UserActivation::NoteUserCommand() {
+    Note(true);
+}
+
 void UserActivation::Note(bool fromInput) {
     since_.start();
     fromInput_ = fromInput;

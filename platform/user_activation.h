@@ -26,10 +26,13 @@ public:
 
     // The program itself starts a navigation on the user's behalf.
     void NoteCommand();
+    // Back and Forward come only from the user's click on the toolbar: like
+    // a click on an in-page link, they may move within a page.
+    void NoteUserCommand();
 
     // Whether the user acted recently and that action is still unused; true
-    // uses it up. A program command does not count when input is required:
-    // only the user's own hand moves within a page.
+    // uses it up. When input is required, only the user's own hand counts
+    // (input, Back, Forward), not a navigation the program starts.
     bool Consume(bool requireInput);
 
     // The activation of the view showing page, or null when page is not

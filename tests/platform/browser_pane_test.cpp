@@ -210,6 +210,17 @@ private slots:
         QCOMPARE(log_->count("Navigate:"), 2);
     }
 
+    void backWithinAPageIsTheUsersOwnStep() {
+        server_.page("/anchors", "<a id='down' href='#down'>down</a>");
+        pane_->Navigate(server_.url("/anchors"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, LoadTimeoutMs);
+        QVERIFY(ClickElement(pane_->view(), "#down"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), 2, LoadTimeoutMs);
+        pane_->GoBack();  // the toolbar's Back, clicked by the user
+        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), 3, LoadTimeoutMs);
+        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/anchors"));
+    }
+
     void theBuiltInSiteServesOnlyItsOwnFiles() {
         profile_->installUrlSchemeHandler(tessaly::StartPageScheme,
                                           new tessaly::StartPageSchemeHandler(profile_));
