@@ -41,14 +41,22 @@ QString AddressToOpen(const QString& typed) {
 TypedAddresses::TypedAddresses(QString programFolder) : programFolder_(std::move(programFolder)) {}
 
 QStringList TypedAddresses::load() const {
-    QFile file(ProgramFilePath(programFolder_, "\\Data\\Address.txt"));
+    const QString path = ProgramFilePath(programFolder_, "\\Data\\Address.txt");
     QStringList addresses;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // Only a plain file is read: anything else (a pipe) could hold the
+    // window forever. A damaged list costs neither memory nor time: only its
+    // start is read, and a line too long for an address is skipped.
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         return addresses;
     }
-    while (!file.atEnd() && addresses.size() < MaxRemembered) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (!line.isEmpty() && !addresses.contains(line)) {
+    constexpr qint64 MaxListBytes = 256 * 1024;
+    for (const QByteArray& raw : file.read(MaxListBytes).split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (addresses.size() == MaxRemembered) {
+            break;
+        }
+        if (!line.isEmpty() && raw.size() <= MaxAddressBytes && !addresses.contains(line)) {
             addresses << line;
         }
     }

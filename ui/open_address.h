@@ -23,6 +23,8 @@ public:
     QStringList remember(const QString& address) const;
 
     static constexpr int MaxRemembered = 25;
+    // Longer lines are not addresses anyone typed: they are skipped.
+    static constexpr int MaxAddressBytes = 8 * 1024;
 
 private:
     QString programFolder_;

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "frmOpen.h"
 #include "open_address.h"
 
@@ -83,6 +85,25 @@ private slots:
         QCOMPARE(visited, QStringList{"http://wap.example.com/"});
         QCOMPARE(QDir(program.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList());
+    }
+
+    void aDamagedListIsReadWithinBounds() {
+        QTemporaryDir program;
+        QVERIFY(QDir(program.path()).mkdir("Data"));
+        const QString list = program.filePath("Data/Address.txt");
+        const tessaly::TypedAddresses addresses(program.path());
+
+        // A pipe in its place: read as no list, never waited on.
+        QVERIFY(mkfifo(QFile::encodeName(list).constData(), 0600) == 0);
+        QCOMPARE(addresses.load(), QStringList());
+        QVERIFY(QFile::remove(list));
+
+        // A line far too long for an address is skipped, the rest is read.
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(100 * 1024, 'a') + "\nhttp://wap.example.com/\n");
+        file.close();
+        QCOMPARE(addresses.load(), QStringList{"http://wap.example.com/"});
     }
 
     void browsingFillsInTheChosenFile() {
