@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+#include "binary_deck.h"
+#include "note_pages.h"
 #include "proxy_target.h"
 #include "wap_content.h"
 

@@ -1,14 +1,10 @@
 #include "wap_content.h"
 
-#include <wbxml/wbxml.h>
-#include <wbxml/wbxml_conv.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 
 namespace tessaly::wap {
 
@@ -29,53 +25,6 @@ std::string_view Trimmed(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-std::string HtmlEscaped(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            case '\'':
-                escaped += "&#39;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
-std::string NotePage(std::string_view title, std::string_view bodyHtml) {
-    std::string page =
-        "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
-        "<meta name=\"viewport\" content=\"width=device-width\"><title>";
-    page += title;
-    page += "</title></head><body><h3>";
-    page += title;
-    page += "</h3>";
-    page += bodyHtml;
-    page += "</body></html>";
-    return page;
-}
-
-// Only web addresses are offered as links back; anything else (javascript:,
-// data:, file:) is dropped.
-bool IsWebAddress(std::string_view url) {
-    const std::string lower = Lower(url.substr(0, 8));
-    return lower.starts_with("http://") || lower.starts_with("https://");
 }
 
 // WBMP header integers: 7 bits a byte, most significant first, the top bit
@@ -192,35 +141,6 @@ std::optional<std::string> Inflate(std::string_view body, std::size_t limit) {
     return out;
 }
 
-std::optional<std::string> DecodeWmlc(std::string_view wbxml) {
-    if (wbxml.empty()) {
-        return std::nullopt;
-    }
-    WBXMLConvWBXML2XML* converter = nullptr;
-    if (wbxml_conv_wbxml2xml_create(&converter) != WBXML_OK) {
-        return std::nullopt;
-    }
-    std::unique_ptr<WBXMLConvWBXML2XML, decltype(&wbxml_conv_wbxml2xml_destroy)> owner(
-        converter, &wbxml_conv_wbxml2xml_destroy);
-    wbxml_conv_wbxml2xml_set_gen_type(converter, WBXML_GEN_XML_COMPACT);
-    wbxml_conv_wbxml2xml_set_charset(converter, WBXML_CHARSET_UTF_8);
-    wbxml_conv_wbxml2xml_enable_preserve_whitespaces(converter);
-    // The library reads its input without changing it but takes it unqualified.
-    std::string input(wbxml);
-    WB_UTINY* xml = nullptr;
-    WB_ULONG xmlLength = 0;
-    const WBXMLError status =
-        wbxml_conv_wbxml2xml_run(converter, reinterpret_cast<WB_UTINY*>(input.data()),
-                                 static_cast<WB_ULONG>(input.size()), &xml, &xmlLength);
-    if (status != WBXML_OK || xml == nullptr) {
-        std::free(xml);
-        return std::nullopt;
-    }
-    std::string text(reinterpret_cast<const char*>(xml), xmlLength);
-    std::free(xml);
-    return text;
-}
-
 std::optional<std::string> WbmpToPng(std::string_view wbmp) {
     std::size_t at = 0;
     const auto type = ReadMultiByte(wbmp, at);
@@ -270,28 +190,6 @@ std::optional<std::string> WbmpToPng(std::string_view wbmp) {
     AppendPngChunk(png, "IDAT", packed);
     AppendPngChunk(png, "IEND", {});
     return png;
-}
-
-std::string WmlScriptNotePage(std::string_view backUrl) {
-    std::string body =
-        "<p>这是一段 WMLScript 脚本。本浏览器不运行 WMLScript，页面中依赖它的功能无法使用。</p>";
-    if (IsWebAddress(backUrl)) {
-        body += "<p><a href=\"" + HtmlEscaped(backUrl) + "\">返回上一页</a></p>";
-    } else {
-        body += "<p><a href=\"javascript:history.back()\">返回上一页</a></p>";
-    }
-    return NotePage("无法运行 WMLScript", body);
-}
-
-std::string TooLargePage(std::string_view url) {
-    return NotePage("页面太大",
-                    "<p>这个 WAP 页面超过 2 MB，手机浏览器无法显示，本浏览器也不再转换它。</p><p>" +
-                        HtmlEscaped(url) + "</p>");
-}
-
-std::string UnreadablePage(std::string_view url) {
-    return NotePage("无法显示此页",
-                    "<p>这个 WAP 页面已损坏，无法读取。</p><p>" + HtmlEscaped(url) + "</p>");
 }
 
 }  // namespace tessaly::wap

@@ -40,15 +40,7 @@ std::string RelabelXhtmlMobile(std::string_view contentType);
 // nothing when it is damaged or too large.
 std::optional<std::string> Inflate(std::string_view body, std::size_t limit);
 
-// A binary WML deck as WML text (UTF-8); nothing when it cannot be decoded.
-std::optional<std::string> DecodeWmlc(std::string_view wbxml);
-
 // A type 0 wireless bitmap as a PNG image; nothing when it is malformed.
 std::optional<std::string> WbmpToPng(std::string_view wbmp);
-
-// Small HTML pages the gateway answers with itself (UTF-8).
-std::string WmlScriptNotePage(std::string_view backUrl);
-std::string TooLargePage(std::string_view url);
-std::string UnreadablePage(std::string_view url);
 
 }  // namespace tessaly::wap

@@ -25,6 +25,8 @@
 #include <random>
 #include <thread>
 
+#include "binary_deck.h"
+#include "note_pages.h"
 #include "proxy_target.h"
 #include "rendered_decks.h"
 #include "wap_content.h"
