@@ -2,12 +2,14 @@
 
 #include <QAction>
 #include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <utility>
 
 #include "failure.h"
 #include "gateway_route.h"
@@ -18,6 +20,12 @@
 namespace tessaly {
 
 namespace {
+
+// How long the end of an https navigation the engine stopped by itself waits
+// for the download it may have turned into. The download is offered within
+// a few tens of milliseconds; a navigation stopped for another reason (an
+// empty answer, say) reports its end this much later.
+constexpr int DownloadWaitMs = 2000;
 
 // A new window may show a web page or the built-in site; never a script,
 // a blank page for a script to fill, or a local file.
@@ -37,6 +45,9 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
       rescue_(new RawDeckRescue(this)) {
     view_->setPage(NewPage());
     events_.SetUserGestureTest([this] { return activation_->Consume(true); });
+    stopWait_.setSingleShot(true);
+    stopWait_.setInterval(DownloadWaitMs);
+    connect(&stopWait_, &QTimer::timeout, this, &BrowserPane::ReleaseStop);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -62,6 +73,11 @@ void BrowserPane::ConnectEngine() {
             [this, page](const QWebEngineLoadingInfo& info) {
                 switch (info.status()) {
                     case QWebEngineLoadingInfo::LoadStartedStatus:
+                        // What the last navigation became is settled
+                        // before the next one begins.
+                        ReleaseStop();
+                        EndArrivingDeck(rescue_->LoadStarted(info.url()));
+                        stopAsked_ = false;
                         events_.LoadStarted(info.url());
                         break;
                     case QWebEngineLoadingInfo::LoadSucceededStatus:
@@ -74,6 +90,15 @@ void BrowserPane::ConnectEngine() {
                         events_.LoadEnded(BrowserEvents::LoadEnd::Failed, info.url());
                         break;
                     case QWebEngineLoadingInfo::LoadStoppedStatus:
+                        // A navigation that turns into a download stops
+                        // just before the download is offered; over https
+                        // it may be a binary deck, shown as this navigation's
+                        // page, so its end waits for that.
+                        if (!stopAsked_ && info.url().scheme().compare(QLatin1String("https"),
+                                                                       Qt::CaseInsensitive) == 0) {
+                            HoldStop(info.url());
+                            break;
+                        }
                         events_.LoadEnded(BrowserEvents::LoadEnd::Stopped, info.url());
                         break;
                 }
@@ -115,6 +140,8 @@ void BrowserPane::OpenNewWindow(QWebEngineNewWindowRequest& request) {
 }
 
 void BrowserPane::AdoptPage(QWebEnginePage* page) {
+    ReleaseStop();
+    EndArrivingDeck(rescue_->DropBinaryDeck());
     QWebEnginePage* old = view_->page();
     disconnect(old, nullptr, this, nullptr);
     disconnect(old, nullptr, &events_, nullptr);
@@ -132,6 +159,49 @@ void BrowserPane::AdoptPage(QWebEnginePage* page) {
 
 void BrowserPane::SetRenderedDecks(wap::RenderedDecks* decks) {
     rescue_->SetRenderedDecks(decks);
+}
+
+BrowserPane* BrowserPane::ForPage(const QWebEnginePage* page) {
+    QWebEngineView* view = page ? QWebEngineView::forPage(page) : nullptr;
+    return view ? qobject_cast<BrowserPane*>(view->parentWidget()) : nullptr;
+}
+
+bool BrowserPane::TakeDownload(QWebEngineDownloadRequest* request) {
+    if (!heldStop_ || request->page() != view_->page()) {
+        return false;
+    }
+    const QUrl url = *heldStop_;
+    if (!RawDeckRescue::IsBinaryDeck(request) ||
+        request->url().adjusted(QUrl::RemoveFragment) != url.adjusted(QUrl::RemoveFragment) ||
+        !rescue_->TakeBinaryDeck(view_->page(), request, url, heldSince_)) {
+        // A file to save: the navigation ends as stopped, before anyone asks
+        // where to put it.
+        ReleaseStop();
+        return false;
+    }
+    // The load of the page made from the deck reports this navigation's end.
+    heldStop_.reset();
+    stopWait_.stop();
+    return true;
+}
+
+void BrowserPane::HoldStop(const QUrl& url) {
+    heldStop_ = url;
+    heldSince_.start();
+    stopWait_.start();
+}
+
+void BrowserPane::ReleaseStop() {
+    stopWait_.stop();
+    if (const std::optional<QUrl> url = std::exchange(heldStop_, std::nullopt)) {
+        events_.LoadEnded(BrowserEvents::LoadEnd::Stopped, *url);
+    }
+}
+
+void BrowserPane::EndArrivingDeck(const QUrl& deck) {
+    if (!deck.isEmpty()) {
+        events_.LoadEnded(BrowserEvents::LoadEnd::Stopped, deck);
+    }
 }
 
 void BrowserPane::ReportHistory() {
@@ -161,6 +231,9 @@ void BrowserPane::GoForward() {
 }
 
 void BrowserPane::Stop() {
+    stopAsked_ = true;
+    ReleaseStop();
+    EndArrivingDeck(rescue_->DropBinaryDeck());
     view_->stop();
 }
 

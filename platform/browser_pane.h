@@ -1,8 +1,14 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QUrl>
+#include <optional>
+
 #include "browser.h"
 #include "browser_events.h"
 
+class QWebEngineDownloadRequest;
 class QWebEngineNewWindowRequest;
 class QWebEnginePage;
 class QWebEngineProfile;
@@ -33,6 +39,15 @@ public:
 
     QWebEngineView* view() const { return view_; }
 
+    // The pane whose view shows page, or null.
+    static BrowserPane* ForPage(const QWebEnginePage* page);
+
+    // To be offered every download of the pane's page before anything else
+    // acts on it (the download manager asks first). A binary WML deck that a
+    // navigation of the pane turned into is taken and shown as the page of
+    // that navigation: true then, and nothing else may act on the request.
+    bool TakeDownload(QWebEngineDownloadRequest* request);
+
     // Documents in which a fragment change is a WML card change (see BrowserEvents).
     void SetCardDocumentTest(BrowserEvents::CardDocumentTest test) {
         events_.SetCardDocumentTest(std::move(test));
@@ -51,12 +66,23 @@ private:
     // Shows page in place of the current one, which is let go.
     void AdoptPage(QWebEnginePage* page);
     void ReportHistory();
+    void HoldStop(const QUrl& url);
+    void ReleaseStop();
+    // Ends, as stopped, a navigation whose binary deck was still arriving.
+    void EndArrivingDeck(const QUrl& deck);
 
     QWebEngineProfile* profile_;
     QWebEngineView* view_;
     UserActivation* activation_;
     RawDeckRescue* rescue_;
     BrowserEvents events_;
+    // An https navigation the engine stopped, not yet reported: it may have
+    // become a download of a binary deck, to be shown as its page.
+    std::optional<QUrl> heldStop_;
+    QElapsedTimer heldSince_;
+    QTimer stopWait_;
+    // The user's Stop: what stops now is reported at once.
+    bool stopAsked_ = false;
 };
 
 }  // namespace tessaly

@@ -1,12 +1,19 @@
 #include "raw_deck_rescue.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVariantMap>
+#include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <algorithm>
+#include <optional>
 
+#include "binary_deck.h"
 #include "json_text.h"
+#include "note_pages.h"
 #include "rendered_decks.h"
 #include "wml_conversion.h"
 
@@ -53,9 +60,51 @@ bool IsRawDeckType(const QString& type) {
     return type.compare(QLatin1String("text/vnd.wap.wml"), Qt::CaseInsensitive) == 0;
 }
 
+const QString BinaryDeckFileName = QStringLiteral("deck.wmlc");
+const QString PageType = QStringLiteral("text/html;charset=UTF-8");
+
+// A page given to the engine as content travels as a data: address with the
+// page percent-encoded, and the engine refuses addresses over 2 MB.
+constexpr qsizetype MaxAddressLength = 2 * 1024 * 1024;
+
+bool FitsInAddress(const QByteArray& page) {
+    qsizetype length = QStringLiteral("data:,").size() + PageType.size();
+    for (const char c : page) {
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~';
+        length += unreserved ? 1 : 3;
+    }
+    return length <= MaxAddressLength;
+}
+
+QString DocumentAddress(const QUrl& url) {
+    return url.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded);
+}
+
 }  // namespace
 
+RawDeckRescue::RawDeckRescue(QObject* parent) : QObject(parent) {}
+
+RawDeckRescue::~RawDeckRescue() {
+    EndBinaryDownload();
+}
+
+QUrl RawDeckRescue::LoadStarted(const QUrl& url) {
+    // The page made from a binary deck loads from a data: address of its
+    // own; any other load means the page has moved on.
+    if (url.scheme() != QLatin1String("data")) {
+        shownBinary_.clear();
+    }
+    return DropBinaryDeck();
+}
+
 void RawDeckRescue::LoadSucceeded(QWebEnginePage* page, const QUrl& url) {
+    if (!shownBinary_.isEmpty() && DocumentAddress(url) == DocumentAddress(shownBinary_)) {
+        shownBinary_.clear();
+        emit Rescued(url, shownSince_.elapsed());
+        return;
+    }
     const QString scheme = url.scheme().toLower();
     if (scheme != QLatin1String("https") && scheme != QLatin1String("file")) {
         return;
@@ -126,7 +175,7 @@ void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray
         std::string_view(deck.constData(), deck.size()),
         std::string_view(address.constData(), address.size()), charset.toStdString());
     if (decks_) {
-        decks_->Add(url.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded).toStdString());
+        decks_->Add(DocumentAddress(url).toStdString());
     }
     // The page replaces the source in the same document: no navigation, so
     // no history entry and no second load. Its scripts run in the page's own
@@ -142,6 +191,144 @@ void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray
             emit Rescued(url, since.elapsed());
         }
     });
+}
+
+bool RawDeckRescue::IsBinaryDeck(const QWebEngineDownloadRequest* request) {
+    return request->state() == QWebEngineDownloadRequest::DownloadRequested &&
+           !request->isSavePageDownload() &&
+           request->mimeType().compare(QLatin1String("application/vnd.wap.wmlc"),
+                                       Qt::CaseInsensitive) == 0;
+}
+
+bool RawDeckRescue::TakeBinaryDeck(QWebEnginePage* page, QWebEngineDownloadRequest* request,
+                                   const QUrl& url, const QElapsedTimer& since) {
+    // A folder of its own, readable by the user only, in the system's
+    // temporary folder.
+    auto folder = std::make_unique<QTemporaryDir>();
+    if (!folder->isValid()) {
+        return false;
+    }
+    EndBinaryDownload();
+    shownBinary_.clear();
+    binaryFolder_ = std::move(folder);
+    binaryDownload_ = request;
+    binaryPage_ = page;
+    binaryUrl_ = url;
+    binarySince_ = since;
+    request->setDownloadDirectory(binaryFolder_->path());
+    request->setDownloadFileName(BinaryDeckFileName);
+    for (const auto change : {&QWebEngineDownloadRequest::receivedBytesChanged,
+                              &QWebEngineDownloadRequest::totalBytesChanged}) {
+        connect(request, change, this, &RawDeckRescue::CheckBinaryDeck);
+    }
+    connect(request, &QWebEngineDownloadRequest::stateChanged, this,
+            &RawDeckRescue::CheckBinaryDeck);
+    request->accept();
+    // A size announced up front is checked once the engine has its answer.
+    QTimer::singleShot(0, this, &RawDeckRescue::CheckBinaryDeck);
+    return true;
+}
+
+QUrl RawDeckRescue::DropBinaryDeck() {
+    const QUrl url = binaryUrl_;
+    EndBinaryDownload();
+    return url;
+}
+
+void RawDeckRescue::EndBinaryDownload() {
+    if (QWebEngineDownloadRequest* request = binaryDownload_) {
+        request->disconnect(this);
+        if (!request->isFinished()) {
+            request->cancel();
+        }
+        // Nobody else knows of it; the engine forgets it with the object.
+        request->deleteLater();
+    }
+    binaryDownload_ = nullptr;
+    binaryPage_ = nullptr;
+    binaryUrl_.clear();
+    // The folder goes with whatever the engine wrote into it.
+    binaryFolder_.reset();
+}
+
+void RawDeckRescue::CheckBinaryDeck() {
+    QWebEngineDownloadRequest* request = binaryDownload_;
+    if (!request) {
+        return;
+    }
+    // Too large as soon as the server says so or sends more: the rest is
+    // never fetched.
+    if (std::max(request->receivedBytes(), request->totalBytes()) > MaxDeckBytes) {
+        ShowBinaryDeck(BinaryDeckEnd::TooLarge, {});
+        return;
+    }
+    switch (request->state()) {
+        case QWebEngineDownloadRequest::DownloadRequested:
+        case QWebEngineDownloadRequest::DownloadInProgress:
+            return;
+        case QWebEngineDownloadRequest::DownloadCompleted: {
+            QFile file(QDir(request->downloadDirectory()).filePath(request->downloadFileName()));
+            if (!file.open(QIODevice::ReadOnly)) {
+                break;
+            }
+            if (file.size() > MaxDeckBytes) {
+                ShowBinaryDeck(BinaryDeckEnd::TooLarge, {});
+                return;
+            }
+            ShowBinaryDeck(BinaryDeckEnd::Arrived, file.read(MaxDeckBytes));
+            return;
+        }
+        case QWebEngineDownloadRequest::DownloadCancelled:
+        case QWebEngineDownloadRequest::DownloadInterrupted:
+            break;
+    }
+    ShowBinaryDeck(BinaryDeckEnd::Unreadable, {});
+}
+
+void RawDeckRescue::ShowBinaryDeck(BinaryDeckEnd end, const QByteArray& deck) {
+    const QPointer<QWebEnginePage> page = binaryPage_;
+    const QUrl url = binaryUrl_;
+    const QElapsedTimer since = binarySince_;
+    EndBinaryDownload();
+    if (!page) {
+        return;
+    }
+    // What the gateway would have answered for the deck: the page made from
+    // it, or a page that says it is too large or cannot be read.
+    const QByteArray address = url.toString(QUrl::FullyEncoded).toUtf8();
+    const QByteArray document = DocumentAddress(url).toUtf8();
+    const std::string_view documentView(document.constData(), document.size());
+    std::optional<std::string> wml;
+    if (end == BinaryDeckEnd::Arrived) {
+        wml = wap::DecodeWmlc(std::string_view(deck.constData(), deck.size()));
+    }
+    QByteArray html;
+    if (wml) {
+        html = QByteArray::fromStdString(
+            wap::ConvertWmlDeck(*wml, std::string_view(address.constData(), address.size()),
+                                "utf-8")
+                .body);
+    } else if (end == BinaryDeckEnd::TooLarge) {
+        html = QByteArray::fromStdString(wap::TooLargePage(documentView));
+    } else {
+        html = QByteArray::fromStdString(wap::UnreadablePage(documentView));
+    }
+    if (!FitsInAddress(html)) {
+        wml.reset();
+        html = QByteArray::fromStdString(wap::TooLargePage(documentView));
+    }
+    if (wml) {
+        if (decks_) {
+            decks_->Add(document.toStdString());
+        }
+        shownBinary_ = url;
+        shownSince_ = since;
+    }
+    // A navigation of its own, to the deck's address: the document has the
+    // site's origin, its relative links lead to the site, and it takes a
+    // history entry as the page would have. The page's scripts run under the
+    // policy its own meta tag sets.
+    page->setContent(html, PageType, url);
 }
 
 }  // namespace tessaly

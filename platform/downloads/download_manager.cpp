@@ -17,6 +17,7 @@
 #include <QWebEngineScriptCollection>
 #include <utility>
 
+#include "browser_pane.h"
 #include "downloads_window.h"
 #include "file_names.h"
 #include "gateway_route.h"
@@ -253,6 +254,11 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest* request) {
             item->fail(QStringLiteral("连接中断"));
             return;
         }
+    }
+    // A binary deck the browser pane shows as the page its navigation
+    // stopped for is no download: the pane takes it before anyone asks.
+    if (BrowserPane* pane = BrowserPane::ForPage(page); pane && pane->TakeDownload(request)) {
+        return;
     }
     // One question at a time, and only for a download the user asked for: a
     // page that starts downloads on its own (from a timer, say) cannot bury

@@ -35,7 +35,9 @@ QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath);
 // Takes every download a page of the profile starts: asks where to save it,
 // writes it there (through a ".part" name until complete), fetches the game
 // archive a Java descriptor (.jad) names, and lists everything in the
-// downloads window. Nothing downloaded is opened unless the user asks.
+// downloads window. Nothing downloaded is opened unless the user asks. The
+// browser pane is offered each download first and keeps the binary WML decks
+// it shows as pages.
 class DownloadManager : public QObject {
     Q_OBJECT
 

@@ -2,10 +2,12 @@
 // deck as the WAP gateway does and serves the page with its headers; the
 // sample site's decks come through the program's own tessaly:// scheme.
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHash>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSslKey>
 #include <QSslServer>
@@ -20,8 +22,10 @@
 
 #include "browser_event_log.h"
 #include "browser_pane.h"
+#include "download_manager.h"
 #include "raw_deck_rescue.h"
 #include "rendered_decks.h"
+#include "shell_open.h"
 #include "start_page_scheme.h"
 #include "web_test_main.h"
 #include "wml_conversion.h"
@@ -101,11 +105,13 @@ private:
     QHash<QByteArray, QByteArray> posted_;
 };
 
-// Serves one raw deck over https on 127.0.0.1, as a site would, and records
-// the cookies each request carried. The first answer sets a cookie.
+// Serves one raw deck over https on 127.0.0.1 at /deck.<anything>, as a site
+// would, and records the cookies each request carried. The first answer sets
+// a cookie.
 class TlsDeckServer : public QObject {
 public:
-    explicit TlsDeckServer(QByteArray deck) : deck_(std::move(deck)) {
+    explicit TlsDeckServer(QByteArray deck, QByteArray type = "text/vnd.wap.wml; charset=utf-8")
+        : deck_(std::move(deck)), type_(std::move(type)) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         QFile cert(QStringLiteral(TESSALY_TLS_DIR "/loopback.crt"));
         QFile key(QStringLiteral(TESSALY_TLS_DIR "/loopback.key"));
@@ -144,24 +150,29 @@ private:
                 cookie = line.mid(7).trimmed();
             }
         }
-        const bool forDeck = request.startsWith("GET /deck.wml");
+        const bool forDeck = request.startsWith("GET /deck.");
         QByteArray head = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n";
         QByteArray body;
         if (forDeck) {
             cookies << QString::fromLatin1(cookie);
             body = deck_;
-            head =
-                "HTTP/1.1 200 OK\r\nContent-Type: text/vnd.wap.wml; charset=utf-8\r\n"
-                "Cache-Control: no-store\r\nSet-Cookie: visitor=42; Secure\r\n"
-                "Content-Length: " +
-                QByteArray::number(body.size()) + "\r\n";
+            head = "HTTP/1.1 200 OK\r\nContent-Type: " + type_ +
+                   "\r\nCache-Control: no-store\r\nSet-Cookie: visitor=42; Secure\r\n"
+                   "Content-Length: " +
+                   QByteArray::number(body.size()) + "\r\n";
         }
         socket->write(head + "Connection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
 
     QByteArray deck_;
+    QByteArray type_;
     QSslServer server_;
+};
+
+class NoShell : public tessaly::ShellOpener {
+public:
+    void ShellOpen(QWidget*, const QString&) override {}
 };
 
 constexpr char TwoCards[] = R"wml(<?xml version="1.0"?>
@@ -386,6 +397,70 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
         QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
         QCOMPARE(rescued.count(), 1);
+    }
+
+    void aBinaryDeckOverHttpsIsShownAsItsPageNotOfferedAsAFile() {
+        // cards.wmlc is cards.wml encoded by libwbxml2's xml2wbxml.
+        QFile binary(QStringLiteral(TESSALY_WML_DECKS "/cards.wmlc"));
+        QVERIFY(binary.open(QIODevice::ReadOnly));
+        TlsDeckServer site(binary.readAll(), "application/vnd.wap.wmlc");
+        connect(pane_->view()->page(), &QWebEnginePage::certificateError, this,
+                [](QWebEngineCertificateError error) { error.acceptCertificate(); });
+        NoShell shell;
+        QStringList asked;
+        tessaly::DownloadManager downloads(profile_, shell,
+                                           [&asked](QWidget*, const QString& proposed) {
+                                               asked << proposed;
+                                               return QString();
+                                           });
+        // The deck passes through a folder made in the temporary folder.
+        QTemporaryDir temporary;
+        QVERIFY(temporary.isValid());
+        const QByteArray oldTemporary = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+        const auto restore = qScopeGuard([&] {
+            if (oldTemporary.isEmpty()) {
+                qunsetenv("TMPDIR");
+            } else {
+                qputenv("TMPDIR", oldTemporary);
+            }
+        });
+        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+
+        const QString address = site.url("/deck.wmlc");
+        pane_->Navigate(address);
+        WaitForPages(1);
+        QTRY_COMPARE_WITH_TIMEOUT(rescued.count(), 1, LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("欢迎光临")), LoadTimeoutMs);
+        QVERIFY(!Text().contains(QStringLiteral("这是第二张卡片")));
+        QCOMPARE(pane_->view()->url(), QUrl(address));
+        QCOMPARE(Run(QStringLiteral("location.href")).toString(), address);
+        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + address);
+        // The stopped navigation was not reported: the page is its end.
+        QCOMPARE(log_->count("Status:已停止"), 0);
+        QVERIFY2(asked.isEmpty() && downloads.items().isEmpty(), qPrintable(asked.join(' ')));
+        // The navigation's own answer was used, not a second request, and
+        // nothing of it stays on disk.
+        QCOMPARE(site.cookies, QStringList({QString()}));
+        QVERIFY(QDir(temporary.path()).isEmpty());
+        qInfo("binary deck shown converted %lld ms after its load ended",
+              rescued.at(0).at(1).toLongLong());
+
+        Click("a.wml-link");
+        WaitForPages(2);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("这是第二张卡片")), LoadTimeoutMs);
+        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("second"));
+        QCOMPARE(rescued.count(), 1);
+
+        // One that cannot be decoded is not lost: its page says so, as the
+        // gateway's does.
+        TlsDeckServer broken("\x03\x04 not a deck", "application/vnd.wap.wmlc");
+        pane_->Navigate(broken.url("/deck.wmlc"));
+        WaitForPages(3);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("无法显示此页")), LoadTimeoutMs);
+        QCOMPARE(pane_->view()->url(), QUrl(broken.url("/deck.wmlc")));
+        QVERIFY(asked.isEmpty() && downloads.items().isEmpty());
+        QVERIFY(QDir(temporary.path()).isEmpty());
     }
 
 private:
