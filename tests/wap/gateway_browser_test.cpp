@@ -155,6 +155,11 @@ private slots:
             QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + visit.landing);
             // Watched for the whole load and its end: nothing was offered as a file.
             QCOMPARE(offered.count(), 0);
+            if (visit.path.contains(".wml")) {
+                // The deck's runtime, which the gateway serves, ran and
+                // recorded the deck in the browser context.
+                QVERIFY2(RuntimeRecorded(visit.landing), qPrintable(visit.path));
+            }
         }
         QVERIFY(decks_.Contains(server_.url("/deck.wml").toStdString()));
         QVERIFY(decks_.Contains(server_.url("/deck.wmlc").toStdString()));
@@ -231,6 +236,19 @@ private:
     static QByteArray Read(const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    bool RuntimeRecorded(const QString& url) {
+        QVariant history;
+        bool done = false;
+        pane_->view()->page()->runJavaScript(
+            QStringLiteral("JSON.parse(sessionStorage.getItem('tessaly.wml.context')).history"),
+            [&](const QVariant& result) {
+                history = result;
+                done = true;
+            });
+        return QTest::qWaitFor([&] { return done; }, Timeout) &&
+               history.toList().contains(QVariant(url));
     }
 
     QString PageText() {

@@ -15,6 +15,7 @@
 
 #include "rendered_decks.h"
 #include "wap_gateway.h"
+#include "wml_conversion.h"
 
 using tessaly::wap::RenderedDecks;
 using tessaly::wap::WapGateway;
@@ -331,6 +332,25 @@ private slots:
         QVERIFY(answer.contains("Set-Cookie: deck=1"));
         QVERIFY(!answer.contains("default-src *"));
         QVERIFY(decks_->Contains(site.url("/deck.wml").toStdString()));
+
+        // The page's runtime comes from the gateway itself, cacheable for good
+        // since its address changes with it; the site never hears of it.
+        const QByteArray runtimeAddress =
+            QByteArray(tessaly::wap::WmlRuntimeAddress().data(),
+                       qsizetype(tessaly::wap::WmlRuntimeAddress().size()));
+        QVERIFY(BodyOf(answer).contains("src=\"" + runtimeAddress + "\""));
+        const qsizetype requestsBefore = site.requests.size();
+        client.send("GET " + runtimeAddress + " HTTP/1.1\r\n" + auth_ + "\r\n");
+        answer = client.answer();
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.left(300).constData());
+        QVERIFY(answer.contains("immutable"));
+        QVERIFY(answer.contains("Content-Type: text/javascript"));
+        QCOMPARE(BodyOf(answer), QByteArray(tessaly::wap::WmlRuntime().data(),
+                                            qsizetype(tessaly::wap::WmlRuntime().size())));
+        client.send("GET http://" + QByteArray(tessaly::wap::WmlRuntimeHost) +
+                    "/other.js HTTP/1.1\r\n" + auth_ + "\r\n");
+        QVERIFY(client.answer().startsWith("HTTP/1.1 404"));
+        QCOMPARE(site.requests.size(), requestsBefore);
 
         answer = get("/page.xhtml");
         QVERIFY(answer.contains("Content-Type: application/xhtml+xml; charset=utf-8\r\n"));

@@ -155,6 +155,21 @@ TEST(DeckPage, AllowsOnlyItsOwnScriptByAFreshNonce) {
     static const QRegularExpression data(QStringLiteral("id=\"wml-deck-data\">(.*?)</script>"));
     const QString json = data.match(html).captured(1);
     EXPECT_FALSE(json.contains('<') || json.contains('>') || json.contains('&'));
+
+    // Served by the gateway, the page loads the runtime by its address, still
+    // by the nonce, and leaves the policy to the response header.
+    const ConvertedPage served =
+        ConvertWmlDeck(std::string_view(deck.constData(), deck.size()), DeckUrl, "",
+                       tessaly::wap::RuntimeDelivery::ByAddress);
+    const QString servedHtml = Html(served);
+    const QString servedNonce = nonceIn.match(policyOf(served)).captured(1);
+    EXPECT_EQ(servedHtml.count(QLatin1String("<script")), 2);
+    EXPECT_TRUE(servedHtml.contains(
+        QStringLiteral("<script nonce=\"%1\" src=\"%2\" defer></script>")
+            .arg(servedNonce,
+                 QString::fromStdString(std::string(tessaly::wap::WmlRuntimeAddress())))));
+    EXPECT_FALSE(servedHtml.contains(QLatin1String("http-equiv")));
+    EXPECT_FALSE(servedHtml.contains(QLatin1String("'use strict'")));
 }
 
 TEST(DeckPage, HandsCardsTasksAndFormsToTheRuntime) {

@@ -379,6 +379,8 @@ struct WapGateway::Impl {
     awaitable<void> SendPage(beast::tcp_stream& client, http::response<http::string_body>& response,
                              std::optional<ConvertedPage> page, const std::string& url,
                              bool keepAlive);
+    awaitable<void> ServeRuntime(beast::tcp_stream& client, http::verb method,
+                                 const std::string& url, bool keepAlive);
     awaitable<bool> ServeLocalFile(beast::tcp_stream& client, const ProxyTarget& target,
                                    const std::string& url, bool keepAlive);
 
@@ -420,9 +422,30 @@ std::optional<ConvertedPage> WapGateway::Impl::Convert(ContentKind kind, std::st
         return std::nullopt;
     }
     ConvertedPage page =
-        ConvertWmlDeck(*deck, url, kind == ContentKind::Wmlc ? std::string("utf-8") : charset);
+        ConvertWmlDeck(*deck, url, kind == ContentKind::Wmlc ? std::string("utf-8") : charset,
+                       RuntimeDelivery::ByAddress);
     decks.Add(DocumentAddress(url));
     return page;
+}
+
+awaitable<void> WapGateway::Impl::ServeRuntime(beast::tcp_stream& client, http::verb method,
+                                               const std::string& url, bool keepAlive) {
+    if (url != WmlRuntimeAddress() || (method != http::verb::get && method != http::verb::head)) {
+        co_await Answer(client, http::status::not_found, {}, {}, keepAlive);
+        co_return;
+    }
+    // The address changes with the script, so the engine may keep it for good.
+    http::response<http::string_body> response{http::status::ok, 11};
+    response.set(http::field::content_type, "text/javascript; charset=utf-8");
+    response.set(http::field::cache_control, "public, max-age=31536000, immutable");
+    response.set("X-Content-Type-Options", "nosniff");
+    response.body() = WmlRuntime();
+    response.keep_alive(keepAlive);
+    response.prepare_payload();
+    if (method == http::verb::head) {
+        response.body().clear();
+    }
+    co_await http::async_write(client, response, use_awaitable);
 }
 
 awaitable<bool> WapGateway::Impl::ServeLocalFile(beast::tcp_stream& client,
@@ -582,6 +605,13 @@ awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
             if (!target) {
                 co_await Answer(client, http::status::bad_request, {}, {}, false);
                 break;
+            }
+            if (target->host == WmlRuntimeHost) {
+                if (HasBody(request)) {
+                    break;
+                }
+                co_await ServeRuntime(client, header.method(), url, header.keep_alive());
+                continue;
             }
             if (target->host == LocalFilesHost) {
                 if (HasBody(request) ||

@@ -29,14 +29,22 @@ QString Escaped(const QString& text) {
     return text.toHtmlEscaped();
 }
 
-QString Head(const QString& title, const QString& nonce, const QString& extra) {
+// The policy goes in the page as well as in the response header, for the
+// documents that are written without a response of their own. A page the
+// gateway serves has the header, and the engine then has one policy less to
+// read.
+QString Head(const QString& title, const QString& nonce, const QString& extra,
+             bool policyInPage = true) {
+    const QString policy =
+        policyInPage
+            ? QStringLiteral("<meta http-equiv=\"Content-Security-Policy\" content=\"%1\">")
+                  .arg(Escaped(ContentSecurityPolicy(nonce)))
+            : QString();
     return QStringLiteral(
-               "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
-               "<meta http-equiv=\"Content-Security-Policy\" content=\"%1\">"
+               "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">%1"
                "<meta name=\"viewport\" content=\"width=device-width\">"
                "<title>%2</title><style nonce=\"%3\">%4</style>%5</head>")
-        .arg(Escaped(ContentSecurityPolicy(nonce)), Escaped(title), nonce, QLatin1String(PageStyle),
-             extra);
+        .arg(policy, Escaped(title), nonce, QLatin1String(PageStyle), extra);
 }
 
 }  // namespace
@@ -57,7 +65,7 @@ QString ContentSecurityPolicy(const QString& nonce) {
 }
 
 QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QString& nonce,
-                      const QList<TextPosition>& repairs) {
+                      const QList<TextPosition>& repairs, RuntimeDelivery runtime) {
     QString metas = QStringLiteral(
         "<meta name=\"referrer\" id=\"wml-referrer\" "
         "content=\"no-referrer\">");
@@ -66,9 +74,9 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
                      .arg(Escaped(name), Escaped(content));
     }
 
-    QString page = Head(deck.title, nonce, metas);
+    QString page = Head(deck.title, nonce, metas, runtime == RuntimeDelivery::InPage);
     page.reserve(page.size() + deck.cardsHtml.size() + deck.dataMembers.size() +
-                 qsizetype(sizeof WmlRuntimeScript) + 1024);
+                 qsizetype(WmlRuntime().size()) + 1024);
     page += QStringLiteral("<body><main>");
     if (!repairs.isEmpty()) {
         page += QStringLiteral(
@@ -86,10 +94,19 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
     page += QStringLiteral(",\"charset\":");
     AppendJsonString(page, charset);
     page += QLatin1Char('}');
-    page += QStringLiteral("</script><script nonce=\"%1\">").arg(nonce);
-    static const QString runtime = QString::fromUtf8(WmlRuntimeScript);
-    page += runtime;
-    page += QStringLiteral("</script></body></html>");
+    if (runtime == RuntimeDelivery::ByAddress) {
+        // Deferred, it runs once the page is parsed, before the page counts
+        // as loaded.
+        page += QStringLiteral("</script><script nonce=\"%1\" src=\"%2\" defer></script>")
+                    .arg(nonce, QLatin1String(WmlRuntimeAddress().data(),
+                                              qsizetype(WmlRuntimeAddress().size())));
+    } else {
+        static const QString inPage = QString::fromUtf8(WmlRuntimeScript);
+        page += QStringLiteral("</script><script nonce=\"%1\">").arg(nonce);
+        page += inPage;
+        page += QStringLiteral("</script>");
+    }
+    page += QStringLiteral("</body></html>");
     return page;
 }
 
@@ -114,6 +131,16 @@ QString WriteErrorPage(const ReadDeck& failure, const QString& source, const QSt
     }
     page += QStringLiteral("</pre></main></body></html>");
     return page;
+}
+
+std::string_view WmlRuntime() {
+    return {WmlRuntimeScript, sizeof WmlRuntimeScript - 1};
+}
+
+std::string_view WmlRuntimeAddress() {
+    static const std::string address =
+        std::string("http://") + WmlRuntimeHost + "/wml-" + WmlRuntimeVersion + ".js";
+    return address;
 }
 
 }  // namespace tessaly::wap

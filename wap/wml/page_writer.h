@@ -6,6 +6,7 @@
 
 #include "deck_reader.h"
 #include "deck_text.h"
+#include "wml_conversion.h"
 
 namespace tessaly::wap {
 
@@ -19,7 +20,7 @@ QString ContentSecurityPolicy(const QString& nonce);
 // The page that shows a deck: its cards, the runtime and its data. repairs
 // lists the places the lenient reading changed, noted in small type.
 QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QString& nonce,
-                      const QList<TextPosition>& repairs);
+                      const QList<TextPosition>& repairs, RuntimeDelivery runtime);
 
 // The page shown for a deck that cannot be read: where and why, in Chinese,
 // and the deck's source, escaped, below.

@@ -11,8 +11,8 @@
 
 namespace tessaly::wap {
 
-ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url,
-                             std::string_view charset) {
+ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::string_view charset,
+                             RuntimeDelivery runtime) {
     const QUrl address = QUrl(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())))
                              .adjusted(QUrl::RemoveFragment);
     const DecodedDeck decoded =
@@ -32,7 +32,7 @@ ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url,
             repairs.clear();
         }
     }
-    const QString page = deck.ok ? WriteDeckPage(deck, decoded.charset, nonce, repairs)
+    const QString page = deck.ok ? WriteDeckPage(deck, decoded.charset, nonce, repairs, runtime)
                                  : WriteErrorPage(deck, decoded.text, nonce);
     ConvertedPage converted;
     converted.contentType = "text/html; charset=utf-8";

@@ -15,10 +15,31 @@ struct ConvertedPage {
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
+// How a page made from a deck carries its runtime script.
+enum class RuntimeDelivery {
+    // Written into the page: for pages that do not come through the gateway
+    // (the built-in site, decks over https, local files).
+    InPage,
+    // Loaded from WmlRuntimeAddress(), which the gateway answers itself. The
+    // engine caches the script and its compiled code like any site's script,
+    // so a deck does not pay for compiling the runtime again on every load.
+    ByAddress,
+};
+
 // Turns a WML deck into an HTML page. body is the deck as it arrived, url the
 // address it came from (its fragment names the card to show), charset the
 // one the HTTP header named (empty when none). Safe to call from any thread;
 // never throws: a deck that cannot be read becomes a page that says so.
-ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::string_view charset);
+ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::string_view charset,
+                             RuntimeDelivery runtime = RuntimeDelivery::InPage);
+
+// The runtime script every page made from a deck runs.
+std::string_view WmlRuntime();
+// The host the gateway answers for with the runtime; the .invalid domain
+// never reaches a real site.
+inline constexpr char WmlRuntimeHost[] = "runtime.tessaly.invalid";
+// "http://runtime.tessaly.invalid/wml-<version>.js". The version changes with
+// the script, so a cached copy is never stale.
+std::string_view WmlRuntimeAddress();
 
 }  // namespace tessaly::wap

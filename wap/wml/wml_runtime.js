@@ -568,11 +568,11 @@
   }
 
   function refresh() {
-    saveContext();
     if (current >= 0) {
       render(cardElements[current]);
       showTitle(deck.cards[current]);
     }
+    saveContext();
   }
 
   function prev() {
@@ -643,16 +643,25 @@
     }
   });
 
-  window.addEventListener('hashchange', arrive);
-  window.addEventListener('pageshow', function (event) {
+  // A page kept in the back-forward cache comes back without loading: the
+  // context may have changed meanwhile. Listening for that only once the page
+  // has left keeps its first showing free of an event call.
+  function returned(event) {
     if (event.persisted) {
       context = loadContext();
       arrive();
     }
-  });
+  }
+
+  window.addEventListener('hashchange', arrive);
+  // Everything else is saved as it changes; a running timer keeps what is
+  // left of it in its variable.
   window.addEventListener('pagehide', function () {
-    stopTimer();
-    saveContext();
+    if (timer) {
+      stopTimer();
+      saveContext();
+    }
+    window.addEventListener('pageshow', returned);
   });
 
   arrive();
