@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <array>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
 #include <boost/asio/io_context.hpp>
@@ -23,6 +24,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "binary_deck.h"
@@ -820,17 +822,19 @@ awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& u
 awaitable<void> WapGateway::Impl::PipeFixedLength(
     beast::tcp_stream& client, Upstream& upstream,
     http::response_parser<http::buffer_body>& response) {
-    http::response_serializer<http::buffer_body> serializer(response.get());
-    co_await http::async_write_header(client, serializer, use_awaitable);
     std::uint64_t remaining = *response.content_length();
     const std::size_t early =
         static_cast<std::size_t>(std::min<std::uint64_t>(upstream.buffer.size(), remaining));
-    if (early > 0) {
-        co_await asio::async_write(client, beast::buffers_prefix(early, upstream.buffer.data()),
-                                   use_awaitable);
-        upstream.buffer.consume(early);
-        remaining -= early;
-    }
+    // The header and what of the body came with it leave together: a small
+    // page then reaches the engine in one piece.
+    std::ostringstream header;
+    header << response.get().base();
+    const std::string headerText = header.str();
+    const std::array<asio::const_buffer, 2> first{asio::buffer(headerText),
+                                                  asio::buffer(upstream.buffer.data(), early)};
+    co_await asio::async_write(client, first, use_awaitable);
+    upstream.buffer.consume(early);
+    remaining -= early;
     beast::error_code error;
     KernelPipe pipe;
     if (pipe) {
