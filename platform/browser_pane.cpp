@@ -48,6 +48,8 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
     stopWait_.setSingleShot(true);
     stopWait_.setInterval(DownloadWaitMs);
     connect(&stopWait_, &QTimer::timeout, this, &BrowserPane::ReleaseStop);
+    connect(rescue_, &RawDeckRescue::BinaryDeckFailed, this,
+            [this](const QUrl& url) { events_.LoadEnded(BrowserEvents::LoadEnd::Failed, url); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -105,6 +107,13 @@ void BrowserPane::ConnectEngine() {
             });
     connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
         ReportHistory();
+        // The page still shown changed its address (a card, a fragment) while
+        // a navigation that became a download was pending: the user has moved
+        // on, and that navigation ends as stopped before this change counts.
+        if (heldStop_ || rescue_->BinaryDeckArriving()) {
+            ReleaseStop();
+            EndArrivingDeck(rescue_->DropBinaryDeck());
+        }
         events_.UrlCommitted(url);
     });
     connect(page, &QWebEnginePage::loadProgress, &events_, &BrowserEvents::LoadProgress);
@@ -167,6 +176,9 @@ BrowserPane* BrowserPane::ForPage(const QWebEnginePage* page) {
 }
 
 bool BrowserPane::TakeDownload(QWebEngineDownloadRequest* request) {
+    if (rescue_->TakeRestartedDeck(request)) {
+        return true;
+    }
     if (!heldStop_ || request->page() != view_->page()) {
         return false;
     }

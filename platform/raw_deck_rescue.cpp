@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVariantMap>
@@ -84,7 +85,11 @@ QString DocumentAddress(const QUrl& url) {
 
 }  // namespace
 
-RawDeckRescue::RawDeckRescue(QObject* parent) : QObject(parent) {}
+RawDeckRescue::RawDeckRescue(QObject* parent) : QObject(parent) {
+    // A site that trickles a deck does not hold the navigation for good.
+    binaryDeadline_.setSingleShot(true);
+    connect(&binaryDeadline_, &QTimer::timeout, this, &RawDeckRescue::FailBinaryDeck);
+}
 
 RawDeckRescue::~RawDeckRescue() {
     EndBinaryDownload();
@@ -194,10 +199,16 @@ void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray
 }
 
 bool RawDeckRescue::IsBinaryDeck(const QWebEngineDownloadRequest* request) {
+    // A site that names the file it sends (Content-Disposition) means it to
+    // be saved, not shown in its own origin: the engine then suggests that
+    // name rather than the one in the address.
+    const QString named = QFileInfo(request->suggestedFileName()).completeBaseName();
+    const QString addressed = QFileInfo(request->url().fileName()).completeBaseName();
     return request->state() == QWebEngineDownloadRequest::DownloadRequested &&
            !request->isSavePageDownload() &&
            request->mimeType().compare(QLatin1String("application/vnd.wap.wmlc"),
-                                       Qt::CaseInsensitive) == 0;
+                                       Qt::CaseInsensitive) == 0 &&
+           !addressed.isEmpty() && named == addressed;
 }
 
 bool RawDeckRescue::TakeBinaryDeck(QWebEnginePage* page, QWebEngineDownloadRequest* request,
@@ -212,6 +223,7 @@ bool RawDeckRescue::TakeBinaryDeck(QWebEnginePage* page, QWebEngineDownloadReque
     shownBinary_.clear();
     binaryFolder_ = std::move(folder);
     binaryDownload_ = request;
+    binaryDownloadId_ = request->id();
     binaryPage_ = page;
     binaryUrl_ = url;
     binarySince_ = since;
@@ -224,8 +236,19 @@ bool RawDeckRescue::TakeBinaryDeck(QWebEnginePage* page, QWebEngineDownloadReque
     connect(request, &QWebEngineDownloadRequest::stateChanged, this,
             &RawDeckRescue::CheckBinaryDeck);
     request->accept();
+    binaryDeadline_.start(BinaryDeckDeadlineMs);
     // A size announced up front is checked once the engine has its answer.
     QTimer::singleShot(0, this, &RawDeckRescue::CheckBinaryDeck);
+    return true;
+}
+
+bool RawDeckRescue::TakeRestartedDeck(QWebEngineDownloadRequest* request) {
+    if (!BinaryDeckArriving() || request->id() != binaryDownloadId_ ||
+        request == binaryDownload_) {
+        return false;
+    }
+    request->cancel();
+    FailBinaryDeck();
     return true;
 }
 
@@ -244,6 +267,7 @@ void RawDeckRescue::EndBinaryDownload() {
         // Nobody else knows of it; the engine forgets it with the object.
         request->deleteLater();
     }
+    binaryDeadline_.stop();
     binaryDownload_ = nullptr;
     binaryPage_ = nullptr;
     binaryUrl_.clear();
@@ -280,9 +304,17 @@ void RawDeckRescue::CheckBinaryDeck() {
         }
         case QWebEngineDownloadRequest::DownloadCancelled:
         case QWebEngineDownloadRequest::DownloadInterrupted:
-            break;
+            // The site or the network failed, not the deck.
+            FailBinaryDeck();
+            return;
     }
     ShowBinaryDeck(BinaryDeckEnd::Unreadable, {});
+}
+
+void RawDeckRescue::FailBinaryDeck() {
+    const QUrl url = binaryUrl_;
+    EndBinaryDownload();
+    emit BinaryDeckFailed(url);
 }
 
 void RawDeckRescue::ShowBinaryDeck(BinaryDeckEnd end, const QByteArray& deck) {

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 
@@ -57,22 +58,31 @@ public:
     // Takes the download of a binary deck that page's navigation to url
     // turned into, and shows the deck in page at url once it has arrived. A
     // deck larger than MaxDeckBytes, or one that cannot be decoded, is shown
-    // as the page the gateway shows for one. since runs from the end of the
-    // navigation. False, and the request left alone, when no private folder
-    // can be made for it.
+    // as the page the gateway shows for one; one whose transfer breaks off or
+    // takes longer than BinaryDeckDeadlineMs ends as a failed load
+    // (BinaryDeckFailed). since runs from the end of the navigation. False, and the request left
+    // alone, when no private folder can be made for it.
     bool TakeBinaryDeck(QWebEnginePage* page, QWebEngineDownloadRequest* request, const QUrl& url,
                         const QElapsedTimer& since);
     // Gives up a binary deck still arriving (the user stopped it); returns
     // its address, or an empty one when there was none.
     QUrl DropBinaryDeck();
+    // The engine starts a transfer that broke off over again and offers it
+    // anew: for the binary deck arriving, that ends it as failed (true, and
+    // nothing else may act on request).
+    bool TakeRestartedDeck(QWebEngineDownloadRequest* request);
+    bool BinaryDeckArriving() const { return !binaryUrl_.isEmpty(); }
 
     // Decks larger than this are not converted, as the gateway does.
     static constexpr qsizetype MaxDeckBytes = 2 * 1024 * 1024;
+    static constexpr int BinaryDeckDeadlineMs = 60 * 1000;
 
 signals:
     // A deck was shown in place of its source (or of its download);
     // elapsedMs counts from the end of the load.
     void Rescued(const QUrl& url, qint64 elapsedMs);
+    // The binary deck of the navigation to url never arrived whole.
+    void BinaryDeckFailed(const QUrl& url);
 
 private:
     void ReadLocalFile(QWebEnginePage* page, const QUrl& url, const QElapsedTimer& since);
@@ -84,6 +94,7 @@ private:
     enum class BinaryDeckEnd { Arrived, TooLarge, Unreadable };
     void CheckBinaryDeck();
     void ShowBinaryDeck(BinaryDeckEnd end, const QByteArray& deck);
+    void FailBinaryDeck();
     void EndBinaryDownload();
 
     wap::RenderedDecks* decks_ = nullptr;
@@ -91,10 +102,12 @@ private:
     // The binary deck on its way: the engine's download of it and the
     // private folder it is written to, which goes with it.
     QPointer<QWebEngineDownloadRequest> binaryDownload_;
+    quint32 binaryDownloadId_ = 0;
     std::unique_ptr<QTemporaryDir> binaryFolder_;
     QPointer<QWebEnginePage> binaryPage_;
     QUrl binaryUrl_;
     QElapsedTimer binarySince_;
+    QTimer binaryDeadline_;
     // The binary deck handed to its page, until that page has loaded.
     QUrl shownBinary_;
     QElapsedTimer shownSince_;

@@ -134,7 +134,9 @@ public:
     QString url(const char* path) const {
         return QStringLiteral("https://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
     }
-    QStringList cookies;  // one entry per request for the deck
+    QStringList cookies;      // one entry per request for the deck
+    QByteArray extraHeaders;  // more header lines for the deck's answer, each ending in CRLF
+    bool cutShort = false;    // the deck's answer ends halfway through its body
 
 private:
     void Read(QTcpSocket* socket) {
@@ -155,11 +157,11 @@ private:
         QByteArray body;
         if (forDeck) {
             cookies << QString::fromLatin1(cookie);
-            body = deck_;
+            body = cutShort ? deck_.left(deck_.size() / 2) : deck_;
             head = "HTTP/1.1 200 OK\r\nContent-Type: " + type_ +
                    "\r\nCache-Control: no-store\r\nSet-Cookie: visitor=42; Secure\r\n"
                    "Content-Length: " +
-                   QByteArray::number(body.size()) + "\r\n";
+                   QByteArray::number(deck_.size()) + "\r\n" + extraHeaders;
         }
         socket->write(head + "Connection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
@@ -461,6 +463,45 @@ private slots:
         QCOMPARE(pane_->view()->url(), QUrl(broken.url("/deck.wmlc")));
         QVERIFY(asked.isEmpty() && downloads.items().isEmpty());
         QVERIFY(QDir(temporary.path()).isEmpty());
+
+        // One whose transfer breaks off is a failed load, not a broken deck.
+        binary.seek(0);
+        TlsDeckServer cut(binary.readAll(), "application/vnd.wap.wmlc");
+        cut.cutShort = true;
+        pane_->Navigate(cut.url("/deck.wmlc"));
+        WaitForPages(4);
+        QCOMPARE(log_->lastOf("Status:"), "Status:无法打开网页 " + cut.url("/deck.wmlc"));
+        QVERIFY(asked.isEmpty() && downloads.items().isEmpty());
+        QVERIFY(QDir(temporary.path()).isEmpty());
+
+        // One the site sends as a named attachment is a file to save, never
+        // a page of that site.
+        binary.seek(0);
+        TlsDeckServer attachment(binary.readAll(), "application/vnd.wap.wmlc");
+        attachment.extraHeaders = "Content-Disposition: attachment; filename=\"game.wmlc\"\r\n";
+        pane_->Navigate(attachment.url("/deck.wmlc"));
+        QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 1, LoadTimeoutMs);
+        QVERIFY2(asked.first().endsWith(QLatin1String("game.wmlc")), qPrintable(asked.first()));
+        QCOMPARE(pane_->view()->url(), QUrl(broken.url("/deck.wmlc")));
+    }
+
+    void aPrevWithNowhereToGoKeepsTheVariablesItSet() {
+        server_.deck("/alone.wml",
+                     "<wml><card title=\"独\"><p>标记：$(mark) <anchor>设置<prev>"
+                     "<setvar name=\"mark\" value=\"已设\"/></prev></anchor></p></card></wml>");
+        pane_->Navigate(server_.url("/alone.wml"));
+        WaitForPages(1);
+        Click("a.wml-link");
+        // The deck is the first of the session: prev goes nowhere, and
+        // leaving the deck must not lose what it set.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Run(QStringLiteral("JSON.parse(sessionStorage.getItem('tessaly.wml.context'))"
+                               ".vars.v_mark === '已设'"))
+                .toBool(),
+            LoadTimeoutMs);
+        pane_->Refresh();
+        WaitForPages(2);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("标记：已设")), LoadTimeoutMs);
     }
 
 private:

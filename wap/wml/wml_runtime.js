@@ -577,6 +577,7 @@
 
   function prev() {
     if (context.history.length < 2) {
+      saveContext();
       return false;
     }
     stopTimer();
