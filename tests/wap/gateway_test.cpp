@@ -234,6 +234,10 @@ private slots:
                 return "HTTP/1.1 200 OK\r\nSet-Cookie: big=" + QByteArray(20000, 'c') +
                        "\r\nContent-Length: 2\r\n\r\nok";
             }
+            if (request.startsWith("GET /unchanged")) {
+                return "HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\n"
+                       "Content-Security-Policy: script-src 'none'\r\n\r\n";
+            }
             if (request.startsWith("GET /range")) {
                 return "HTTP/1.1 206 Partial Content\r\nContent-Type: text/plain\r\n"
                        "Content-Range: bytes 2-4/10\r\nContent-Length: 3\r\n\r\ncde";
@@ -284,6 +288,14 @@ private slots:
         QVERIFY2(answer.startsWith("HTTP/1.1 206"), answer.constData());
         QCOMPARE(BodyOf(answer), QByteArray("cde"));
         QVERIFY(site.requests.last().contains("Range: bytes=2-4"));
+        // A 304's policy would replace that of the page the engine keeps,
+        // which may be one made from a deck.
+        second.send("GET " + site.url("/unchanged") + " HTTP/1.1\r\n" + auth_ +
+                    "If-None-Match: \"v1\"\r\n\r\n");
+        answer = second.answer(true);
+        QVERIFY2(answer.startsWith("HTTP/1.1 304"), answer.constData());
+        QVERIFY(answer.contains("ETag: \"v1\""));
+        QVERIFY(!answer.contains("Content-Security-Policy"));
 
         // Large headers pass both ways.
         second.send("GET " + site.url("/cookies") + " HTTP/1.1\r\n" + auth_ +
@@ -350,6 +362,15 @@ private slots:
         client.send("GET http://" + QByteArray(tessaly::wap::WmlRuntimeHost) +
                     "/other.js HTTP/1.1\r\n" + auth_ + "\r\n");
         QVERIFY(client.answer().startsWith("HTTP/1.1 404"));
+        // A page converted by an earlier version, still cached, gets this
+        // runtime, not to be kept under that address.
+        const QByteArray oldAddress =
+            "http://" + QByteArray(tessaly::wap::WmlRuntimeHost) + "/wml-0123456789abcdef.js";
+        client.send("HEAD " + oldAddress + " HTTP/1.1\r\n" + auth_ + "\r\n");
+        answer = client.answer(true);
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.constData());
+        QVERIFY(answer.contains("no-cache") && !answer.contains("immutable"));
+        QVERIFY(BodyOf(answer).isEmpty());
         QCOMPARE(site.requests.size(), requestsBefore);
 
         answer = get("/page.xhtml");

@@ -432,14 +432,23 @@ std::optional<ConvertedPage> WapGateway::Impl::Convert(ContentKind kind, std::st
 
 awaitable<void> WapGateway::Impl::ServeRuntime(beast::tcp_stream& client, http::verb method,
                                                const std::string& url, bool keepAlive) {
-    if (url != WmlRuntimeAddress() || (method != http::verb::get && method != http::verb::head)) {
+    // Pages converted by an earlier version of the program, still in the
+    // engine's cache, ask for the runtime of that version: they get this one,
+    // which is not to be kept under the old address.
+    const std::string_view current = WmlRuntimeAddress();
+    const std::string_view prefix = current.substr(0, current.rfind('-') + 1);
+    const bool isCurrent = url == current;
+    const bool isRuntime = url.starts_with(prefix) && url.ends_with(".js") &&
+                           url.find_first_of("/?#", prefix.size()) == std::string::npos;
+    if (!isRuntime || (method != http::verb::get && method != http::verb::head)) {
         co_await Answer(client, http::status::not_found, {}, {}, keepAlive);
         co_return;
     }
     // The address changes with the script, so the engine may keep it for good.
     http::response<http::string_body> response{http::status::ok, 11};
     response.set(http::field::content_type, "text/javascript; charset=utf-8");
-    response.set(http::field::cache_control, "public, max-age=31536000, immutable");
+    response.set(http::field::cache_control,
+                 isCurrent ? "public, max-age=31536000, immutable" : "no-cache");
     response.set("X-Content-Type-Options", "nosniff");
     response.body() = WmlRuntime();
     response.keep_alive(keepAlive);
@@ -613,6 +622,9 @@ awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
                     break;
                 }
                 co_await ServeRuntime(client, header.method(), url, header.keep_alive());
+                if (!header.keep_alive()) {
+                    break;
+                }
                 continue;
             }
             if (target->host == LocalFilesHost) {
@@ -716,6 +728,11 @@ awaitable<bool> WapGateway::Impl::Deliver(beast::tcp_stream& client, Upstream& u
     const ContentKind kind = ClassifyContentType(contentType);
     const unsigned status = message.result_int();
     const bool hasBody = !head && status != 204 && status != 304;
+    if (status == 304) {
+        // The engine takes a 304's headers in place of those it keeps; the
+        // page it keeps may be one made from a deck, with a policy of ours.
+        message.erase("Content-Security-Policy");
+    }
 
     if (kind == ContentKind::WmlScript && hasBody) {
         upstream.Drop();

@@ -29,22 +29,18 @@ QString Escaped(const QString& text) {
     return text.toHtmlEscaped();
 }
 
-// The policy goes in the page as well as in the response header, for the
-// documents that are written without a response of their own. A page the
-// gateway serves has the header, and the engine then has one policy less to
-// read.
-QString Head(const QString& title, const QString& nonce, const QString& extra,
-             bool policyInPage = true) {
-    const QString policy =
-        policyInPage
-            ? QStringLiteral("<meta http-equiv=\"Content-Security-Policy\" content=\"%1\">")
-                  .arg(Escaped(ContentSecurityPolicy(nonce)))
-            : QString();
+QString Head(const QString& title, const QString& nonce, const QString& extra) {
+    // The policy is in the page as well as in the response header: a
+    // document written without a response of its own has only this one, and
+    // the engine may take the header of a later "304 Not Modified" from the
+    // site in place of the header the page came with.
     return QStringLiteral(
-               "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">%1"
+               "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+               "<meta http-equiv=\"Content-Security-Policy\" content=\"%1\">"
                "<meta name=\"viewport\" content=\"width=device-width\">"
                "<title>%2</title><style nonce=\"%3\">%4</style>%5</head>")
-        .arg(policy, Escaped(title), nonce, QLatin1String(PageStyle), extra);
+        .arg(Escaped(ContentSecurityPolicy(nonce)), Escaped(title), nonce, QLatin1String(PageStyle),
+             extra);
 }
 
 }  // namespace
@@ -74,7 +70,7 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
                      .arg(Escaped(name), Escaped(content));
     }
 
-    QString page = Head(deck.title, nonce, metas, runtime == RuntimeDelivery::InPage);
+    QString page = Head(deck.title, nonce, metas);
     page.reserve(page.size() + deck.cardsHtml.size() + deck.dataMembers.size() +
                  qsizetype(WmlRuntime().size()) + 1024);
     page += QStringLiteral("<body><main>");
