@@ -88,8 +88,7 @@ void Program::WarmUpBrowserEngine() {
 void Program::ShowMainWindow() {
     auto* browser = new BrowserPane(profile_);
     browser->SetCardDocumentTest([this](const QUrl& document) {
-        return decks_.Contains(
-            wap::DocumentAddress(document.toString(QUrl::FullyEncoded).toStdString()));
+        return decks_.Contains(document.toString(QUrl::FullyEncoded).toStdString());
     });
     // Decks that come past the gateway (https, local files) are shown converted too.
     browser->SetRenderedDecks(&decks_);

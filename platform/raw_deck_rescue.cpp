@@ -79,8 +79,8 @@ bool FitsInAddress(const QByteArray& page) {
     return length <= MaxAddressLength;
 }
 
-QString DocumentAddress(const QUrl& url) {
-    return url.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded);
+std::string DocumentAddress(const QUrl& url) {
+    return wap::DocumentAddress(url.toString(QUrl::FullyEncoded).toStdString());
 }
 
 }  // namespace
@@ -180,7 +180,7 @@ void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray
         std::string_view(deck.constData(), deck.size()),
         std::string_view(address.constData(), address.size()), charset.toStdString());
     if (decks_) {
-        decks_->Add(DocumentAddress(url).toStdString());
+        decks_->Add(url.toString(QUrl::FullyEncoded).toStdString());
     }
     // The page replaces the source in the same document: no navigation, so
     // no history entry and no second load. Its scripts run in the page's own
@@ -243,8 +243,7 @@ bool RawDeckRescue::TakeBinaryDeck(QWebEnginePage* page, QWebEngineDownloadReque
 }
 
 bool RawDeckRescue::TakeRestartedDeck(QWebEngineDownloadRequest* request) {
-    if (!BinaryDeckArriving() || request->id() != binaryDownloadId_ ||
-        request == binaryDownload_) {
+    if (!BinaryDeckArriving() || request->id() != binaryDownloadId_ || request == binaryDownload_) {
         return false;
     }
     request->cancel();
@@ -328,8 +327,7 @@ void RawDeckRescue::ShowBinaryDeck(BinaryDeckEnd end, const QByteArray& deck) {
     // What the gateway would have answered for the deck: the page made from
     // it, or a page that says it is too large or cannot be read.
     const QByteArray address = url.toString(QUrl::FullyEncoded).toUtf8();
-    const QByteArray document = DocumentAddress(url).toUtf8();
-    const std::string_view documentView(document.constData(), document.size());
+    const std::string document = DocumentAddress(url);
     std::optional<std::string> wml;
     if (end == BinaryDeckEnd::Arrived) {
         wml = wap::DecodeWmlc(std::string_view(deck.constData(), deck.size()));
@@ -341,17 +339,17 @@ void RawDeckRescue::ShowBinaryDeck(BinaryDeckEnd end, const QByteArray& deck) {
                                 "utf-8")
                 .body);
     } else if (end == BinaryDeckEnd::TooLarge) {
-        html = QByteArray::fromStdString(wap::TooLargePage(documentView));
+        html = QByteArray::fromStdString(wap::TooLargePage(document));
     } else {
-        html = QByteArray::fromStdString(wap::UnreadablePage(documentView));
+        html = QByteArray::fromStdString(wap::UnreadablePage(document));
     }
     if (!FitsInAddress(html)) {
         wml.reset();
-        html = QByteArray::fromStdString(wap::TooLargePage(documentView));
+        html = QByteArray::fromStdString(wap::TooLargePage(document));
     }
     if (wml) {
         if (decks_) {
-            decks_->Add(document.toStdString());
+            decks_->Add(document);
         }
         shownBinary_ = url;
         shownSince_ = since;

@@ -42,8 +42,7 @@ void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         const wap::ConvertedPage page = wap::ConvertWmlDeck(
             std::string_view(deck.constData(), deck.size()), address.toStdString(), "");
         if (renderedDecks_) {
-            renderedDecks_->Add(
-                url.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded).toStdString());
+            renderedDecks_->Add(url.toString(QUrl::FullyEncoded).toStdString());
         }
         auto* body = new QBuffer(job);
         body->setData(page.body.data(), static_cast<qsizetype>(page.body.size()));

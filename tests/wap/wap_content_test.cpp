@@ -10,6 +10,7 @@
 #include "binary_deck.h"
 #include "note_pages.h"
 #include "proxy_target.h"
+#include "rendered_decks.h"
 #include "wap_content.h"
 
 namespace tessaly::wap {
@@ -163,9 +164,13 @@ TEST(ProxyTargets, ConnectNeedsHostAndPort) {
     }
 }
 
-TEST(ProxyTargets, DocumentAddressesDropTheFragment) {
+TEST(RenderedDecks, AnyCardOfARenderedDeckFindsIt) {
+    RenderedDecks decks;
+    decks.Add("http://wap.example/deck.wml?id=1#card2");
+    EXPECT_TRUE(decks.Contains("http://wap.example/deck.wml?id=1"));
+    EXPECT_TRUE(decks.Contains("http://wap.example/deck.wml?id=1#other"));
+    EXPECT_FALSE(decks.Contains("http://wap.example/deck.wml?id=2"));
     EXPECT_EQ(DocumentAddress("http://wap.example/deck.wml#card2"), "http://wap.example/deck.wml");
-    EXPECT_EQ(DocumentAddress("http://wap.example/deck.wml"), "http://wap.example/deck.wml");
 }
 
 }  // namespace

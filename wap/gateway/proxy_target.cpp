@@ -1,6 +1,5 @@
 #include "proxy_target.h"
 
-#include <QUrl>
 #include <algorithm>
 #include <cctype>
 
@@ -87,12 +86,6 @@ std::optional<ProxyTarget> ParseConnectTarget(std::string_view authority) {
         return std::nullopt;
     }
     return ParseAuthority(authority, "");
-}
-
-std::string DocumentAddress(std::string_view url) {
-    const QUrl parsed =
-        QUrl::fromEncoded(QByteArray(url.data(), static_cast<qsizetype>(url.size())));
-    return parsed.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded).toStdString();
 }
 
 }  // namespace tessaly::wap

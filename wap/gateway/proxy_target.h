@@ -19,8 +19,4 @@ std::optional<ProxyTarget> ParseAbsoluteTarget(std::string_view target);
 // CONNECT needs an explicit port.
 std::optional<ProxyTarget> ParseConnectTarget(std::string_view authority);
 
-// The address the browser shows for a converted document, without fragment,
-// in the one form both the gateway and the browser pane compare.
-std::string DocumentAddress(std::string_view url);
-
 }  // namespace tessaly::wap

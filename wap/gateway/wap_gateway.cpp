@@ -426,7 +426,7 @@ std::optional<ConvertedPage> WapGateway::Impl::Convert(ContentKind kind, std::st
     ConvertedPage page =
         ConvertWmlDeck(*deck, url, kind == ContentKind::Wmlc ? std::string("utf-8") : charset,
                        RuntimeDelivery::ByAddress);
-    decks.Add(DocumentAddress(url));
+    decks.Add(url);
     return page;
 }
 

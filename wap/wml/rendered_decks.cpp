@@ -1,8 +1,18 @@
 #include "rendered_decks.h"
 
+#include <QByteArray>
+#include <QUrl>
+
 namespace tessaly::wap {
 
-void RenderedDecks::Add(const std::string& documentUrl) {
+std::string DocumentAddress(std::string_view url) {
+    const QUrl parsed =
+        QUrl::fromEncoded(QByteArray(url.data(), static_cast<qsizetype>(url.size())));
+    return parsed.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded).toStdString();
+}
+
+void RenderedDecks::Add(std::string_view url) {
+    const std::string documentUrl = DocumentAddress(url);
     std::lock_guard lock(mutex_);
     if (!urls_.insert(documentUrl).second) {
         return;
@@ -14,7 +24,8 @@ void RenderedDecks::Add(const std::string& documentUrl) {
     }
 }
 
-bool RenderedDecks::Contains(const std::string& documentUrl) const {
+bool RenderedDecks::Contains(std::string_view url) const {
+    const std::string documentUrl = DocumentAddress(url);
     std::lock_guard lock(mutex_);
     return urls_.count(documentUrl) != 0;
 }
