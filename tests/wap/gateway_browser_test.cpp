@@ -28,6 +28,7 @@
 #include "proxy_target.h"
 #include "rendered_decks.h"
 #include "shell_open.h"
+#include "stand_ins.h"
 #include "start_page_scheme.h"
 #include "wap_gateway.h"
 #include "web_engine_setup.h"
@@ -42,11 +43,6 @@ using tessaly::wap::WapGateway;
 namespace {
 
 constexpr int Timeout = 30000;
-
-class NoShell : public tessaly::ShellOpener {
-public:
-    void ShellOpen(QWidget*, const QString&) override {}
-};
 
 LocalHttpServer::Response Typed(const QByteArray& body, const QByteArray& type) {
     LocalHttpServer::Response response;
@@ -171,7 +167,7 @@ private slots:
 
     void filesArriveByteForByte() {
         QTemporaryDir folder;
-        NoShell shell;
+        tessaly::testing::RecordingShell shell;
         tessaly::DownloadManager manager(
             profile_, shell, [](QWidget*, const QString& proposed) { return proposed; });
         manager.setDownloadFolder(folder.path());

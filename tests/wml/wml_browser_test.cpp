@@ -26,6 +26,7 @@
 #include "raw_deck_rescue.h"
 #include "rendered_decks.h"
 #include "shell_open.h"
+#include "stand_ins.h"
 #include "start_page_scheme.h"
 #include "web_test_main.h"
 #include "wml_conversion.h"
@@ -170,11 +171,6 @@ private:
     QByteArray deck_;
     QByteArray type_;
     QSslServer server_;
-};
-
-class NoShell : public tessaly::ShellOpener {
-public:
-    void ShellOpen(QWidget*, const QString&) override {}
 };
 
 constexpr char TwoCards[] = R"wml(<?xml version="1.0"?>
@@ -408,7 +404,7 @@ private slots:
         TlsDeckServer site(binary.readAll(), "application/vnd.wap.wmlc");
         connect(pane_->view()->page(), &QWebEnginePage::certificateError, this,
                 [](QWebEngineCertificateError error) { error.acceptCertificate(); });
-        NoShell shell;
+        tessaly::testing::RecordingShell shell;
         QStringList asked;
         tessaly::DownloadManager downloads(profile_, shell,
                                            [&asked](QWidget*, const QString& proposed) {
