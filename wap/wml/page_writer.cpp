@@ -71,8 +71,10 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
     }
 
     QString page = Head(deck.title, nonce, metas);
-    page.reserve(page.size() + deck.cardsHtml.size() + deck.dataMembers.size() +
-                 qsizetype(WmlRuntime().size()) + 1024);
+    const qsizetype inPageRuntime =
+        runtime == RuntimeDelivery::InPage ? qsizetype(WmlRuntime().size()) : 0;
+    page.reserve(page.size() + deck.cardsHtml.size() + deck.dataMembers.size() + inPageRuntime +
+                 1024);
     page += QStringLiteral("<body><main>");
     if (!repairs.isEmpty()) {
         page += QStringLiteral(
