@@ -15,16 +15,24 @@ bool IsNameChar(QChar c) {
            c == QLatin1Char('.') || c == QLatin1Char(':');
 }
 
+// Longest reference looked for after an '&', its ';' included.
+constexpr qsizetype MaxReferenceLength = 12;
+
 // Whether text[at] (an '&') starts a reference the XML reader accepts.
-bool StartsReference(const QString& text, qsizetype at) {
+// declaresEntities: whether the deck has a DTD subset that may declare its own.
+// Looks at most MaxReferenceLength characters ahead, so the whole reading
+// stays linear in the deck's size.
+bool StartsReference(const QString& text, qsizetype at, bool declaresEntities) {
     static const QLatin1String known[] = {QLatin1String("amp"), QLatin1String("lt"),
                                           QLatin1String("gt"), QLatin1String("quot"),
                                           QLatin1String("apos")};
-    const qsizetype end = text.indexOf(QLatin1Char(';'), at + 1);
-    if (end < 0 || end - at > 12) {
+    const qsizetype end =
+        QStringView(text).mid(at + 1, MaxReferenceLength).indexOf(QLatin1Char(';'));
+    if (end < 0) {
         return false;
     }
-    const QStringView name = QStringView(text).mid(at + 1, end - at - 1);
+    const qsizetype length = end + 1;  // from the '&' to the ';'
+    const QStringView name = QStringView(text).mid(at + 1, length - 1);
     if (name.isEmpty()) {
         return false;
     }
@@ -46,7 +54,7 @@ bool StartsReference(const QString& text, qsizetype at) {
         }
     }
     // An entity the deck's own DTD subset may declare: leave it to the reader.
-    return text.contains(QLatin1String("<!ENTITY"));
+    return declaresEntities;
 }
 
 }  // namespace
@@ -56,9 +64,10 @@ QString WithRawAmpersandsEscaped(const QString& text, QList<TextPosition>* chang
     out.reserve(text.size() + 64);
     qint64 line = 1;
     qint64 column = 1;
+    const bool declaresEntities = text.contains(QLatin1String("<!ENTITY"));
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c == QLatin1Char('&') && !StartsReference(text, i)) {
+        if (c == QLatin1Char('&') && !StartsReference(text, i, declaresEntities)) {
             out += QLatin1String("&amp;");
             if (changes) {
                 changes->append({line, column});
