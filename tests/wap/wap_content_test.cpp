@@ -96,6 +96,20 @@ TEST(WapFormats, ABinaryDeckDecodesToItsWml) {
         134);
     EXPECT_FALSE(DecodeWmlc(aborting).has_value());
     EXPECT_TRUE(DecodeWmlc(EncodeWmlc(deck)).has_value());
+
+    // A small deck that names one long text many times over (its string
+    // table) is refused by what it decodes to, not by its own size.
+    std::string named =
+        "<?xml version=\"1.0\"?><!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+        "\"http://www.wapforum.org/DTD/wml_1.1.xml\"><wml><card>";
+    const std::string longText(60'000, 'A');
+    for (int i = 0; i < 40; ++i) {
+        named += "<p>" + longText + "</p>";
+    }
+    named += "</card></wml>";
+    const std::string amplifying = EncodeWmlc(named);
+    ASSERT_LT(amplifying.size(), 200'000u);
+    EXPECT_FALSE(DecodeWmlc(amplifying).has_value());
 }
 
 TEST(WapFormats, AWirelessBitmapBecomesAPngOfTheSameSize) {

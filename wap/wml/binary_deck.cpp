@@ -3,76 +3,102 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <wbxml/wbxml.h>
-#include <wbxml/wbxml_conv.h>
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <memory>
+#include <filesystem>
+#include <string>
+
+#include "deck_decoder_limits.h"
+
+extern char** environ;
 
 namespace tessaly::wap {
 
 namespace {
 
-// What a deck may decode to at most, and how long decoding may take.
-constexpr std::size_t MaxDecodedBytes = 16 * 1024 * 1024;
-constexpr std::chrono::milliseconds DecodeTimeout{5000};
+constexpr char DecoderName[] = "tessaly-deck-decoder";
 
-std::optional<std::string> DecodeHere(std::string_view wbxml) {
-    WBXMLConvWBXML2XML* converter = nullptr;
-    if (wbxml_conv_wbxml2xml_create(&converter) != WBXML_OK) {
-        return std::nullopt;
+// The decoder beside the running executable (the program folder), or where
+// the build made it (tests and benchmarks run from elsewhere).
+std::string DecoderPath() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const auto beside = self.parent_path() / DecoderName;
+        if (::access(beside.c_str(), X_OK) == 0) {
+            return beside.string();
+        }
     }
-    std::unique_ptr<WBXMLConvWBXML2XML, decltype(&wbxml_conv_wbxml2xml_destroy)> owner(
-        converter, &wbxml_conv_wbxml2xml_destroy);
-    wbxml_conv_wbxml2xml_set_gen_type(converter, WBXML_GEN_XML_COMPACT);
-    wbxml_conv_wbxml2xml_set_charset(converter, WBXML_CHARSET_UTF_8);
-    wbxml_conv_wbxml2xml_enable_preserve_whitespaces(converter);
-    // The library reads its input without changing it but takes it unqualified.
-    std::string input(wbxml);
-    WB_UTINY* xml = nullptr;
-    WB_ULONG xmlLength = 0;
-    const WBXMLError status =
-        wbxml_conv_wbxml2xml_run(converter, reinterpret_cast<WB_UTINY*>(input.data()),
-                                 static_cast<WB_ULONG>(input.size()), &xml, &xmlLength);
-    if (status != WBXML_OK || xml == nullptr) {
-        std::free(xml);
-        return std::nullopt;
-    }
-    std::string text(reinterpret_cast<const char*>(xml), xmlLength);
-    std::free(xml);
-    return text;
+    return TESSALY_DECK_DECODER_BUILT;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+struct Child {
+    pid_t pid = -1;
+    int socket = -1;  // the decoder's standard input and output
+};
+
+// Starts the decoder without fork(): the program has many threads, and a
+// forked copy of it may hang on a lock another thread held. The decoder gets
+// only its end of the socket; every other descriptor is closed in it.
+Child StartDecoder() {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        return {};
     }
-    return true;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    // Signals the program ignores or handles start at their defaults there.
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const std::string path = DecoderPath();
+    char* argv[] = {const_cast<char*>(DecoderName), nullptr};
+    Child child;
+    if (::posix_spawn(&child.pid, path.c_str(), &actions, &attributes, argv, environ) != 0) {
+        child.pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(ends[1]);
+    if (child.pid < 0) {
+        ::close(ends[0]);
+        return {};
+    }
+    child.socket = ends[0];
+    return child;
 }
 
-// Reads the child's answer until it closes its end, within the size and time
-// bounds; false when it broke one.
-bool ReadAnswer(int fd, std::string& answer) {
+// Sends the deck, then reads the answer until the decoder closes its end,
+// within the size and time bounds; false when it broke one.
+bool Exchange(int socket, std::string_view deck, std::string& answer) {
     const auto deadline = std::chrono::steady_clock::now() + DecodeTimeout;
+    bool sending = true;
     char buffer[64 * 1024];
     for (;;) {
+        if (sending && deck.empty()) {
+            ::shutdown(socket, SHUT_WR);
+            sending = false;
+        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return false;
         }
-        pollfd ready{fd, POLLIN, 0};
+        pollfd ready{socket, static_cast<short>(POLLIN | (sending ? POLLOUT : 0)), 0};
         const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
         if (polled < 0 && errno == EINTR) {
             continue;
@@ -80,20 +106,32 @@ bool ReadAnswer(int fd, std::string& answer) {
         if (polled <= 0) {
             return false;
         }
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
+        if (sending && (ready.revents & POLLOUT)) {
+            const ssize_t sent =
+                ::send(socket, deck.data(), deck.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (sent < 0 && errno != EAGAIN && errno != EINTR) {
+                return false;
+            }
+            if (sent > 0) {
+                deck.remove_prefix(static_cast<std::size_t>(sent));
+            }
         }
-        if (got < 0) {
-            return false;
+        if (ready.revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t got = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            }
+            if (got < 0) {
+                return false;
+            }
+            if (got == 0) {
+                return !sending;
+            }
+            if (answer.size() + static_cast<std::size_t>(got) > MaxDecodedDeckBytes) {
+                return false;
+            }
+            answer.append(buffer, static_cast<std::size_t>(got));
         }
-        if (got == 0) {
-            return true;
-        }
-        if (answer.size() + static_cast<std::size_t>(got) > MaxDecodedBytes) {
-            return false;
-        }
-        answer.append(buffer, static_cast<std::size_t>(got));
     }
 }
 
@@ -102,37 +140,22 @@ bool ReadAnswer(int fd, std::string& answer) {
 std::optional<std::string> DecodeWmlc(std::string_view wbxml) {
     // A binary deck opens with its WBXML version, 1.0 to 1.3: anything else
     // is not one, and needs no process of its own to say so.
-    if (wbxml.empty() || static_cast<unsigned char>(wbxml.front()) > 0x03) {
+    if (wbxml.empty() || static_cast<unsigned char>(wbxml.front()) > 0x03 ||
+        wbxml.size() > MaxBinaryDeckBytes) {
         return std::nullopt;
     }
-    // The decoding library stops the whole process on some malformed decks
-    // (failed assertions), and decks come from any site: it runs in a child
-    // process, whose end costs only that deck.
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
+    const Child child = StartDecoder();
+    if (child.pid < 0) {
         return std::nullopt;
     }
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(ends[0]);
-        ::close(ends[1]);
-        return std::nullopt;
-    }
-    if (child == 0) {
-        ::close(ends[0]);
-        const std::optional<std::string> text = DecodeHere(wbxml);
-        const bool sent = text && WriteAll(ends[1], *text);
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(ends[1]);
     std::string text;
-    const bool answered = ReadAnswer(ends[0], text);
-    ::close(ends[0]);
+    const bool answered = Exchange(child.socket, wbxml, text);
+    ::close(child.socket);
     if (!answered) {
-        ::kill(child, SIGKILL);
+        ::kill(child.pid, SIGKILL);
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (!answered || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return std::nullopt;
