@@ -1,6 +1,7 @@
 // The gateway on the wire: a client speaking raw HTTP to it, and a site on
 // 127.0.0.1 behind it. No browser engine here.
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+
 #include <functional>
 #include <memory>
 
@@ -385,7 +388,8 @@ private slots:
         QCOMPARE(qGray(logo.pixel(0, 0)), 255);
         QCOMPARE(qGray(logo.pixel(0, 1)), 0);
 
-        answer = get("/script.wmls", "Referer: http://wap.example/menu\r\n");
+        answer = get("/script.wmls",
+                     "Referer: http://wap.example/menu\r\nUpgrade-Insecure-Requests: 1\r\n");
         QVERIFY2(answer.contains("Content-Type: text/html"), answer.constData());
         QVERIFY(BodyOf(answer).contains("WMLScript"));
         QVERIFY(BodyOf(answer).contains("http://wap.example/menu"));
@@ -409,12 +413,18 @@ private slots:
         write("本地 deck.wml", "<wml><card title=\"Local\"><p>Local deck text</p></card></wml>");
         write("next.xhtml", "<html/>");
         write("inner/hidden.html", "hidden");
+        QVERIFY(::mkfifo(folder.filePath("pipe.wml").toLocal8Bit().constData(), 0600) == 0);
+        QVERIFY(QFile::link("/etc/hostname", folder.filePath("link.html")));
         const std::string address =
             gateway_->LocalFileAddress(folder.filePath("本地 deck.wml").toStdString());
-        QVERIFY(address.starts_with("http://local.tessaly.invalid/"));
-        QCOMPARE(gateway_->LocalFileAddress(folder.filePath("next.xhtml").toStdString())
-                     .substr(0, address.rfind('/')),
-                 address.substr(0, address.rfind('/')));
+        const std::string nextAddress =
+            gateway_->LocalFileAddress(folder.filePath("next.xhtml").toStdString());
+        // Each file is an origin of its own, under a secret of its own.
+        const auto hostOf = [](const std::string& url) {
+            return QUrl(QString::fromStdString(url)).host();
+        };
+        QVERIFY(hostOf(address).endsWith(".local.tessaly.invalid"));
+        QVERIFY(hostOf(address) != hostOf(nextAddress));
 
         Client client(gateway_->port());
         const auto get = [&](const QByteArray& url) {
@@ -424,17 +434,31 @@ private slots:
         QByteArray answer = get(QByteArray::fromStdString(address));
         QVERIFY2(answer.contains("Content-Type: text/html"), answer.constData());
         QVERIFY(BodyOf(answer).contains("Local deck text"));
+        QVERIFY(answer.contains("Referrer-Policy: no-referrer\r\n"));
         QVERIFY(decks_->Contains(address));
 
+        // A relative link to a file beside it leads to that file's own address.
         const QByteArray base =
             QByteArray::fromStdString(address.substr(0, address.rfind('/') + 1));
-        answer = get(base + "next.xhtml");
+        answer = get(base + "next.xhtml?a=1");
+        QVERIFY2(answer.startsWith("HTTP/1.1 302"), answer.constData());
+        QVERIFY(
+            answer.contains("Location: " + QByteArray::fromStdString(nextAddress) + "?a=1\r\n"));
+        answer = get(QByteArray::fromStdString(nextAddress));
         QVERIFY(answer.contains("Content-Type: application/xhtml+xml"));
-        // Nothing but the files directly in that folder, and only under its secret.
+        // Nothing but regular files directly in that folder, and only under a
+        // secret; a FIFO is never waited on, a link never followed.
         for (const QByteArray& refused :
              {base + "inner/hidden.html", base + "inner%2Fhidden.html", base + "..",
-              base + "missing.wml", QByteArray("http://local.tessaly.invalid/guess/next.xhtml")}) {
+              base + "missing.wml", base + "pipe.wml", base + "link.html",
+              QByteArray("http://guess.local.tessaly.invalid/next.xhtml")}) {
             QVERIFY2(get(refused).startsWith("HTTP/1.1 404"), refused.constData());
+        }
+        // The FIFO and the link refused even when shared directly.
+        for (const char* name : {"pipe.wml", "link.html"}) {
+            const std::string shared =
+                gateway_->LocalFileAddress(folder.filePath(name).toStdString());
+            QVERIFY2(get(QByteArray::fromStdString(shared)).startsWith("HTTP/1.1 404"), name);
         }
     }
 

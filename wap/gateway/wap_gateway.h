@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +25,11 @@ public:
         // How long an upstream connect or read may take before the request
         // fails.
         std::chrono::milliseconds upstreamTimeout = std::chrono::seconds(60);
+        // Most connections open at once; 0 works it out from the process's
+        // limit on open descriptors, keeping a reserve for the program.
+        std::size_t maxConnections = 0;
+        // How long a page waits for its conversion.
+        std::chrono::milliseconds conversionTimeout = std::chrono::seconds(10);
     };
 
     // Decks it converts are recorded in `decks`, which must outlive it.
@@ -41,9 +47,10 @@ public:
 
     // The address at which the gateway serves the local file at `path` (an
     // absolute path with '/' separators), converted like a page from a site.
-    // Other files directly beside it are served too, so a deck's relative
-    // links work; nothing else on disk is, and the address holds a secret
-    // made for this run. Empty for a path without a file name.
+    // The address holds a secret made for this run and is an origin of its
+    // own. A relative address from that page naming a regular file directly
+    // beside it leads to that file's own address, so a deck's links work;
+    // nothing else on disk is served. Empty for a path without a file name.
     std::string LocalFileAddress(const std::string& path);
 
     std::uint16_t port() const;

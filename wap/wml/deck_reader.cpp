@@ -134,6 +134,9 @@ private:
     void ReadHead() {
         while (xml_.readNextStartElement()) {
             if (xml_.name() == QLatin1String("access")) {
+                result_.restricted = true;
+                result_.accessDomain = Attribute("domain");
+                result_.accessPath = Attribute("path");
                 access_ = JsonObjectText()
                               .Add(u"domain", Attribute("domain"))
                               .Add(u"path", Attribute("path"))

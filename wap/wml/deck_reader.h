@@ -22,6 +22,10 @@ struct ReadDeck {
     // access), written with '<', '>' and '&' escaped.
     QString dataMembers;
     QList<QPair<QString, QString>> metas;  // <meta name content> of the head
+    // The head's <access>, when the deck has one: who may link to it.
+    bool restricted = false;
+    QString accessDomain;
+    QString accessPath;
 };
 
 // Reads a deck's text (already decoded; &nbsp; and &shy; already made

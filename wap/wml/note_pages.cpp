@@ -80,4 +80,17 @@ std::string UnreadablePage(std::string_view url) {
                     "<p>这个 WAP 页面已损坏，无法读取。</p><p>" + HtmlEscaped(url) + "</p>");
 }
 
+std::string AccessRefusedPage(std::string_view url) {
+    return NotePage(
+        "不允许访问",
+        "<p>这个 WAP 页面只允许从它指定的网站进入，不能从上一页（或直接输入地址）打开。</p><p>" +
+            HtmlEscaped(url) + "</p>");
+}
+
+std::string BusyPage(std::string_view url) {
+    return NotePage("页面未能及时转换",
+                    "<p>这个 WAP 页面没能在限定时间内转换完成，请稍后刷新重试。</p><p>" +
+                        HtmlEscaped(url) + "</p>");
+}
+
 }  // namespace tessaly::wap

@@ -10,5 +10,10 @@ namespace tessaly::wap {
 std::string WmlScriptNotePage(std::string_view backUrl);
 std::string TooLargePage(std::string_view url);
 std::string UnreadablePage(std::string_view url);
+// A deck that names who may link to it (<access>) reached from elsewhere, or
+// from a page that did not say where it was.
+std::string AccessRefusedPage(std::string_view url);
+// A conversion that did not finish in time, or waited while too many others ran.
+std::string BusyPage(std::string_view url);
 
 }  // namespace tessaly::wap

@@ -40,6 +40,9 @@ ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::s
     converted.headers.emplace_back("Content-Security-Policy",
                                    ContentSecurityPolicy(nonce).toStdString());
     converted.headers.emplace_back("X-Content-Type-Options", "nosniff");
+    converted.restricted = deck.ok && deck.restricted;
+    converted.accessDomain = deck.accessDomain.toStdString();
+    converted.accessPath = deck.accessPath.toStdString();
     return converted;
 }
 

@@ -13,6 +13,11 @@ struct ConvertedPage {
     std::string body;
     // Response headers the page needs besides its type (a Content-Security-Policy, ...).
     std::vector<std::pair<std::string, std::string>> headers;
+    // For a deck whose head has <access>: the domain and path it names
+    // (empty when left to their defaults). See AccessAllows().
+    bool restricted = false;
+    std::string accessDomain{};
+    std::string accessPath{};
 };
 
 // How a page made from a deck carries its runtime script.

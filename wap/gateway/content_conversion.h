@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "wap_content.h"
+#include "wml_conversion.h"
+
+namespace tessaly::wap {
+
+class RenderedDecks;
+
+// Largest page the gateway hands the engine after conversion: a small deck
+// can name long texts many times over, and the input bound alone does not
+// bound what it becomes.
+inline constexpr std::size_t MaxPageBytes = 8 * 1024 * 1024;
+
+// A whole WAP body (a deck, a binary deck, a picture) as it came.
+struct WapBody {
+    ContentKind kind = ContentKind::PassThrough;
+    std::string body;
+    std::string charset;   // from the Content-Type, or empty
+    std::string url;       // where it came from
+    std::string referrer;  // the Referer the request carried, or empty
+};
+
+// What the engine is shown for `content`: the page made from it, or a note
+// page (unreadable, too large, or a deck its <access> closes to this
+// referrer); nothing for a picture that cannot be read. Decks shown are
+// recorded in `decks`. Slow (it may start a process for a binary deck):
+// never on the thread that moves bytes.
+std::optional<ConvertedPage> ConvertWapBody(WapBody content, RenderedDecks& decks);
+
+// A note page as a ConvertedPage.
+ConvertedPage NotePageOf(std::string html);
+
+}  // namespace tessaly::wap

@@ -1,0 +1,114 @@
+#include "gateway_io.h"
+
+#include <boost/asio/this_coro.hpp>
+#include <boost/asio/use_awaitable.hpp>
+
+#include "note_pages.h"
+
+namespace tessaly::wap {
+
+namespace {
+
+// Headers that describe one connection, not the message: never forwarded.
+constexpr http::field HopByHop[] = {
+    http::field::connection,
+    http::field::keep_alive,
+    http::field::proxy_connection,
+    http::field::proxy_authorization,
+    http::field::proxy_authenticate,
+    http::field::te,
+    http::field::trailer,
+    http::field::upgrade,
+};
+
+}  // namespace
+
+void EraseHopByHop(http::fields& fields) {
+    for (const http::field name : HopByHop) {
+        fields.erase(name);
+    }
+}
+
+void Reset(beast::tcp_stream& stream) {
+    beast::error_code ignored;
+    stream.socket().set_option(asio::socket_base::linger(true, 0), ignored);
+    stream.socket().close(ignored);
+}
+
+void SendAtOnce(tcp::socket& socket) {
+    beast::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+}
+
+awaitable<void> WriteAnswer(beast::tcp_stream& client,
+                            http::response<http::string_body>& response) {
+    client.expires_after(AnswerWriteTimeout);
+    co_await http::async_write(client, response, asio::use_awaitable);
+    client.expires_never();
+}
+
+awaitable<void> Answer(beast::tcp_stream& client, http::status status, std::string_view contentType,
+                       std::string body, bool keepAlive, bool proxyChallenge) {
+    http::response<http::string_body> response{status, 11};
+    if (proxyChallenge) {
+        response.set(http::field::proxy_authenticate, "Basic realm=\"Tessaly\"");
+    }
+    if (!contentType.empty()) {
+        response.set(http::field::content_type, contentType);
+    }
+    response.set(http::field::cache_control, "no-store");
+    response.body() = std::move(body);
+    response.keep_alive(keepAlive);
+    response.prepare_payload();
+    co_await WriteAnswer(client, response);
+}
+
+awaitable<void> SendPage(beast::tcp_stream& client, http::response<http::string_body>& response,
+                         std::optional<ConvertedPage> page, std::string_view url, bool keepAlive) {
+    if (!page) {
+        page = ConvertedPage{"text/html; charset=utf-8", UnreadablePage(url), {}};
+    }
+    response.set(http::field::content_type, page->contentType);
+    for (const auto& [name, value] : page->headers) {
+        response.set(name, value);
+    }
+    response.body() = std::move(page->body);
+    response.keep_alive(keepAlive);
+    response.prepare_payload();
+    co_await WriteAnswer(client, response);
+}
+
+bool IsLocalOrPrivate(const asio::ip::address& address) {
+    if (address.is_v6()) {
+        const auto v6 = address.to_v6();
+        if (v6.is_v4_mapped()) {
+            return IsLocalOrPrivate(asio::ip::make_address_v4(asio::ip::v4_mapped, v6));
+        }
+        const auto bytes = v6.to_bytes();
+        return v6.is_loopback() || v6.is_unspecified() || v6.is_link_local() ||
+               (bytes[0] & 0xfe) == 0xfc;  // fc00::/7, unique local
+    }
+    const auto bytes = address.to_v4().to_bytes();
+    return bytes[0] == 127 || bytes[0] == 10 || bytes[0] == 0 ||
+           (bytes[0] == 172 && (bytes[1] & 0xf0) == 16) || (bytes[0] == 192 && bytes[1] == 168) ||
+           (bytes[0] == 169 && bytes[1] == 254);
+}
+
+awaitable<tcp::resolver::results_type> ResolveSite(const ProxyTarget& target,
+                                                   std::uint16_t ownPort) {
+    tcp::resolver resolver(co_await asio::this_coro::executor);
+    auto endpoints = co_await resolver.async_resolve(target.host, target.port, asio::use_awaitable);
+    for (const auto& entry : endpoints) {
+        auto address = entry.endpoint().address();
+        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+        }
+        if ((address.is_loopback() || address.is_unspecified()) &&
+            entry.endpoint().port() == ownPort) {
+            throw beast::system_error(asio::error::access_denied);
+        }
+    }
+    co_return endpoints;
+}
+
+}  // namespace tessaly::wap

@@ -1,0 +1,111 @@
+#include "tunnel.h"
+
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/detached.hpp>
+#include <boost/asio/redirect_error.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/this_coro.hpp>
+#include <boost/asio/use_awaitable.hpp>
+#include <boost/asio/write.hpp>
+#include <memory>
+#include <vector>
+
+namespace tessaly::wap {
+
+namespace {
+
+constexpr std::size_t TunnelChunk = 64 * 1024;
+
+// Both sockets of an open tunnel and its idle watch, shared by the two
+// directions; whichever ends last frees them.
+struct TunnelEnds {
+    TunnelEnds(tcp::socket client, tcp::socket site, std::chrono::milliseconds idle)
+        : client(std::move(client)),
+          site(std::move(site)),
+          watchdog(this->client.get_executor()),
+          idle(idle) {}
+
+    void Rearm() {
+        watchdog.expires_after(idle);
+        watchdog.async_wait([this](const beast::error_code& error) {
+            if (!error) {
+                Close();
+            }
+        });
+    }
+    void Close() {
+        beast::error_code ignored;
+        client.close(ignored);
+        site.close(ignored);
+        watchdog.cancel();
+    }
+
+    tcp::socket client;
+    tcp::socket site;
+    asio::steady_timer watchdog;
+    std::chrono::milliseconds idle;
+};
+
+awaitable<void> Pump(std::shared_ptr<TunnelEnds> ends, bool fromClient) {
+    tcp::socket& from = fromClient ? ends->client : ends->site;
+    tcp::socket& to = fromClient ? ends->site : ends->client;
+    std::vector<char> chunk(TunnelChunk);
+    beast::error_code error;
+    for (;;) {
+        const std::size_t got = co_await from.async_read_some(
+            asio::buffer(chunk), asio::redirect_error(asio::use_awaitable, error));
+        if (error) {
+            break;
+        }
+        ends->Rearm();
+        co_await asio::async_write(to, asio::buffer(chunk.data(), got),
+                                   asio::redirect_error(asio::use_awaitable, error));
+        if (error) {
+            break;
+        }
+    }
+    beast::error_code ignored;
+    if (error == asio::error::eof && to.is_open()) {
+        to.shutdown(tcp::socket::shutdown_send, ignored);
+    } else {
+        ends->Close();
+    }
+}
+
+}  // namespace
+
+awaitable<void> Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
+                       ProxyTarget target, std::uint16_t ownPort,
+                       std::chrono::milliseconds connectTimeout, std::chrono::milliseconds idle) {
+    beast::tcp_stream site(co_await asio::this_coro::executor);
+    bool connected = false;
+    try {
+        auto endpoints = co_await ResolveSite(target, ownPort);
+        site.expires_after(connectTimeout);
+        co_await site.async_connect(endpoints, asio::use_awaitable);
+        SendAtOnce(site.socket());
+        site.expires_never();
+        connected = true;
+    } catch (const std::exception&) {
+    }
+    if (!connected) {
+        // The engine reports a tunnel that cannot be opened as a failed load.
+        co_await Answer(client, http::status::bad_gateway, {}, {}, false);
+        co_return;
+    }
+    static constexpr std::string_view Established = "HTTP/1.1 200 Connection Established\r\n\r\n";
+    client.expires_after(AnswerWriteTimeout);
+    co_await asio::async_write(client, asio::buffer(Established), asio::use_awaitable);
+    if (clientBuffer.size() > 0) {
+        site.expires_after(connectTimeout);
+        co_await asio::async_write(site, clientBuffer.data(), asio::use_awaitable);
+    }
+    client.expires_never();
+    site.expires_never();
+    auto ends = std::make_shared<TunnelEnds>(client.release_socket(), site.release_socket(), idle);
+    ends->Rearm();
+    asio::co_spawn(co_await asio::this_coro::executor, Pump(ends, false), asio::detached);
+    co_await Pump(ends, true);
+}
+
+}  // namespace tessaly::wap
