@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 #include "qt_paths.h"
 #include "start_page_scheme.h"
@@ -23,6 +24,9 @@ QWebEngineProfile* CreateBrowserProfile(const QString& programFolder, QObject* p
         profile = new QWebEngineProfile(parent);
     }
     profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9,en;q=0.6"));
+    // A page opened from disk gets what a local file gets in a browser: it
+    // may show the files it names, never read them (the engine would let it).
+    profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     auto* site = new StartPageSchemeHandler(profile);
     site->setRenderedDecks(decks);
     profile->installUrlSchemeHandler(StartPageScheme, site);

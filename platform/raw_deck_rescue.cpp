@@ -15,6 +15,7 @@
 #include "binary_deck.h"
 #include "json_text.h"
 #include "note_pages.h"
+#include "off_thread.h"
 #include "rendered_decks.h"
 #include "wml_conversion.h"
 
@@ -176,26 +177,37 @@ void RawDeckRescue::PollFetch(QPointer<QWebEnginePage> page, const QUrl& url,
 void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray& deck,
                          const QString& charset, const QElapsedTimer& since) {
     const QByteArray address = url.toString(QUrl::FullyEncoded).toUtf8();
-    const wap::ConvertedPage converted = wap::ConvertWmlDeck(
-        std::string_view(deck.constData(), deck.size()),
-        std::string_view(address.constData(), address.size()), charset.toStdString());
-    if (decks_) {
-        decks_->Add(url.toString(QUrl::FullyEncoded).toStdString());
-    }
-    // The page replaces the source in the same document: no navigation, so
-    // no history entry and no second load. Its scripts run in the page's own
-    // world under the policy and nonce the page carries.
-    QString script = QStringLiteral(
-        "window.tessalyDeckWritten = location.href;document.open();"
-        "document.write(");
-    wap::AppendJsonString(script, QString::fromStdString(converted.body));
-    script += QStringLiteral(");document.close();");
     QPointer<QWebEnginePage> guarded(page);
-    page->runJavaScript(script, World, [this, guarded, url, since](const QVariant&) {
-        if (guarded) {
-            emit Rescued(url, since.elapsed());
-        }
-    });
+    RunOffThread(
+        this,
+        [deck, address, charset = charset.toStdString()] {
+            return wap::ConvertWmlDeck(std::string_view(deck.constData(), deck.size()),
+                                       std::string_view(address.constData(), address.size()),
+                                       charset)
+                .body;
+        },
+        [this, guarded, url, since](const std::string& body) {
+            if (!guarded || guarded->url() != url) {
+                return;
+            }
+            if (decks_) {
+                decks_->Add(url.toString(QUrl::FullyEncoded).toStdString());
+            }
+            // The page replaces the source in the same document: no
+            // navigation, so no history entry and no second load. Its scripts
+            // run in the page's own world under the policy and nonce the page
+            // carries.
+            QString script = QStringLiteral(
+                "window.tessalyDeckWritten = location.href;document.open();"
+                "document.write(");
+            wap::AppendJsonString(script, QString::fromStdString(body));
+            script += QStringLiteral(");document.close();");
+            guarded->runJavaScript(script, World, [this, guarded, url, since](const QVariant&) {
+                if (guarded) {
+                    emit Rescued(url, since.elapsed());
+                }
+            });
+        });
 }
 
 bool RawDeckRescue::IsBinaryDeck(const QWebEngineDownloadRequest* request) {
@@ -325,40 +337,56 @@ void RawDeckRescue::ShowBinaryDeck(BinaryDeckEnd end, const QByteArray& deck) {
         return;
     }
     // What the gateway would have answered for the deck: the page made from
-    // it, or a page that says it is too large or cannot be read.
+    // it, or a page that says it is too large or cannot be read. Decoding
+    // starts a process and converting takes time: neither on this thread.
+    struct Made {
+        QByteArray html;
+        bool deck = false;
+    };
     const QByteArray address = url.toString(QUrl::FullyEncoded).toUtf8();
     const std::string document = DocumentAddress(url);
-    std::optional<std::string> wml;
-    if (end == BinaryDeckEnd::Arrived) {
-        wml = wap::DecodeWmlc(std::string_view(deck.constData(), deck.size()));
-    }
-    QByteArray html;
-    if (wml) {
-        html = QByteArray::fromStdString(
-            wap::ConvertWmlDeck(*wml, std::string_view(address.constData(), address.size()),
-                                "utf-8")
-                .body);
-    } else if (end == BinaryDeckEnd::TooLarge) {
-        html = QByteArray::fromStdString(wap::TooLargePage(document));
-    } else {
-        html = QByteArray::fromStdString(wap::UnreadablePage(document));
-    }
-    if (!FitsInAddress(html)) {
-        wml.reset();
-        html = QByteArray::fromStdString(wap::TooLargePage(document));
-    }
-    if (wml) {
-        if (decks_) {
-            decks_->Add(document);
-        }
-        shownBinary_ = url;
-        shownSince_ = since;
-    }
-    // A navigation of its own, to the deck's address: the document has the
-    // site's origin, its relative links lead to the site, and it takes a
-    // history entry as the page would have. The page's scripts run under the
-    // policy its own meta tag sets.
-    page->setContent(html, PageType, url);
+    RunOffThread(
+        this,
+        [end, deck, address, document] {
+            std::optional<std::string> wml;
+            if (end == BinaryDeckEnd::Arrived) {
+                wml = wap::DecodeWmlc(std::string_view(deck.constData(), deck.size()));
+            }
+            Made made;
+            if (wml) {
+                made.html = QByteArray::fromStdString(
+                    wap::ConvertWmlDeck(*wml, std::string_view(address.constData(), address.size()),
+                                        "utf-8")
+                        .body);
+                made.deck = true;
+            } else if (end == BinaryDeckEnd::TooLarge) {
+                made.html = QByteArray::fromStdString(wap::TooLargePage(document));
+            } else {
+                made.html = QByteArray::fromStdString(wap::UnreadablePage(document));
+            }
+            if (!FitsInAddress(made.html)) {
+                made.deck = false;
+                made.html = QByteArray::fromStdString(wap::TooLargePage(document));
+            }
+            return made;
+        },
+        [this, page, url, since, document](const Made& made) {
+            if (!page) {
+                return;
+            }
+            if (made.deck) {
+                if (decks_) {
+                    decks_->Add(document);
+                }
+                shownBinary_ = url;
+                shownSince_ = since;
+            }
+            // A navigation of its own, to the deck's address: the document has
+            // the site's origin, its relative links lead to the site, and it
+            // takes a history entry as the page would have. The page's scripts
+            // run under the policy its own meta tag sets.
+            page->setContent(made.html, PageType, url);
+        });
 }
 
 }  // namespace tessaly

@@ -546,6 +546,211 @@ private slots:
         QVERIFY(stranger.answer().startsWith("HTTP/1.1 407"));
     }
 
+    // Headers too long for the parser end their own connection only; the
+    // gateway goes on serving (it used to throw out of its thread).
+    void overlongHeadersEndOnlyTheirConnection() {
+        RawSite site([](const QByteArray& request) -> QByteArray {
+            if (request.startsWith("GET /long-answer")) {
+                return Answer("text/html", "x", "X-Long: " + QByteArray(70'000, 'b') + "\r\n");
+            }
+            return Answer("text/html", "alive");
+        });
+        QByteArray cookies = "Cookie: ";
+        for (int i = 0; i < 20; ++i) {
+            cookies += "c" + QByteArray::number(i) + "=" + QByteArray(3'900, 'c') + "; ";
+        }
+        const QByteArray longValue = "X-Long: " + QByteArray(70'000, 'a') + "\r\n";
+        const QList<QByteArray> requests = {
+            "GET " + site.url("/") + " HTTP/1.1\r\n" + auth_ + longValue + "\r\n",
+            "GET " + site.url("/") + " HTTP/1.1\r\n" + longValue + auth_ + "\r\n",
+            "GET " + site.url("/") + " HTTP/1.1\r\n" + QByteArray(70'000, 'n') + ": v\r\n\r\n",
+            "GET " + site.url("/") + " HTTP/1.1\r\n" + auth_ + cookies + "\r\n\r\n",
+            "GET " + site.url("/long-answer") + " HTTP/1.1\r\n" + auth_ + "\r\n",
+        };
+        for (const QByteArray& request : requests) {
+            Client client(gateway_->port());
+            client.send(request);
+            QVERIFY2(!client.answer().startsWith("HTTP/1.1 200"), request.left(60).constData());
+            Client next(gateway_->port());
+            next.send("GET " + site.url("/") + " HTTP/1.1\r\n" + auth_ + "\r\n");
+            QVERIFY(BodyOf(next.answer()) == "alive");
+        }
+    }
+
+    // No client can take the gateway's connections: those without the
+    // credential are few and short-lived, and all are bounded.
+    void connectionsAreBounded() {
+        WapGateway::Options options;
+        options.maxConnections = 24;
+        options.firstRequestTimeout = std::chrono::milliseconds(300);
+        StartGateway(options);
+        RawSite site([](const QByteArray&) { return Answer("text/html", "alive"); });
+
+        // A connection that sends nothing is closed once its time is up.
+        QTcpSocket silent;
+        silent.connectToHost(QHostAddress::LocalHost, gateway_->port());
+        QVERIFY(silent.waitForConnected(Timeout));
+        QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QAbstractSocket::UnconnectedState, Timeout);
+
+        // Many idle strangers: the oldest make way, the program gets in.
+        std::vector<std::unique_ptr<QTcpSocket>> strangers;
+        for (int i = 0; i < 40; ++i) {
+            strangers.push_back(std::make_unique<QTcpSocket>());
+            strangers.back()->connectToHost(QHostAddress::LocalHost, gateway_->port());
+            QVERIFY(strangers.back()->waitForConnected(Timeout));
+            strangers.back()->write("GET / HTTP/1.1\r\n");  // never finished
+        }
+        Client program(gateway_->port());
+        program.send("GET " + site.url("/") + " HTTP/1.1\r\n" + auth_ + "\r\n");
+        QCOMPARE(BodyOf(program.answer()), QByteArray("alive"));
+
+        // Past the bound, a connection is refused even with the credential.
+        std::vector<std::unique_ptr<Client>> kept;
+        int answered = 0;
+        for (int i = 0; i < 30; ++i) {
+            kept.push_back(std::make_unique<Client>(gateway_->port()));
+            kept.back()->send("GET " + site.url("/") + " HTTP/1.1\r\n" + auth_ + "\r\n");
+            answered += kept.back()->answer().startsWith("HTTP/1.1 200") ? 1 : 0;
+        }
+        // 24 places, one the program's, some strangers' until their time is up.
+        QVERIFY2(answered > 0 && answered <= 23, QByteArray::number(answered).constData());
+    }
+
+    // A body the site sends slowly reaches the engine as it arrives.
+    void bodiesPassAsTheyArrive() {
+        QTcpServer slow;
+        QVERIFY(slow.listen(QHostAddress::LocalHost, 0));
+        QPointer<QTcpSocket> held;
+        connect(&slow, &QTcpServer::newConnection, this, [&] {
+            held = slow.nextPendingConnection();
+            connect(held, &QTcpSocket::readyRead, held, [&] {
+                held->readAll();
+                held->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+                    "Transfer-Encoding: chunked\r\n\r\n5\r\nfirst\r\n");
+            });
+        });
+        Client client(gateway_->port());
+        client.send("GET http://127.0.0.1:" + QByteArray::number(slow.serverPort()) +
+                    "/ HTTP/1.1\r\n" + auth_ + "\r\n");
+        QByteArray received;
+        QTRY_VERIFY_WITH_TIMEOUT((received += client.socket().readAll()).contains("first"),
+                                 Timeout);
+        QVERIFY(held);
+        held->write("4\r\nlast\r\n0\r\n\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT((received += client.socket().readAll()).contains("last"), Timeout);
+    }
+
+    // What a site may send that must not reach the engine as it came.
+    void oddAnswersAreNotPassedOn() {
+        RawSite site([](const QByteArray& request) -> QByteArray {
+            if (request.startsWith("GET /switch")) {
+                return "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n";
+            }
+            if (request.startsWith("GET /coded")) {
+                return "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n"
+                       "3\r\nabc\r\n0\r\n\r\n";
+            }
+            if (request.startsWith("GET /extra")) {
+                return "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"
+                       "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nsmuggled";
+            }
+            return Answer("text/html", "fresh");
+        });
+        Client client(gateway_->port());
+        const auto get = [&](const QByteArray& path) {
+            client.send("GET " + site.url(path) + " HTTP/1.1\r\n" + auth_ + "\r\n");
+            return client.answer();
+        };
+        QVERIFY(get("/switch").startsWith("HTTP/1.1 502"));
+        QVERIFY(get("/coded").startsWith("HTTP/1.1 502"));
+        QCOMPARE(BodyOf(get("/extra")), QByteArray("ok"));
+        // What the site sent past its answer is not the next answer.
+        QCOMPARE(BodyOf(get("/next")), QByteArray("fresh"));
+
+        Client coded(gateway_->port());
+        coded.send("POST " + site.url("/") + " HTTP/1.1\r\n" + auth_ +
+                   "Transfer-Encoding: gzip, chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n");
+        QVERIFY(coded.answer().startsWith("HTTP/1.1 501"));
+
+        // The gateway's own port, under any name of this machine, is no site.
+        Client loop(gateway_->port());
+        loop.send("GET http://[::ffff:127.0.0.1]:" + QByteArray::number(gateway_->port()) +
+                  "/ HTTP/1.1\r\n" + auth_ + "\r\n");
+        QVERIFY(loop.answer().isEmpty());
+    }
+
+    void idleTunnelsAreClosed() {
+        WapGateway::Options options;
+        options.tunnelIdle = std::chrono::milliseconds(300);
+        StartGateway(options);
+        QTcpServer quiet;
+        QVERIFY(quiet.listen(QHostAddress::LocalHost, 0));
+        Client client(gateway_->port());
+        client.send("CONNECT 127.0.0.1:" + QByteArray::number(quiet.serverPort()) +
+                    " HTTP/1.1\r\n" + auth_ + "\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(client.socket().bytesAvailable() > 0, Timeout);
+        QVERIFY(client.socket().readAll().startsWith("HTTP/1.1 200"));
+        QTRY_COMPARE_WITH_TIMEOUT(client.socket().state(), QAbstractSocket::UnconnectedState,
+                                  Timeout);
+    }
+
+    // A page on the internet may not make the engine reach this machine or
+    // the private network by itself; navigations may.
+    void pagesOnTheInternetCannotReachThisMachine() {
+        RawSite site([](const QByteArray&) { return Answer("text/html", "local"); });
+        const QByteArray navigation = "Upgrade-Insecure-Requests: 1\r\n";
+        const QByteArray fromPublic = "Referer: http://public.example/page\r\n";
+        const struct {
+            QByteArray method;
+            QByteArray headers;
+            bool allowed;
+        } cases[] = {
+            {"GET", fromPublic, false},
+            {"GET", fromPublic + navigation, true},
+            {"OPTIONS", fromPublic + navigation, false},
+            {"GET", "Origin: http://public.example\r\n", false},
+            {"GET", "Origin: null\r\n", false},
+            {"GET", "Referer: http://127.0.0.1:1/page\r\n", true},
+            {"GET", "Referer: http://local.tessaly.invalid/x\r\n", true},
+            {"GET", {}, true},
+        };
+        for (const auto& c : cases) {
+            Client client(gateway_->port());
+            client.send(c.method + " " + site.url("/") + " HTTP/1.1\r\n" + auth_ + c.headers +
+                        "\r\n");
+            const QByteArray answer = client.answer();
+            QVERIFY2(answer.startsWith(c.allowed ? "HTTP/1.1 200" : "HTTP/1.1 403"),
+                     (c.method + " " + c.headers).constData());
+        }
+    }
+
+    // A deck that names who may link to it is shown only to them.
+    void decksWithAccessAreShownOnlyToTheirReferrers() {
+        RawSite site([](const QByteArray&) {
+            return Answer("text/vnd.wap.wml",
+                          "<wml><head><access domain=\"wap.example\" path=\"/menu\"/></head>"
+                          "<card><p>Members only</p></card></wml>");
+        });
+        const struct {
+            QByteArray referer;
+            bool shown;
+        } cases[] = {
+            {{}, false},
+            {"http://wap.example/menu/list", true},
+            {"http://evil.example/menu", false},
+            {"http://wap.example/menus", false},
+        };
+        for (const auto& c : cases) {
+            Client client(gateway_->port());
+            client.send("GET " + site.url("/deck.wml") + " HTTP/1.1\r\n" + auth_ +
+                        (c.referer.isEmpty() ? QByteArray() : "Referer: " + c.referer + "\r\n") +
+                        "Upgrade-Insecure-Requests: 1\r\n" + "\r\n");
+            const QByteArray body = BodyOf(client.answer());
+            QVERIFY2(body.contains("Members only") == c.shown, c.referer.constData());
+        }
+    }
+
 private:
     void StartGateway(WapGateway::Options options) {
         gateway_.reset();

@@ -11,12 +11,17 @@ std::size_t ConnectionLimits::ConnectionsFor(std::size_t descriptorLimit) {
 }
 
 ConnectionLimits::ConnectionLimits(std::size_t maxConnections, std::size_t maxUnverified)
-    : maxConnections_(maxConnections), maxUnverified_(std::max<std::size_t>(1, maxUnverified)) {}
+    : maxConnections_(maxConnections),
+      maxUnverified_(std::clamp<std::size_t>(maxConnections / 2, 1,
+                                             std::max<std::size_t>(1, maxUnverified))) {}
 
 std::unique_ptr<ConnectionLimits::Ticket> ConnectionLimits::Admit(tcp::socket& socket) {
     if (unverified_.size() >= maxUnverified_) {
+        // Closed now, its descriptor freed at once; its session ends later.
         Ticket& oldest = *unverified_.front();
         Dequeue(oldest);
+        oldest.counted_ = false;
+        --open_;
         beast::error_code ignored;
         oldest.socket_->close(ignored);
     }
@@ -43,7 +48,9 @@ void ConnectionLimits::Ticket::Verified() {
 
 ConnectionLimits::Ticket::~Ticket() {
     limits_.Dequeue(*this);
-    --limits_.open_;
+    if (counted_) {
+        --limits_.open_;
+    }
 }
 
 }  // namespace tessaly::wap

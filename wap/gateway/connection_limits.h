@@ -25,8 +25,10 @@ public:
     // most 32 to one proxy.
     static constexpr std::size_t MostConnections = 256;
     static constexpr std::size_t FewestConnections = 16;
-    // Connections that have not shown the credential yet.
-    static constexpr std::size_t MostUnverified = 16;
+    // Connections that have not shown the credential yet, at most; never more
+    // than half of all, so the program always has room. Each holds at most
+    // one request header (256 KB).
+    static constexpr std::size_t MostUnverified = 64;
 
     // Bounds from the process's limit on open descriptors.
     static std::size_t ConnectionsFor(std::size_t descriptorLimit);
@@ -50,6 +52,7 @@ public:
         tcp::socket* socket_;
         std::list<Ticket*>::iterator queued_;
         bool inQueue_ = false;
+        bool counted_ = true;  // until it is closed to make way
     };
 
     // Admits the connection on `socket`, closing the oldest unverified one

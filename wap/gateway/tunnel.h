@@ -7,15 +7,11 @@
 
 namespace tessaly::wap {
 
-// How long a tunnel may carry nothing either way before both ends are closed.
-inline constexpr auto TunnelIdle = std::chrono::minutes(5);
-
 // Answers a CONNECT: opens a connection to `target` and passes bytes both
 // ways until either side ends or the tunnel stays idle for `idle`. What the
 // client sent after its request (in `clientBuffer`) goes first.
 awaitable<void> Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
                        ProxyTarget target, std::uint16_t ownPort,
-                       std::chrono::milliseconds connectTimeout,
-                       std::chrono::milliseconds idle = TunnelIdle);
+                       std::chrono::milliseconds connectTimeout, std::chrono::milliseconds idle);
 
 }  // namespace tessaly::wap

@@ -42,9 +42,6 @@ namespace {
 
 // An idle connection from the engine is dropped after this long.
 constexpr auto ClientIdle = std::chrono::minutes(5);
-// How long a new connection has to send a whole request header: only the
-// program's own requests, which carry the credential, may stay longer.
-constexpr auto FirstRequestTimeout = std::chrono::seconds(10);
 // How long the gateway waits before accepting again when the system has no
 // descriptor (or memory) for a new connection, instead of spinning.
 constexpr auto AcceptBackoff = std::chrono::milliseconds(100);
@@ -186,9 +183,12 @@ awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
             RequestParser request;
             request.body_limit(std::numeric_limits<std::uint64_t>::max());
             request.header_limit(MaxHeaderBytes);
-            client.expires_after(verified
-                                     ? std::chrono::steady_clock::duration(ClientIdle)
-                                     : std::chrono::steady_clock::duration(FirstRequestTimeout));
+            // A new connection has little time to send a whole request
+            // header: only the program's own, which carry the credential,
+            // may stay longer.
+            client.expires_after(
+                verified ? std::chrono::steady_clock::duration(ClientIdle)
+                         : std::chrono::steady_clock::duration(options.firstRequestTimeout));
             beast::error_code error;
             co_await http::async_read_header(client, clientBuffer, request,
                                              asio::redirect_error(use_awaitable, error));
@@ -224,7 +224,7 @@ awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
                 }
                 upstream.Drop();
                 co_await Tunnel(std::move(client), std::move(clientBuffer), std::move(*target),
-                                port, options.upstreamTimeout);
+                                port, options.upstreamTimeout, options.tunnelIdle);
                 co_return;
             }
             const std::string url(header.target());

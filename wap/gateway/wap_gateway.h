@@ -30,6 +30,10 @@ public:
         std::size_t maxConnections = 0;
         // How long a page waits for its conversion.
         std::chrono::milliseconds conversionTimeout = std::chrono::seconds(10);
+        // How long a new connection may take to send its first request.
+        std::chrono::milliseconds firstRequestTimeout = std::chrono::seconds(10);
+        // How long a CONNECT tunnel may carry nothing before it is closed.
+        std::chrono::milliseconds tunnelIdle = std::chrono::minutes(5);
     };
 
     // Decks it converts are recorded in `decks`, which must outlive it.
