@@ -1,8 +1,15 @@
 // The WAP gateway's cost, all in one run: a small page through the gateway
 // against the same page with the gateway off, a 64 MiB download the same
-// two ways, and the memory the gateway adds at rest. "Off" is a second
-// server whose port the engine is told to reach directly.
+// two ways (at full speed, and paced at 100 MiB/s, the fastest link a user
+// has), the memory the gateway adds at rest and with many idle connections,
+// and a small page loaded while a 2 MB malformed deck is being converted.
+// "Off" is a second server whose port the engine is told to reach directly.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -13,6 +20,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+
+#include <QTcpSocket>
 #include <algorithm>
 #include <cstdio>
 #include <thread>
@@ -29,6 +38,56 @@ namespace {
 constexpr int PageLoads = 40;
 constexpr int Downloads = 5;
 constexpr qsizetype DownloadBytes = 64 * 1024 * 1024;
+// 100 MiB/s: 1 MiB every 10 ms.
+constexpr int PaceChunkBytes = 1024 * 1024;
+constexpr int PaceIntervalMs = 10;
+constexpr int IdleConnections = 1000;
+constexpr int HeaderFloodConnections = 2000;
+constexpr int HeaderFloodBytes = 200 * 1024;
+
+// Opens `count` connections to the gateway that send `headerBytes` of a
+// request header that never ends, the way a hostile local process would;
+// raw sockets, so that nothing they send stays in this process's memory.
+std::vector<int> OpenIdleConnections(std::uint16_t port, int count, int headerBytes) {
+    std::vector<int> sockets;
+    const std::string header = "GET http://idle.example/ HTTP/1.1\r\nX-Filler: " +
+                               std::string(static_cast<std::size_t>(headerBytes), 'f');
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0) {
+            break;
+        }
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            break;
+        }
+        if (headerBytes > 0) {
+            (void)::send(fd, header.data(), header.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        }
+        sockets.push_back(fd);
+    }
+    return sockets;
+}
+
+void CloseAll(std::vector<int>& sockets) {
+    for (const int fd : sockets) {
+        ::close(fd);
+    }
+    sockets.clear();
+}
+
+// This process opens as many sockets as the gateway serves: room for both.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 8192) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 8192);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -100,6 +159,7 @@ double DownloadMs(QWebEnginePage& page, const QString& url, const QString& folde
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    RaiseDescriptorLimit();
     tessaly::PrepareWebEngine();
     QApplication app(argc, argv);
 
@@ -123,6 +183,18 @@ int main(int argc, char* argv[]) {
     file.body = QByteArray(DownloadBytes, 'x');
     viaGateway.route("/file.bin", file);
     direct.route("/file.bin", file);
+    file.chunkBytes = PaceChunkBytes;
+    file.chunkIntervalMs = PaceIntervalMs;
+    viaGateway.route("/paced.bin", file);
+    direct.route("/paced.bin", file);
+    // A deck that fails the first reading and goes through the lenient one.
+    tessaly::testing::LocalHttpServer::Response badDeck;
+    badDeck.contentType = "text/vnd.wap.wml";
+    badDeck.body = "<wml><card><p>";
+    while (badDeck.body.size() < 2 * 1024 * 1024) {
+        badDeck.body += "A & B &c <b>unclosed ";
+    }
+    viaGateway.route("/bad.wml", badDeck);
 
     // Everything goes through the gateway except the "direct" server's port.
     tessaly::RouteBrowserThroughGateway(gateway.port());
@@ -163,25 +235,72 @@ int main(int argc, char* argv[]) {
     std::printf("page through / off (target at most 1.05): %.3f\n", pageThrough / pageOff);
 
     QTemporaryDir folder;
-    std::vector<double> downloadThrough, downloadOff;
-    for (int i = 0; i < Downloads; ++i) {
-        const QString query = QStringLiteral("?n=%1").arg(i);
-        downloadThrough.push_back(
-            DownloadMs(*viewPage, viaGateway.url("/file.bin") + query, folder.path()));
-        downloadOff.push_back(
-            DownloadMs(*viewPage, direct.url("/file.bin") + query, folder.path()));
-    }
     const double mibps = static_cast<double>(DownloadBytes) / (1024.0 * 1024.0);
-    const double throughRate = mibps / (Median(downloadThrough) / 1000.0);
-    const double offRate = mibps / (Median(downloadOff) / 1000.0);
-    std::printf("64 MiB download, through the gateway: %.0f ms, %.1f MiB/s (median of %d)\n",
-                Median(downloadThrough), throughRate, Downloads);
-    std::printf("64 MiB download, gateway off:         %.0f ms, %.1f MiB/s (median of %d)\n",
-                Median(downloadOff), offRate, Downloads);
-    std::printf("download rate through / off (target at least 0.95): %.3f\n",
-                throughRate / offRate);
+    for (const bool paced : {false, true}) {
+        const QString path = paced ? QStringLiteral("/paced.bin") : QStringLiteral("/file.bin");
+        std::vector<double> downloadThrough, downloadOff;
+        for (int i = 0; i < Downloads; ++i) {
+            const QString query = QStringLiteral("?n=%1").arg(i);
+            downloadThrough.push_back(
+                DownloadMs(*viewPage, viaGateway.url(path.toUtf8()) + query, folder.path()));
+            downloadOff.push_back(
+                DownloadMs(*viewPage, direct.url(path.toUtf8()) + query, folder.path()));
+        }
+        const double throughRate = mibps / (Median(downloadThrough) / 1000.0);
+        const double offRate = mibps / (Median(downloadOff) / 1000.0);
+        const char* how = paced ? "paced at 100 MiB/s" : "at full speed";
+        std::printf("64 MiB download %s, through the gateway: %.0f ms, %.1f MiB/s (median of %d)\n",
+                    how, Median(downloadThrough), throughRate, Downloads);
+        std::printf("64 MiB download %s, gateway off:         %.0f ms, %.1f MiB/s (median of %d)\n",
+                    how, Median(downloadOff), offRate, Downloads);
+        if (paced) {
+            std::printf("paced download rate through / off (target at least 0.95): %.3f\n",
+                        throughRate / offRate);
+        } else {
+            std::printf("download rate at full speed through / off (for reference): %.3f\n",
+                        throughRate / offRate);
+        }
+    }
+
+    // A 2 MB malformed deck converting while a small page loads.
+    QTcpSocket deckClient;
+    deckClient.connectToHost(QHostAddress::LocalHost, gateway.port());
+    deckClient.waitForConnected(5000);
+    const QByteArray credentials =
+        QByteArray::fromStdString(gateway.user() + ":" + gateway.password()).toBase64();
+    QElapsedTimer deckTimer;
+    deckTimer.start();
+    deckClient.write("GET " + viaGateway.url("/bad.wml").toUtf8() +
+                     " HTTP/1.1\r\nProxy-Authorization: Basic " + credentials + "\r\n\r\n");
+    WaitFor([&] { return deckClient.bytesAvailable() > 0 || viaGateway.requests().size() > 0; },
+            5000);
+    const double pageWhileDeck = LoadMs(view, viaGateway.url("/page") + "?during-deck");
+    WaitFor([&] { return deckClient.bytesAvailable() > 0; }, 60000);
+    std::printf(
+        "small page while a 2 MB malformed deck converts: %.2f ms (target under 1000); "
+        "the deck's answer began after %lld ms\n",
+        pageWhileDeck, static_cast<long long>(deckTimer.elapsed()));
 
     std::printf("gateway's memory at rest: %.2f MB (target under 5 MB)\n",
                 static_cast<double>(atRest - before) / 1024.0);
+
+    const long beforeIdle = ResidentKilobytes();
+    std::vector<int> idle = OpenIdleConnections(gateway.port(), IdleConnections, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::printf("gateway's memory with %zu idle connections: %.2f MB more (target under 50 MB)\n",
+                idle.size(), static_cast<double>(ResidentKilobytes() - beforeIdle) / 1024.0);
+    CloseAll(idle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    const long beforeFlood = ResidentKilobytes();
+    std::vector<int> flood =
+        OpenIdleConnections(gateway.port(), HeaderFloodConnections, HeaderFloodBytes);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    std::printf(
+        "gateway's memory with %zu connections each sending %d KB of header: "
+        "%.2f MB more\n",
+        flood.size(), HeaderFloodBytes / 1024,
+        static_cast<double>(ResidentKilobytes() - beforeFlood) / 1024.0);
+    CloseAll(flood);
     return 0;
 }

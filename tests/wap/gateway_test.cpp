@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -680,17 +681,34 @@ private slots:
         QVERIFY(loop.answer().isEmpty());
     }
 
+    // A tunnel is closed once it has carried nothing for its idle time, and
+    // only then.
     void idleTunnelsAreClosed() {
         WapGateway::Options options;
         options.tunnelIdle = std::chrono::milliseconds(300);
         StartGateway(options);
-        QTcpServer quiet;
-        QVERIFY(quiet.listen(QHostAddress::LocalHost, 0));
+        QTcpServer echo;
+        QVERIFY(echo.listen(QHostAddress::LocalHost, 0));
+        connect(&echo, &QTcpServer::newConnection, this, [&echo] {
+            QTcpSocket* socket = echo.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket,
+                    [socket] { socket->write(socket->readAll()); });
+        });
         Client client(gateway_->port());
-        client.send("CONNECT 127.0.0.1:" + QByteArray::number(quiet.serverPort()) +
-                    " HTTP/1.1\r\n" + auth_ + "\r\n");
+        client.send("CONNECT 127.0.0.1:" + QByteArray::number(echo.serverPort()) + " HTTP/1.1\r\n" +
+                    auth_ + "\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(client.socket().bytesAvailable() > 0, Timeout);
         QVERIFY(client.socket().readAll().startsWith("HTTP/1.1 200"));
+        // Busy for three idle times, a round trip every 100 ms: it stays open.
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < 900) {
+            client.send("ping");
+            QByteArray echoed;
+            QTRY_VERIFY_WITH_TIMEOUT((echoed += client.socket().readAll()) == "ping", Timeout);
+            QTest::qWait(100);
+        }
+        QCOMPARE(client.socket().state(), QAbstractSocket::ConnectedState);
         QTRY_COMPARE_WITH_TIMEOUT(client.socket().state(), QAbstractSocket::UnconnectedState,
                                   Timeout);
     }
@@ -723,6 +741,11 @@ private slots:
             QVERIFY2(answer.startsWith(c.allowed ? "HTTP/1.1 200" : "HTTP/1.1 403"),
                      (c.method + " " + c.headers).constData());
         }
+        // This machine under an IPv4-mapped IPv6 address is this machine too.
+        Client mapped(gateway_->port());
+        mapped.send("GET http://[::ffff:127.0.0.1]:" + QByteArray::number(site.port()) +
+                    "/ HTTP/1.1\r\n" + auth_ + fromPublic + "\r\n");
+        QVERIFY(mapped.answer().startsWith("HTTP/1.1 403"));
     }
 
     // A deck that names who may link to it is shown only to them.

@@ -12,9 +12,11 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include "deck_access.h"
 #include "deck_charset.h"
 #include "wml_conversion.h"
 
+using tessaly::wap::AccessAllows;
 using tessaly::wap::ConvertedPage;
 using tessaly::wap::ConvertWmlDeck;
 
@@ -232,6 +234,46 @@ TEST(DeckPage, MendsARawAmpersandInAnAddress) {
     const QJsonArray tasks = data.value("tasks").toArray();
     ASSERT_FALSE(tasks.isEmpty());
     EXPECT_EQ(tasks.at(0).toObject().value("href").toString(), "/list?a=1&b=2");
+}
+
+// The lenient pass looks only a few characters past each '&': a deck full
+// of them (and no ';') is read in linear time, not minutes.
+TEST(DeckPage, ReadsAMalformedDeckFullOfAmpersandsWhole) {
+    std::string deck = "<wml><card><p>";
+    deck += std::string(400'000, '&');
+    const auto page = ConvertWmlDeck(deck, "http://wap.example/a.wml", "utf-8");
+    EXPECT_EQ(page.contentType.rfind("text/html", 0), 0u);
+    EXPECT_NE(page.body.find("<!DOCTYPE html>"), std::string::npos);
+}
+
+// Who may enter a deck that has <access>, by the page that led to it.
+TEST(DeckAccess, AdmitsTheNamedDomainAndPathOnly) {
+    const std::string deck = "http://wap.example.com/games/deck.wml";
+    const struct {
+        const char* domain;
+        const char* path;
+        const char* referrer;
+        bool allowed;
+    } cases[] = {
+        {"", "", "http://wap.example.com/other.wml", true},  // defaults: own host, "/"
+        {"", "", "http://evil.example/", false},
+        {"", "", "", false},  // no telling: no
+        {"", "", "not an address", false},
+        {"example.com", "", "http://news.example.com/x", true},  // whole labels
+        {"example.com", "", "http://badexample.com/x", false},
+        {".example.com", "", "http://example.com/x", true},
+        {"example.com", "/menu", "http://example.com/menu", true},  // whole segments
+        {"example.com", "/menu", "http://example.com/menu/a.wml", true},
+        {"example.com", "/menu", "http://example.com/menus/a.wml", false},
+        {"example.com", "/menu/", "http://example.com/menu/a.wml", true},
+        {"", "lists", "http://wap.example.com/games/lists/a.wml", true},  // relative path
+        {"", "lists", "http://wap.example.com/lists/a.wml", false},
+        {"other.example", "/x", "http://wap.example.com/games/deck.wml#card2", true},  // itself
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AccessAllows(deck, c.domain, c.path, c.referrer), c.allowed)
+            << c.domain << " " << c.path << " from " << c.referrer;
+    }
 }
 
 TEST(DeckCharset, NamesAsSitesWroteThem) {

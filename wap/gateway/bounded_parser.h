@@ -3,6 +3,7 @@
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace tessaly::wap {
@@ -12,6 +13,9 @@ namespace tessaly::wap {
 // on the gateway's thread; a parser that refuses it with an error instead
 // lets the gateway close that one connection and go on.
 inline constexpr std::size_t MaxFieldBytes = 65'000;
+// A whole header may be as large as the engine itself accepts (many cookies
+// make tens of KB), and no larger.
+inline constexpr std::uint32_t MaxHeaderBytes = 256 * 1024;
 
 // Beast's parser, refusing over-long header and trailer fields with
 // http::error::header_limit instead of throwing.

@@ -30,9 +30,6 @@ using asio::awaitable;
 using RequestParser = BoundedParser<true, http::buffer_body>;
 using ResponseParser = BoundedParser<false, http::buffer_body>;
 
-// Headers may be as large as the engine itself accepts (many cookies make
-// tens of KB), and no larger.
-inline constexpr std::uint32_t MaxHeaderBytes = 256 * 1024;
 // Room in a connection's read buffer: Beast reads at most what fits (and at
 // least 512 bytes), so an unreserved buffer would read a body 512 bytes at a
 // time.

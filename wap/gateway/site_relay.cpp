@@ -341,8 +341,7 @@ awaitable<bool> SiteRelay::Deliver(beast::tcp_stream& client, Upstream& upstream
             throw beast::system_error(relayed.read ? relayed.read : relayed.write);
         }
     }
-    // Bytes the site sent past its answer belong to no request.
-    if (!upstreamKeepAlive || upstream.buffer.size() > 0) {
+    if (!upstreamKeepAlive) {
         upstream.Drop();
     }
     co_return clientKeepAlive;
@@ -371,7 +370,7 @@ awaitable<bool> SiteRelay::DeliverConverted(beast::tcp_stream& client, Upstream&
     if (error) {
         throw beast::system_error(error);
     }
-    if (!whole.keep_alive() || upstream.buffer.size() > 0) {
+    if (!whole.keep_alive()) {
         upstream.Drop();
     }
     auto& original = whole.get();

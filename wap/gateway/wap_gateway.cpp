@@ -28,12 +28,6 @@
 #include "wap_content.h"
 #include "wml_conversion.h"
 
-// GCC 12 takes the coroutine frames Asio allocates with its own operator new
-// (and frees with the matching delete) for a mismatch.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 namespace tessaly::wap {
 
 using asio::use_awaitable;
@@ -164,7 +158,9 @@ awaitable<void> WapGateway::Impl::Accept() {
             continue;
         }
         SendAtOnce(socket);
-        asio::co_spawn(socket.get_executor(), Session(std::move(socket)), asio::detached);
+        // The executor first: the socket is moved into the session.
+        const auto executor = socket.get_executor();
+        asio::co_spawn(executor, Session(std::move(socket)), asio::detached);
     }
 }
 
