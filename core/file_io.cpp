@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -47,9 +48,10 @@ private:
 }
 
 // Opens `path` without ever blocking and keeps it only when it is a regular
-// file. An invalid descriptor on failure, with errno telling why (EINVAL for
-// something that is not a regular file).
-Descriptor OpenRegular(const std::filesystem::path& path, int flags, mode_t mode = 0) {
+// file; it stays non-blocking, which changes nothing for a regular file. An
+// invalid descriptor on failure, with errno telling why (EINVAL for something
+// that is not a regular file).
+Descriptor OpenRegularNonBlocking(const std::filesystem::path& path, int flags, mode_t mode = 0) {
     Descriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode));
     if (!fd) {
         return fd;
@@ -58,6 +60,15 @@ Descriptor OpenRegular(const std::filesystem::path& path, int flags, mode_t mode
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         errno = EINVAL;
         return Descriptor();
+    }
+    return fd;
+}
+
+// The same, then made blocking again for the stdio streams built on it.
+Descriptor OpenRegular(const std::filesystem::path& path, int flags, mode_t mode = 0) {
+    Descriptor fd = OpenRegularNonBlocking(path, flags, mode);
+    if (!fd) {
+        return fd;
     }
     // A regular file never blocks anyway; later reads and writes go the ordinary way.
     const int fileFlags = ::fcntl(fd.get(), F_GETFL);
@@ -185,29 +196,24 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
+// Record numbers start at 1; record 0 or below is a failed seek.
+long RecordOffset(std::int64_t record) {
+    if (record < 1 || record > std::numeric_limits<long>::max() / RecordSize) {
+        throw Failure("bad record number");
+    }
+    return static_cast<long>((record - 1) * RecordSize);
+}
+
 void SeekToRecord(std::FILE* file, std::int64_t record) {
     if (file == nullptr) {
         throw Failure("file not open");
     }
-    // Record numbers start at 1; record 0 or below is a failed seek.
-    if (record < 1 ||
-        std::fseek(file, static_cast<long>((record - 1) * RecordSize), SEEK_SET) != 0) {
+    if (std::fseek(file, RecordOffset(record), SEEK_SET) != 0) {
         throw Failure("bad record number");
     }
 }
 
 }  // namespace
-
-File OpenForReading(const std::filesystem::path& path) {
-    Descriptor fd = OpenRegular(path, O_RDONLY);
-    if (fd) {
-        return ToStdioFile(std::move(fd), "rb", path);
-    }
-    if (errno == ENOENT) {
-        CreateExclusive(path, 0666);
-    }
-    Fail("cannot open", path);
-}
 
 File OpenForUpdate(const std::filesystem::path& path) {
     Descriptor fd = OpenRegular(path, O_RDWR);
@@ -242,14 +248,37 @@ void WriteRecord(std::FILE* file, std::int64_t record, std::int32_t value) {
     }
 }
 
-std::int32_t ReadRecord(std::FILE* file, std::int64_t record) {
-    SeekToRecord(file, record);
+RecordReader::RecordReader(const std::filesystem::path& path)
+    : fd_(OpenRegularNonBlocking(path, O_RDONLY).release()) {
+    if (fd_ < 0) {
+        if (errno == ENOENT) {
+            CreateExclusive(path, 0666);
+        }
+        Fail("cannot open", path);
+    }
+}
+
+RecordReader::~RecordReader() {
+    ::close(fd_);
+}
+
+std::int32_t RecordReader::Read(std::int64_t record) const {
+    const long offset = RecordOffset(record);
     std::array<unsigned char, 4> bytes{};
-    if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-        throw Failure("record not in file");
+    std::size_t total = 0;
+    while (total < bytes.size()) {
+        const ssize_t got = ::pread(fd_, bytes.data() + total, bytes.size() - total,
+                                    static_cast<off_t>(offset) + static_cast<off_t>(total));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            throw Failure("record not in file");
+        }
+        total += static_cast<std::size_t>(got);
     }
     std::uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         bits |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
     }
     return static_cast<std::int32_t>(bits);

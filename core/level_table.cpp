@@ -26,16 +26,15 @@ void Core::BuildLevelTable() {
 }
 
 void Core::LoadLevelThreshold() {
-    File file;
-    SkipFailingSteps([&] { file = OpenForReading(levelTablePath_); },
-                     [&] {
-                         // A level outside 0..60 reads nothing; record 0 does not exist, so T(0)
-                         // stays 0. A record whose value bytes are not in the file keeps the
-                         // value in memory.
-                         const std::size_t k = CheckedIndex(Level);
-                         LevelThresholds[k] = ReadRecord(file.get(), static_cast<std::int64_t>(k));
-                     },
-                     [&] { CloseFile(file); });
+    // Runs on every progress refresh, so it reads the one record straight from
+    // the file. A file that cannot be opened reads nothing. A level outside
+    // 0..60 reads nothing; record 0 does not exist, so T(0) stays 0. A record
+    // whose value bytes are not in the file keeps the value in memory.
+    SkipIfFails([&] {
+        const RecordReader file(levelTablePath_);
+        const std::size_t k = CheckedIndex(Level);
+        LevelThresholds[k] = file.Read(static_cast<std::int64_t>(k));
+    });
 }
 
 }  // namespace tessaly

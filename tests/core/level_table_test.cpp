@@ -92,13 +92,17 @@ TEST(LevelTable, LoadReadsOnlyTheCurrentLevelsRecord) {
     EXPECT_EQ(core.Threshold(5), 55);
     EXPECT_EQ(core.Threshold(4), 0);
 
-    // A last record that stops right after its four value bytes is still read.
-    std::string shortened = LevelTableBytes({11, 22, 33});
+    // A last record that stops right after its four value bytes is still read;
+    // one cut inside them reads nothing, and the value in memory is kept.
+    std::string shortened = LevelTableBytes({11, 22, 70000});
     shortened.resize(2 * 128 + 4);
     WriteBytes(folder.levelTable(), shortened);
     core.Level = 3;
     core.LoadLevelThreshold();
-    EXPECT_EQ(core.Threshold(3), 33);
+    EXPECT_EQ(core.Threshold(3), 70000);
+    WriteBytes(folder.levelTable(), LevelTableBytes({11, 22, 80000}).substr(0, 2 * 128 + 2));
+    core.LoadLevelThreshold();
+    EXPECT_EQ(core.Threshold(3), 70000);
 }
 
 TEST(LevelTable, LoadOutsideTheFileOrTheTableReadsNothing) {
