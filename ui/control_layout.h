@@ -66,6 +66,9 @@ int TwipsToPixels(int twips);
 class Controls {
 public:
     QWidget* operator[](const QString& name) const;
+    // The control of that name, or nullptr when the window has none: for
+    // asking whether some widget is one of the window's controls.
+    QWidget* Find(const QString& name) const { return byName_.value(name); }
     template <class T>
     T* get(const QString& name) const {
         QWidget* control = (*this)[name];

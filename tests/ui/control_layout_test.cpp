@@ -55,6 +55,8 @@ private slots:
         QCOMPARE(controls.get<QWidget>("sta")->parentWidget(), controls["Frame1"]);
         QCOMPARE(controls.get<SkinButton>("ok"), controls["ok"]);
         QCOMPARE(controls.get<ExperienceBar>("exp"), controls["exp"]);
+        QCOMPARE(controls.Find("exp"), controls["exp"]);
+        QCOMPARE(controls.Find("stb"), nullptr);
     }
 
     void wrongLookupsEndTheProgram_data() {

@@ -72,7 +72,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         const auto controlWithFocus = [&window] {
             for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
-                if (window.controls()[w->objectName()] == w) {
+                if (window.controls().Find(w->objectName()) == w) {
                     return w->objectName();
                 }
             }
