@@ -26,18 +26,18 @@ public:
             ::close(fd_);
         }
     }
-    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
+    Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
     Descriptor& operator=(Descriptor&& other) noexcept {
-        Descriptor old(std::exchange(fd_, other.release()));
+        Descriptor old(std::exchange(fd_, other.Release()));
         return *this;
     }
 
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
     explicit operator bool() const { return fd_ >= 0; }
 
     // Closes now and reports whether the close, and so the last write, succeeded.
-    bool Close() { return ::close(release()) == 0; }
+    bool Close() { return ::close(Release()) == 0; }
 
 private:
     int fd_;
@@ -57,7 +57,7 @@ Descriptor OpenRegularNonBlocking(const std::filesystem::path& path, int flags, 
         return fd;
     }
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         errno = EINVAL;
         return Descriptor();
     }
@@ -71,8 +71,8 @@ Descriptor OpenRegular(const std::filesystem::path& path, int flags, mode_t mode
         return fd;
     }
     // A regular file never blocks anyway; later reads and writes go the ordinary way.
-    const int fileFlags = ::fcntl(fd.get(), F_GETFL);
-    if (fileFlags == -1 || ::fcntl(fd.get(), F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
+    const int fileFlags = ::fcntl(fd.Get(), F_GETFL);
+    if (fileFlags == -1 || ::fcntl(fd.Get(), F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
         return Descriptor();
     }
     return fd;
@@ -86,11 +86,11 @@ Descriptor CreateExclusive(const std::filesystem::path& path, mode_t mode) {
 }
 
 File ToStdioFile(Descriptor fd, const char* mode, const std::filesystem::path& path) {
-    std::FILE* file = ::fdopen(fd.get(), mode);
+    std::FILE* file = ::fdopen(fd.Get(), mode);
     if (file == nullptr) {
         Fail("cannot open", path);
     }
-    fd.release();
+    fd.Release();
     return File(file);
 }
 
@@ -135,8 +135,8 @@ template <class Write>
 void FillNewFile(Descriptor& fd, const std::filesystem::path& path, Write&& write) {
     bool done = false;
     try {
-        write(fd.get());
-        done = ::fsync(fd.get()) == 0;
+        write(fd.Get());
+        done = ::fsync(fd.Get()) == 0;
     } catch (const Failure&) {
     }
     done = fd.Close() && done;
@@ -249,7 +249,7 @@ void WriteRecord(std::FILE* file, std::int64_t record, std::int32_t value) {
 }
 
 RecordReader::RecordReader(const std::filesystem::path& path)
-    : fd_(OpenRegularNonBlocking(path, O_RDONLY).release()) {
+    : fd_(OpenRegularNonBlocking(path, O_RDONLY).Release()) {
     if (fd_ < 0) {
         if (errno == ENOENT) {
             CreateExclusive(path, 0666);
@@ -293,7 +293,7 @@ std::optional<std::string> ReadFilePrefix(const std::filesystem::path& path, std
         }
         Fail("cannot read", path);
     }
-    return ReadUpTo(fd.get(), limit);
+    return ReadUpTo(fd.Get(), limit);
 }
 
 void ReplaceFileContent(const std::filesystem::path& path, std::string_view content) {
@@ -335,9 +335,9 @@ void ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
         // file away; for anyone else the new file stays theirs.
         if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
             [[maybe_unused]] const int ignored =
-                ::fchown(fd.get(), existing.st_uid, existing.st_gid);
+                ::fchown(fd.Get(), existing.st_uid, existing.st_gid);
         }
-        if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
+        if (::fchmod(fd.Get(), existing.st_mode & 07777) != 0) {
             ::unlink(temporary.c_str());
             Fail("cannot keep the mode of", target);
         }
@@ -351,7 +351,7 @@ void ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
     // When that fails the new content is in place all the same.
     Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory) {
-        ::fsync(directory.get());
+        ::fsync(directory.Get());
     }
 }
 
@@ -359,7 +359,7 @@ std::filesystem::path CopyAside(const std::filesystem::path& source,
                                 const std::filesystem::path& asideBase) {
     Descriptor in = OpenRegular(source, O_RDONLY);
     struct stat status {};
-    if (!in || ::fstat(in.get(), &status) != 0) {
+    if (!in || ::fstat(in.Get(), &status) != 0) {
         Fail("cannot read", source);
     }
     const mode_t mode = (status.st_mode & 0666) | S_IRUSR | S_IWUSR;
@@ -371,7 +371,7 @@ std::filesystem::path CopyAside(const std::filesystem::path& source,
         Descriptor out = CreateExclusive(aside, mode);
         if (out) {
             FillNewFile(out, aside, [&](int fd) {
-                for (std::string chunk; !(chunk = ReadUpTo(in.get(), 1 << 16)).empty();) {
+                for (std::string chunk; !(chunk = ReadUpTo(in.Get(), 1 << 16)).empty();) {
                     WriteAll(fd, chunk);
                 }
             });

@@ -195,7 +195,7 @@ Controls BuildControls(QWidget* form, std::span<const ControlSpec> specs,
             QWidget* parent = spec->parent ? controls[QString::fromUtf8(spec->parent)] : form;
             QWidget* widget = Create(*spec, parent, browser);
             ApplyLook(*spec, widget);
-            controls.add(QString::fromUtf8(spec->name), widget);
+            controls.Add(QString::fromUtf8(spec->name), widget);
         }
     }
     // Qt's focus chain gives the first focus when the window opens. Qt ignores

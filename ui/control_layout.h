@@ -70,7 +70,7 @@ public:
     // asking whether some widget is one of the window's controls.
     QWidget* Find(const QString& name) const { return byName_.value(name); }
     template <class T>
-    T* get(const QString& name) const {
+    T* Get(const QString& name) const {
         QWidget* control = (*this)[name];
         T* typed = qobject_cast<T*>(control);
         if (typed == nullptr) {
@@ -78,7 +78,7 @@ public:
         }
         return typed;
     }
-    void add(const QString& name, QWidget* widget) { byName_.insert(name, widget); }
+    void Add(const QString& name, QWidget* widget) { byName_.insert(name, widget); }
 
 private:
     [[noreturn]] static void WrongType(const QString& name, const QWidget* control,

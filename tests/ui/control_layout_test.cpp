@@ -30,15 +30,15 @@ constexpr ControlSpec OrphanLayout[] = {
     {.name = "sta", .kind = ControlKind::Label, .parent = "Frame9"},
 };
 
-// The lookups a child process makes, by case name. Each should end the program.
+// The Lookups a child process makes, by case name. Each should end the program.
 const std::map<QString, std::function<void(QWidget*)>>& WrongLookups() {
-    static const std::map<QString, std::function<void(QWidget*)>> lookups = {
-        {"type", [](QWidget* form) { BuildControls(form, Layout).get<SkinButton>("sta"); }},
-        {"name", [](QWidget* form) { BuildControls(form, Layout).get<QLabel>("stb"); }},
+    static const std::map<QString, std::function<void(QWidget*)>> Lookups = {
+        {"type", [](QWidget* form) { BuildControls(form, Layout).Get<SkinButton>("sta"); }},
+        {"name", [](QWidget* form) { BuildControls(form, Layout).Get<QLabel>("stb"); }},
         {"index", [](QWidget* form) { BuildControls(form, Layout)["nope"]; }},
         {"parent", [](QWidget* form) { BuildControls(form, OrphanLayout); }},
     };
-    return lookups;
+    return Lookups;
 }
 
 }  // namespace
@@ -47,19 +47,19 @@ class ControlLayoutTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void rightLookupsGiveTheControl() {
+    void RightLookupsGiveTheControl() {
         QWidget form;
         const Controls controls = BuildControls(&form, Layout);
-        QCOMPARE(controls.get<QLabel>("sta")->text(), QStringLiteral("ready"));
-        QCOMPARE(controls.get<ClickLabel>("sta"), controls["sta"]);
-        QCOMPARE(controls.get<QWidget>("sta")->parentWidget(), controls["Frame1"]);
-        QCOMPARE(controls.get<SkinButton>("ok"), controls["ok"]);
-        QCOMPARE(controls.get<ExperienceBar>("exp"), controls["exp"]);
+        QCOMPARE(controls.Get<QLabel>("sta")->text(), QStringLiteral("ready"));
+        QCOMPARE(controls.Get<ClickLabel>("sta"), controls["sta"]);
+        QCOMPARE(controls.Get<QWidget>("sta")->parentWidget(), controls["Frame1"]);
+        QCOMPARE(controls.Get<SkinButton>("ok"), controls["ok"]);
+        QCOMPARE(controls.Get<ExperienceBar>("exp"), controls["exp"]);
         QCOMPARE(controls.Find("exp"), controls["exp"]);
         QCOMPARE(controls.Find("stb"), nullptr);
     }
 
-    void wrongLookupsEndTheProgram_data() {
+    void WrongLookupsEndTheProgram_data() {
         QTest::addColumn<QString>("lookup");
         QTest::addColumn<QString>("message");
         QTest::newRow("wrong type")
@@ -72,7 +72,7 @@ private slots:
         QTest::newRow("parent not in the table") << "parent"
                                                  << R"(No control named "Frame9" in this window)";
     }
-    void wrongLookupsEndTheProgram() {
+    void WrongLookupsEndTheProgram() {
         QFETCH(QString, lookup);
         QFETCH(QString, message);
         QProcess child;
