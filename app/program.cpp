@@ -93,7 +93,7 @@ void Program::ShowMainWindow() {
     // Decks that come past the gateway (https, local files) are shown converted too.
     browser->SetRenderedDecks(&decks_);
     main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
-    connect(main_.get(), &frmWap::closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(main_.get(), &frmWap::Closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     // The downloads window opens by itself on the first download; Ctrl+J brings it back.
     downloads_->setWindowOwner(main_.get());
     auto* showDownloads = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), main_.get());

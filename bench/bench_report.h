@@ -10,13 +10,16 @@
 
 namespace tessaly::bench {
 
-// The usual console report, followed by the ratio of two benchmarks' times.
+// The usual console report, followed by the ratio of two benchmarks' times
+// beside its target: "label: 1.04 (target at most 1.1: met)".
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    RatioReporter(std::string numerator, std::string denominator, std::string label)
+    RatioReporter(std::string numerator, std::string denominator, std::string label,
+                  double targetAtMost)
         : numerator_(std::move(numerator)),
           denominator_(std::move(denominator)),
-          label_(std::move(label)) {}
+          label_(std::move(label)),
+          targetAtMost_(targetAtMost) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
@@ -29,13 +32,16 @@ public:
         const double top = nanoseconds_[numerator_];
         const double bottom = nanoseconds_[denominator_];
         if (top > 0 && bottom > 0) {
-            std::cout << label_ << ": " << top / bottom << "\n";
+            const double ratio = top / bottom;
+            std::cout << label_ << ": " << ratio << " (target at most " << targetAtMost_ << ": "
+                      << (ratio <= targetAtMost_ ? "met" : "missed") << ")\n";
         }
     }
     double nanoseconds(const std::string& name) { return nanoseconds_[name]; }
 
 private:
     std::string numerator_, denominator_, label_;
+    double targetAtMost_;
     std::map<std::string, double> nanoseconds_;
 };
 

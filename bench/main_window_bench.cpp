@@ -55,9 +55,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tessaly::InstallProgramFonts();
     benchmark::Initialize(&argc, argv);
-    tessaly::bench::RatioReporter reporter(
-        "BM_StatusTextChangeEvent", "BM_BareFlash",
-        "one status-text event / one bare refresh (target at most 3)");
+    tessaly::bench::RatioReporter reporter("BM_StatusTextChangeEvent", "BM_BareFlash",
+                                           "one status-text event / one bare refresh", 3);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const double ns = reporter.nanoseconds("BM_StatusTextChangeEvent");
     if (ns > 0) {

@@ -22,11 +22,11 @@ std::size_t Core::CheckedIndex(std::int64_t index) {
 }
 
 std::int32_t Core::Threshold(std::int64_t index) const {
-    return LevelThresholds[CheckedIndex(index)];
+    return levelThresholds_[CheckedIndex(index)];
 }
 
 void Core::SetThreshold(std::int64_t index, std::int32_t value) {
-    LevelThresholds[CheckedIndex(index)] = value;
+    levelThresholds_[CheckedIndex(index)] = value;
 }
 
 }  // namespace tessaly

@@ -63,7 +63,7 @@ private:
     std::filesystem::path unreadableProgressPath_;
     bool storedRecordHasContent_ = false;
     bool keepStoredRecord_ = false;
-    std::array<std::int32_t, MaxLevel + 1> LevelThresholds{};
+    std::array<std::int32_t, MaxLevel + 1> levelThresholds_{};
 };
 
 }  // namespace tessaly

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -25,18 +26,18 @@ public:
             ::close(fd_);
         }
     }
-    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
+    Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
     Descriptor& operator=(Descriptor&& other) noexcept {
-        Descriptor old(std::exchange(fd_, other.release()));
+        Descriptor old(std::exchange(fd_, other.Release()));
         return *this;
     }
 
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
     explicit operator bool() const { return fd_ >= 0; }
 
     // Closes now and reports whether the close, and so the last write, succeeded.
-    bool Close() { return ::close(release()) == 0; }
+    bool Close() { return ::close(Release()) == 0; }
 
 private:
     int fd_;
@@ -47,21 +48,31 @@ private:
 }
 
 // Opens `path` without ever blocking and keeps it only when it is a regular
-// file. An invalid descriptor on failure, with errno telling why (EINVAL for
-// something that is not a regular file).
-Descriptor OpenRegular(const std::filesystem::path& path, int flags, mode_t mode = 0) {
+// file; it stays non-blocking, which changes nothing for a regular file. An
+// invalid descriptor on failure, with errno telling why (EINVAL for something
+// that is not a regular file).
+Descriptor OpenRegularNonBlocking(const std::filesystem::path& path, int flags, mode_t mode = 0) {
     Descriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode));
     if (!fd) {
         return fd;
     }
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         errno = EINVAL;
         return Descriptor();
     }
+    return fd;
+}
+
+// The same, then made blocking again for the stdio streams built on it.
+Descriptor OpenRegular(const std::filesystem::path& path, int flags, mode_t mode = 0) {
+    Descriptor fd = OpenRegularNonBlocking(path, flags, mode);
+    if (!fd) {
+        return fd;
+    }
     // A regular file never blocks anyway; later reads and writes go the ordinary way.
-    const int fileFlags = ::fcntl(fd.get(), F_GETFL);
-    if (fileFlags == -1 || ::fcntl(fd.get(), F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
+    const int fileFlags = ::fcntl(fd.Get(), F_GETFL);
+    if (fileFlags == -1 || ::fcntl(fd.Get(), F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
         return Descriptor();
     }
     return fd;
@@ -75,11 +86,11 @@ Descriptor CreateExclusive(const std::filesystem::path& path, mode_t mode) {
 }
 
 File ToStdioFile(Descriptor fd, const char* mode, const std::filesystem::path& path) {
-    std::FILE* file = ::fdopen(fd.get(), mode);
+    std::FILE* file = ::fdopen(fd.Get(), mode);
     if (file == nullptr) {
         Fail("cannot open", path);
     }
-    fd.release();
+    fd.Release();
     return File(file);
 }
 
@@ -124,8 +135,8 @@ template <class Write>
 void FillNewFile(Descriptor& fd, const std::filesystem::path& path, Write&& write) {
     bool done = false;
     try {
-        write(fd.get());
-        done = ::fsync(fd.get()) == 0;
+        write(fd.Get());
+        done = ::fsync(fd.Get()) == 0;
     } catch (const Failure&) {
     }
     done = fd.Close() && done;
@@ -185,29 +196,24 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
+// Record numbers start at 1; record 0 or below is a failed seek.
+long RecordOffset(std::int64_t record) {
+    if (record < 1 || record > std::numeric_limits<long>::max() / RecordSize) {
+        throw Failure("bad record number");
+    }
+    return static_cast<long>((record - 1) * RecordSize);
+}
+
 void SeekToRecord(std::FILE* file, std::int64_t record) {
     if (file == nullptr) {
         throw Failure("file not open");
     }
-    // Record numbers start at 1; record 0 or below is a failed seek.
-    if (record < 1 ||
-        std::fseek(file, static_cast<long>((record - 1) * RecordSize), SEEK_SET) != 0) {
+    if (std::fseek(file, RecordOffset(record), SEEK_SET) != 0) {
         throw Failure("bad record number");
     }
 }
 
 }  // namespace
-
-File OpenForReading(const std::filesystem::path& path) {
-    Descriptor fd = OpenRegular(path, O_RDONLY);
-    if (fd) {
-        return ToStdioFile(std::move(fd), "rb", path);
-    }
-    if (errno == ENOENT) {
-        CreateExclusive(path, 0666);
-    }
-    Fail("cannot open", path);
-}
 
 File OpenForUpdate(const std::filesystem::path& path) {
     Descriptor fd = OpenRegular(path, O_RDWR);
@@ -242,14 +248,37 @@ void WriteRecord(std::FILE* file, std::int64_t record, std::int32_t value) {
     }
 }
 
-std::int32_t ReadRecord(std::FILE* file, std::int64_t record) {
-    SeekToRecord(file, record);
+RecordReader::RecordReader(const std::filesystem::path& path)
+    : fd_(OpenRegularNonBlocking(path, O_RDONLY).Release()) {
+    if (fd_ < 0) {
+        if (errno == ENOENT) {
+            CreateExclusive(path, 0666);
+        }
+        Fail("cannot open", path);
+    }
+}
+
+RecordReader::~RecordReader() {
+    ::close(fd_);
+}
+
+std::int32_t RecordReader::Read(std::int64_t record) const {
+    const long offset = RecordOffset(record);
     std::array<unsigned char, 4> bytes{};
-    if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-        throw Failure("record not in file");
+    std::size_t total = 0;
+    while (total < bytes.size()) {
+        const ssize_t got = ::pread(fd_, bytes.data() + total, bytes.size() - total,
+                                    static_cast<off_t>(offset) + static_cast<off_t>(total));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            throw Failure("record not in file");
+        }
+        total += static_cast<std::size_t>(got);
     }
     std::uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         bits |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
     }
     return static_cast<std::int32_t>(bits);
@@ -264,7 +293,7 @@ std::optional<std::string> ReadFilePrefix(const std::filesystem::path& path, std
         }
         Fail("cannot read", path);
     }
-    return ReadUpTo(fd.get(), limit);
+    return ReadUpTo(fd.Get(), limit);
 }
 
 void ReplaceFileContent(const std::filesystem::path& path, std::string_view content) {
@@ -306,9 +335,9 @@ void ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
         // file away; for anyone else the new file stays theirs.
         if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
             [[maybe_unused]] const int ignored =
-                ::fchown(fd.get(), existing.st_uid, existing.st_gid);
+                ::fchown(fd.Get(), existing.st_uid, existing.st_gid);
         }
-        if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
+        if (::fchmod(fd.Get(), existing.st_mode & 07777) != 0) {
             ::unlink(temporary.c_str());
             Fail("cannot keep the mode of", target);
         }
@@ -322,7 +351,7 @@ void ReplaceFileContent(const std::filesystem::path& path, std::string_view cont
     // When that fails the new content is in place all the same.
     Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory) {
-        ::fsync(directory.get());
+        ::fsync(directory.Get());
     }
 }
 
@@ -330,7 +359,7 @@ std::filesystem::path CopyAside(const std::filesystem::path& source,
                                 const std::filesystem::path& asideBase) {
     Descriptor in = OpenRegular(source, O_RDONLY);
     struct stat status {};
-    if (!in || ::fstat(in.get(), &status) != 0) {
+    if (!in || ::fstat(in.Get(), &status) != 0) {
         Fail("cannot read", source);
     }
     const mode_t mode = (status.st_mode & 0666) | S_IRUSR | S_IWUSR;
@@ -342,7 +371,7 @@ std::filesystem::path CopyAside(const std::filesystem::path& source,
         Descriptor out = CreateExclusive(aside, mode);
         if (out) {
             FillNewFile(out, aside, [&](int fd) {
-                for (std::string chunk; !(chunk = ReadUpTo(in.get(), 1 << 16)).empty();) {
+                for (std::string chunk; !(chunk = ReadUpTo(in.Get(), 1 << 16)).empty();) {
                     WriteAll(fd, chunk);
                 }
             });

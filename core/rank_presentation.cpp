@@ -9,7 +9,7 @@
 namespace tessaly {
 
 const std::array<RankBand, 18>& RankBands() {
-    static const std::array<RankBand, 18> bands{{
+    static const std::array<RankBand, 18> Bands{{
         {3, "新兵", "〓∨〓"},
         {6, "二等兵", "〓∨∨〓"},
         {10, "一等兵", "〓∨∨∨〓"},
@@ -29,7 +29,7 @@ const std::array<RankBand, 18>& RankBands() {
         {56, "五星上将", "★★★★★"},
         {60, "大元帅", "〓★〓★〓"},
     }};
-    return bands;
+    return Bands;
 }
 
 std::int64_t RankNumber(std::int32_t level) {

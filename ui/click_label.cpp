@@ -15,7 +15,7 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     QLabel::mouseReleaseEvent(event);
     if (click) {
-        emit clicked();
+        emit Clicked();
     }
 }
 

@@ -13,7 +13,7 @@ public:
     using QLabel::QLabel;
 
 signals:
-    void clicked();
+    void Clicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -161,6 +161,19 @@ QWidget* FocusReceiver(QWidget* control) {
 
 }  // namespace
 
+QWidget* Controls::operator[](const QString& name) const {
+    QWidget* control = byName_.value(name);
+    if (control == nullptr) {
+        qFatal("No control named \"%s\" in this window", qUtf8Printable(name));
+    }
+    return control;
+}
+
+void Controls::WrongType(const QString& name, const QWidget* control, const char* expected) {
+    qFatal("Control \"%s\" is a %s, not a %s", qUtf8Printable(name),
+           control->metaObject()->className(), expected);
+}
+
 int TwipsToPixels(int twips) {
     return static_cast<int>(std::lround(twips / TwipsPerPixel));
 }
@@ -180,9 +193,9 @@ Controls BuildControls(QWidget* form, std::span<const ControlSpec> specs,
                 continue;
             }
             QWidget* parent = spec->parent ? controls[QString::fromUtf8(spec->parent)] : form;
-            QWidget* widget = Create(*spec, parent ? parent : form, browser);
+            QWidget* widget = Create(*spec, parent, browser);
             ApplyLook(*spec, widget);
-            controls.add(QString::fromUtf8(spec->name), widget);
+            controls.Add(QString::fromUtf8(spec->name), widget);
         }
     }
     // Qt's focus chain gives the first focus when the window opens. Qt ignores

@@ -3,9 +3,8 @@
 #include <QColor>
 #include <QHash>
 #include <QString>
+#include <QWidget>
 #include <span>
-
-class QWidget;
 
 namespace tessaly {
 
@@ -60,17 +59,30 @@ struct ControlSpec {
 
 int TwipsToPixels(int twips);
 
-// The controls of one window by name.
+// The controls of one window by name. A name the window does not have, or a
+// control of another type than the caller expects, is a fault in the program:
+// the lookup ends the program at once with a message naming the control, in
+// every build, instead of handing back a pointer that is wrong.
 class Controls {
 public:
-    QWidget* operator[](const QString& name) const { return byName_.value(name); }
+    QWidget* operator[](const QString& name) const;
+    // The control of that name, or nullptr when the window has none: for
+    // asking whether some widget is one of the window's controls.
+    QWidget* Find(const QString& name) const { return byName_.value(name); }
     template <class T>
-    T* get(const QString& name) const {
-        return static_cast<T*>(byName_.value(name));
+    T* Get(const QString& name) const {
+        QWidget* control = (*this)[name];
+        T* typed = qobject_cast<T*>(control);
+        if (typed == nullptr) {
+            WrongType(name, control, T::staticMetaObject.className());
+        }
+        return typed;
     }
-    void add(const QString& name, QWidget* widget) { byName_.insert(name, widget); }
+    void Add(const QString& name, QWidget* widget) { byName_.insert(name, widget); }
 
 private:
+    [[noreturn]] static void WrongType(const QString& name, const QWidget* control,
+                                       const char* expected);
     QHash<QString, QWidget*> byName_;
 };
 

@@ -16,7 +16,7 @@ void OnClick(QWidget* control, QObject* receiver, std::function<void()> handler)
     if (auto* button = qobject_cast<SkinButton*>(control)) {
         QObject::connect(button, &SkinButton::clicked, receiver, run);
     } else if (auto* label = qobject_cast<ClickLabel*>(control)) {
-        QObject::connect(label, &ClickLabel::clicked, receiver, run);
+        QObject::connect(label, &ClickLabel::Clicked, receiver, run);
     }
 }
 

@@ -66,7 +66,7 @@ void frmAbout::ShowModal(QWidget* owner, ShellOpener& shell) {
 
 void frmAbout::Form_Load() {
     setWindowTitle(QStringLiteral("关于Tessaly   ") + QString::fromUtf8(ProgramVersion));
-    controls_.get<QLabel>("vert")->setText(QStringLiteral("软件版本：") +
+    controls_.Get<QLabel>("vert")->setText(QStringLiteral("软件版本：") +
                                            QString::fromUtf8(ProgramVersion));
 }
 
@@ -84,7 +84,7 @@ void frmAbout::Label3_Click() {
 }
 
 void frmAbout::ttp_Click() {
-    shell_.ShellOpen(this, controls_.get<QLabel>("ttp")->text());
+    shell_.ShellOpen(this, controls_.Get<QLabel>("ttp")->text());
 }
 
 void frmAbout::qued_Click() {

@@ -20,7 +20,7 @@ public:
     // destroys it once it is closed.
     static void ShowModal(QWidget* owner, ShellOpener& shell);
 
-    const Controls& controls() const { return controls_; }
+    const Controls& NamedControls() const { return controls_; }
     void Form_Load();
 
 private:

@@ -129,7 +129,7 @@ QString frmOpen::PickFileWithDialog(QWidget* owner) {
 
 void frmOpen::Form_Load() {
     address_->clear();
-    address_->addItems(typed_.load());
+    address_->addItems(typed_.Load());
     address_->setEditText(QString());
 }
 
@@ -142,7 +142,7 @@ void frmOpen::qued_Click() {
         address_->setFocus();
         return;
     }
-    typed_.remember(typed);
+    typed_.Remember(typed);
     accept();
     navigate_(url);
 }

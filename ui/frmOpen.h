@@ -29,7 +29,7 @@ public:
 
     static QString PickFileWithDialog(QWidget* owner);
 
-    QComboBox* addressBox() const { return address_; }
+    QComboBox* AddressBox() const { return address_; }
     void Form_Load();
     void qued_Click();
     void quxiao_Click();

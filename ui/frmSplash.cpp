@@ -58,7 +58,7 @@ void frmSplash::Show() {
 }
 
 void frmSplash::Form_Load() {
-    controls_.get<QLabel>("wver")->setText(QStringLiteral("版本: ") +
+    controls_.Get<QLabel>("wver")->setText(QStringLiteral("版本: ") +
                                            QString::fromUtf8(ProgramVersion));
     timer1_.start();
     core_.StartRun();

@@ -22,7 +22,7 @@ public:
     // Runs the load handler, then shows the window centred.
     void Show();
 
-    const Controls& controls() const { return controls_; }
+    const Controls& NamedControls() const { return controls_; }
     QTimer& Timer1() { return timer1_; }
 
 protected:

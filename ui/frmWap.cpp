@@ -104,10 +104,10 @@ constexpr const char* TabOrder[] = {"hou", "qian", "xin",  "ting", "wap",   "gua
 class WindowProgressDisplay : public ProgressDisplay {
 public:
     explicit WindowProgressDisplay(const Controls& controls)
-        : exp_(controls.get<ExperienceBar>("exp")),
-          pai_(controls.get<QLabel>("pai")),
-          toux_(controls.get<QLabel>("toux")),
-          deng_(controls.get<QLabel>("deng")) {}
+        : exp_(controls.Get<ExperienceBar>("exp")),
+          pai_(controls.Get<QLabel>("pai")),
+          toux_(controls.Get<QLabel>("toux")),
+          deng_(controls.Get<QLabel>("deng")) {}
 
     void SetBarMin(float value) override { exp_->setMinimum(value); }
     void SetBarMax(float value) override { exp_->setMaximum(value); }
@@ -226,13 +226,13 @@ void frmWap::closeEvent(QCloseEvent* event) {
         SkipIfFails([this] { Form_Unload(); });
     }
     event->accept();
-    emit closed();
+    emit Closed();
 }
 
 // --- Load and unload ---
 
 void frmWap::Form_Load() {
-    controls_.get<SkinButton>("Webban")->setCaption(QStringLiteral("更方便地\r下载游戏"));
+    controls_.Get<SkinButton>("Webban")->setCaption(QStringLiteral("更方便地\r下载游戏"));
     setWindowTitle(QStringLiteral("Tessaly － ") + QString::fromUtf8(SiteAddress) +
                    QStringLiteral("    ") + QString::fromUtf8(ProgramVersion));
     wap_->Navigate(QString::fromUtf8(HomePageUrl));
@@ -292,7 +292,7 @@ void frmWap::ting_Click() {
 
 void frmWap::xin_Click() {
     wap_->Refresh();
-    controls_.get<QLabel>("sta")->setText(QStringLiteral("请稍候"));
+    controls_.Get<QLabel>("sta")->setText(QStringLiteral("请稍候"));
 }
 
 void frmWap::guan_Click() {
@@ -333,14 +333,14 @@ void frmWap::wap_CommandStateChange(int command, bool enable) {
 }
 
 void frmWap::wap_DownloadComplete() {
-    auto* sta = controls_.get<QLabel>("sta");
+    auto* sta = controls_.Get<QLabel>("sta");
     sta->setText(QStringLiteral("完成"));
     core_.AwardDownloadComplete();
     sta->repaint();
 }
 
 void frmWap::wap_NavigateComplete2(const QString&) {
-    auto* sta = controls_.get<QLabel>("sta");
+    auto* sta = controls_.Get<QLabel>("sta");
     core_.AwardNavigateComplete();
     sta->setText(QStringLiteral("请稍候"));
     sta->repaint();

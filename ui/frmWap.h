@@ -35,13 +35,13 @@ public:
     // load step takes effect as soon as the load returns.
     void RequestClose();
 
-    const Controls& controls() const { return controls_; }
-    Browser& wap() const { return *wap_; }
+    const Controls& NamedControls() const { return controls_; }
+    Browser& wap() const { return *wap_; }  // NOLINT(readability-identifier-naming): the control
 
 signals:
     // The window has closed, its unload having saved the record (or tried to):
     // the program should end.
-    void closed();
+    void Closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -18,7 +18,7 @@ public:
     // Shows the window modally over `owner` and destroys it once it is closed.
     static void ShowModal(QWidget* owner, ShellOpener& shell, const QString& programFolder);
 
-    const Controls& controls() const { return controls_; }
+    const Controls& NamedControls() const { return controls_; }
 
 private:
     void help2_Click();

@@ -40,7 +40,7 @@ QString AddressToOpen(const QString& typed) {
 
 TypedAddresses::TypedAddresses(QString programFolder) : programFolder_(std::move(programFolder)) {}
 
-QStringList TypedAddresses::load() const {
+QStringList TypedAddresses::Load() const {
     const QString path = ProgramFilePath(programFolder_, "\\Data\\Address.txt");
     QStringList addresses;
     // Only a plain file is read: anything else (a pipe) could hold the
@@ -63,8 +63,8 @@ QStringList TypedAddresses::load() const {
     return addresses;
 }
 
-QStringList TypedAddresses::remember(const QString& address) const {
-    QStringList addresses = load();
+QStringList TypedAddresses::Remember(const QString& address) const {
+    QStringList addresses = Load();
     addresses.removeAll(address);
     addresses.prepend(address);
     while (addresses.size() > MaxRemembered) {

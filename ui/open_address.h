@@ -18,9 +18,9 @@ class TypedAddresses {
 public:
     explicit TypedAddresses(QString programFolder);
 
-    QStringList load() const;
+    QStringList Load() const;
     // Puts `address` first (once), keeps the newest few and saves the list.
-    QStringList remember(const QString& address) const;
+    QStringList Remember(const QString& address) const;
 
     static constexpr int MaxRemembered = 25;
     // Longer lines are not addresses anyone typed: they are skipped.

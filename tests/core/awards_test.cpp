@@ -13,7 +13,7 @@ using testing::TempProgramFolder;
 // A first run: the whole table is in memory and on disk.
 struct FirstRun : ::testing::Test {
     TempProgramFolder folder;
-    Core core{folder.path()};
+    Core core{folder.Path()};
     RecordingDisplay display;
     void SetUp() override { core.StartRun(); }
 };
@@ -84,8 +84,8 @@ TEST_F(FirstRun, Level59ReachesTheCapAndTheCapDropsExperienceOnEveryRefresh) {
 
 TEST(LevelUp, MissingThresholdsRaiseOneLevelPerRefresh) {
     TempProgramFolder folder;
-    testing::WriteBytes(folder.progress(), "1,3,5\r\n");
-    Core core(folder.path());
+    testing::WriteBytes(folder.Progress(), "1,3,5\r\n");
+    Core core(folder.Path());
     core.StartRun();  // no Data.dat: T(1) stays 0
     RecordingDisplay display;
 

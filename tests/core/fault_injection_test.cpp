@@ -58,35 +58,35 @@ int Session(const fs::path& programFolder, std::int32_t level, std::int32_t runC
 
 TEST(FaultInjection, AReadOnlyDataFolderKeepsTheRecordAsAPlainUser) {
     TempProgramFolder folder;
-    Core builder(folder.path());
+    Core builder(folder.Path());
     builder.BuildLevelTable();
-    WriteBytes(folder.progress(), "5,2,10\r\n");
-    GiveToUnprivilegedUser(folder.path());
-    fs::permissions(folder.path() / "Data", fs::perms::owner_read | fs::perms::owner_exec |
+    WriteBytes(folder.Progress(), "5,2,10\r\n");
+    GiveToUnprivilegedUser(folder.Path());
+    fs::permissions(folder.Path() / "Data", fs::perms::owner_read | fs::perms::owner_exec |
                                                 fs::perms::group_read | fs::perms::group_exec |
                                                 fs::perms::others_read | fs::perms::others_exec);
-    const auto before = FolderListing(folder.path() / "Data");
+    const auto before = FolderListing(folder.Path() / "Data");
 
-    const int code = RunInChild([&] { return Session(folder.path(), 5, 3); }, true);
-    fs::permissions(folder.path() / "Data", fs::perms::owner_all);
+    const int code = RunInChild([&] { return Session(folder.Path(), 5, 3); }, true);
+    fs::permissions(folder.Path() / "Data", fs::perms::owner_all);
     if (code == ChildCouldNotDropPrivileges) {
         GTEST_SKIP() << "NOT TESTED: cannot drop root privileges, and root writes anywhere";
     }
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadBytes(folder.progress()), "5,2,10\r\n");
-    EXPECT_EQ(FolderListing(folder.path() / "Data"), before);
+    EXPECT_EQ(ReadBytes(folder.Progress()), "5,2,10\r\n");
+    EXPECT_EQ(FolderListing(folder.Path() / "Data"), before);
 }
 
 TEST(FaultInjection, AMissingDataFolderOrAFileInItsPlaceIsLeftAsItIs) {
     TempProgramFolder missing(/*withDataFolder=*/false);
-    EXPECT_EQ(Session(missing.path(), 1, 1), 0);
-    EXPECT_TRUE(fs::is_empty(missing.path()));
+    EXPECT_EQ(Session(missing.Path(), 1, 1), 0);
+    EXPECT_TRUE(fs::is_empty(missing.Path()));
 
     TempProgramFolder file(/*withDataFolder=*/false);
-    WriteBytes(file.path() / "Data", "a file where the folder belongs");
-    EXPECT_EQ(Session(file.path(), 1, 1), 0);
-    EXPECT_EQ(ReadBytes(file.path() / "Data"), "a file where the folder belongs");
-    EXPECT_EQ(FolderListing(file.path()), std::vector<std::string>{"Data"});
+    WriteBytes(file.Path() / "Data", "a file where the folder belongs");
+    EXPECT_EQ(Session(file.Path(), 1, 1), 0);
+    EXPECT_EQ(ReadBytes(file.Path() / "Data"), "a file where the folder belongs");
+    EXPECT_EQ(FolderListing(file.Path()), std::vector<std::string>{"Data"});
 }
 
 TEST(FaultInjection, RandomRecordsAreKeptAsideWholeBeforeAFirstRun) {
@@ -99,17 +99,17 @@ TEST(FaultInjection, RandomRecordsAreKeptAsideWholeBeforeAFirstRun) {
             c = static_cast<char>(random());
         }
         bytes[0] = 'x';  // never a number, so never read as a record
-        WriteBytes(folder.progress(), bytes);
+        WriteBytes(folder.Progress(), bytes);
 
-        EXPECT_EQ(Session(folder.path(), 1, 1), 0) << size;
-        EXPECT_EQ(ReadBytes(folder.progress()), "1,1,5\r\n") << size;
-        EXPECT_EQ(ReadBytes(folder.path() / "Data" / "Xdata.dat.unreadable"), bytes) << size;
+        EXPECT_EQ(Session(folder.Path(), 1, 1), 0) << size;
+        EXPECT_EQ(ReadBytes(folder.Progress()), "1,1,5\r\n") << size;
+        EXPECT_EQ(ReadBytes(folder.Path() / "Data" / "Xdata.dat.unreadable"), bytes) << size;
     }
 }
 
 TEST(FaultInjection, AFullDiskDuringASaveKeepsThePreviousRecord) {
     TempProgramFolder folder;
-    const fs::path data = folder.path() / "Data";
+    const fs::path data = folder.Path() / "Data";
     const int code = RunInChild([&] {
         // A tiny file system of its own, visible to this child only.
         if (unshare(CLONE_NEWNS) != 0 ||
@@ -117,7 +117,7 @@ TEST(FaultInjection, AFullDiskDuringASaveKeepsThePreviousRecord) {
             mount("tessaly-full", data.c_str(), "tmpfs", 0, "size=64k") != 0) {
             return ChildCannotMount;
         }
-        WriteBytes(folder.progress(), "8,3,700\r\n");
+        WriteBytes(folder.Progress(), "8,3,700\r\n");
         // Fill it to the last byte.
         {
             std::ofstream filler(data / "filler", std::ios::binary);
@@ -125,15 +125,15 @@ TEST(FaultInjection, AFullDiskDuringASaveKeepsThePreviousRecord) {
             while (filler.write(block.data(), block.size())) {
             }
         }
-        Core core(folder.path());
+        Core core(folder.Path());
         core.StartRun();  // counts the run, and cannot save it
         const bool kept =
-            ReadBytes(folder.progress()) == "8,3,700\r\n" &&
+            ReadBytes(folder.Progress()) == "8,3,700\r\n" &&
             FolderListing(data) == std::vector<std::string>{"Data.dat", "Xdata.dat", "filler"} &&
             core.RunCount == 4;
         fs::remove(data / "filler");
         core.SaveProgress();
-        const bool saved = ReadBytes(folder.progress()) == "8,4,700\r\n";
+        const bool saved = ReadBytes(folder.Progress()) == "8,4,700\r\n";
         return kept ? (saved ? 0 : 11) : 10;
     });
     if (code == ChildCannotMount) {
@@ -146,7 +146,7 @@ TEST(FaultInjection, AFullDiskDuringASaveKeepsThePreviousRecord) {
 // returned; the parent kills it at a random moment.
 TEST(FaultInjection, KillsInTheMiddleOfAStreamOfSavesNeverLeaveAPartialRecord) {
     TempProgramFolder folder;
-    WriteBytes(folder.progress(), "1,1,0\r\n");
+    WriteBytes(folder.Progress(), "1,1,0\r\n");
     std::mt19937 random(8);
     std::int64_t lastSaved = 0;
     constexpr int Kills = 300;
@@ -159,7 +159,7 @@ TEST(FaultInjection, KillsInTheMiddleOfAStreamOfSavesNeverLeaveAPartialRecord) {
         const pid_t child = fork();
         if (child == 0) {
             close(acks[0]);
-            Core core(folder.path());
+            Core core(folder.Path());
             core.RunCount = 1;
             for (std::int64_t n = lastSaved + 1;; ++n) {
                 core.Level = static_cast<std::int32_t>(1 + n % 60);
@@ -195,14 +195,14 @@ TEST(FaultInjection, KillsInTheMiddleOfAStreamOfSavesNeverLeaveAPartialRecord) {
         }
         close(acks[0]);
 
-        const auto names = FolderListing(folder.path() / "Data");
+        const auto names = FolderListing(folder.Path() / "Data");
         killsMidSave +=
             std::any_of(names.begin(), names.end(),
                         [](const std::string& name) { return name.starts_with("Xdata.dat.new."); })
                 ? 1
                 : 0;
         // The record must be exactly one of the lines the child wrote.
-        const std::string record = ReadBytes(folder.progress());
+        const std::string record = ReadBytes(folder.Progress());
         ProgressValues values;
         ReadProgressLine(record, values);
         const auto saved = static_cast<std::int64_t>(values.experience);
@@ -219,9 +219,9 @@ TEST(FaultInjection, KillsInTheMiddleOfAStreamOfSavesNeverLeaveAPartialRecord) {
     EXPECT_GT(killsMidSave, 0) << "no kill hit a save in progress; the test proved nothing";
 
     // The next save clears whatever the killed ones left behind.
-    Core core(folder.path());
+    Core core(folder.Path());
     core.StartRun();
-    EXPECT_EQ(FolderListing(folder.path() / "Data"),
+    EXPECT_EQ(FolderListing(folder.Path() / "Data"),
               (std::vector<std::string>{"Data.dat", "Xdata.dat"}));
 }
 

@@ -24,7 +24,7 @@ std::int32_t RecordValue(const std::string& bytes, std::size_t record) {
 
 TEST(LevelTable, BuildComputesEveryThresholdAndWritesRecordsOneTo59) {
     TempProgramFolder folder;
-    Core core(folder.path());
+    Core core(folder.Path());
     core.BuildLevelTable();
 
     EXPECT_EQ(core.Threshold(0), 0);
@@ -41,7 +41,7 @@ TEST(LevelTable, BuildComputesEveryThresholdAndWritesRecordsOneTo59) {
         EXPECT_EQ(core.Threshold(n), 100 + 100 * (n - 1) * n * (2 * n - 1) / 6) << n;
     }
 
-    const std::string bytes = ReadBytes(folder.levelTable());
+    const std::string bytes = ReadBytes(folder.LevelTable());
     ASSERT_TRUE(bytes.size() == 59 * 128 || bytes.size() == 58 * 128 + 4) << bytes.size();
     EXPECT_EQ(bytes.substr(0, 4), std::string("\x64\x00\x00\x00", 4));
     EXPECT_EQ(RecordValue(bytes, 59), 6673000);  // record 59 begins at 7424
@@ -58,12 +58,12 @@ TEST(LevelTable, BuildComputesEveryThresholdAndWritesRecordsOneTo59) {
 TEST(LevelTable, RebuildWritesInPlaceAndKeepsTheTailOfALongerFile) {
     TempProgramFolder folder;
     std::string old(80 * 128, '\x5A');
-    WriteBytes(folder.levelTable(), old);
+    WriteBytes(folder.LevelTable(), old);
 
-    Core core(folder.path());
+    Core core(folder.Path());
     core.BuildLevelTable();
 
-    const std::string bytes = ReadBytes(folder.levelTable());
+    const std::string bytes = ReadBytes(folder.LevelTable());
     ASSERT_EQ(bytes.size(), old.size());
     EXPECT_EQ(RecordValue(bytes, 1), 100);
     EXPECT_EQ(RecordValue(bytes, 59), 6673000);
@@ -72,38 +72,42 @@ TEST(LevelTable, RebuildWritesInPlaceAndKeepsTheTailOfALongerFile) {
 
 TEST(LevelTable, MissingDataFolderStillGivesTheWholeTableInMemory) {
     TempProgramFolder folder(/*withDataFolder=*/false);
-    Core core(folder.path());
+    Core core(folder.Path());
     core.BuildLevelTable();
     core.Level = 1;
     core.LoadLevelThreshold();
 
     EXPECT_EQ(core.Threshold(59), 6673000);
     EXPECT_EQ(core.Threshold(60), 7021100);
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / "Data"));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Data"));
 }
 
 TEST(LevelTable, LoadReadsOnlyTheCurrentLevelsRecord) {
     TempProgramFolder folder;
-    WriteBytes(folder.levelTable(), LevelTableBytes({11, 22, 33, 44, 55}));
-    Core core(folder.path());
+    WriteBytes(folder.LevelTable(), LevelTableBytes({11, 22, 33, 44, 55}));
+    Core core(folder.Path());
 
     core.Level = 5;
     core.LoadLevelThreshold();
     EXPECT_EQ(core.Threshold(5), 55);
     EXPECT_EQ(core.Threshold(4), 0);
 
-    // A last record that stops right after its four value bytes is still read.
-    std::string shortened = LevelTableBytes({11, 22, 33});
+    // A last record that stops right after its four value bytes is still read;
+    // one cut inside them reads nothing, and the value in memory is kept.
+    std::string shortened = LevelTableBytes({11, 22, 70000});
     shortened.resize(2 * 128 + 4);
-    WriteBytes(folder.levelTable(), shortened);
+    WriteBytes(folder.LevelTable(), shortened);
     core.Level = 3;
     core.LoadLevelThreshold();
-    EXPECT_EQ(core.Threshold(3), 33);
+    EXPECT_EQ(core.Threshold(3), 70000);
+    WriteBytes(folder.LevelTable(), LevelTableBytes({11, 22, 80000}).substr(0, 2 * 128 + 2));
+    core.LoadLevelThreshold();
+    EXPECT_EQ(core.Threshold(3), 70000);
 }
 
 TEST(LevelTable, LoadOutsideTheFileOrTheTableReadsNothing) {
     TempProgramFolder folder;
-    Core builder(folder.path());
+    Core builder(folder.Path());
     builder.BuildLevelTable();
 
     // Record 60 is never written: the value in memory is kept.
@@ -111,7 +115,7 @@ TEST(LevelTable, LoadOutsideTheFileOrTheTableReadsNothing) {
     builder.LoadLevelThreshold();
     EXPECT_EQ(builder.Threshold(60), 7021100);
 
-    Core core(folder.path());
+    Core core(folder.Path());
     for (std::int32_t level : {0, -3, 61, 1000}) {
         core.Level = level;
         EXPECT_NO_THROW(core.LoadLevelThreshold());
@@ -125,12 +129,12 @@ TEST(LevelTable, LoadOutsideTheFileOrTheTableReadsNothing) {
 
 TEST(LevelTable, LoadWithoutAFileCreatesAnEmptyOneAndReadsNothing) {
     TempProgramFolder folder;
-    Core core(folder.path());
+    Core core(folder.Path());
     core.Level = 4;
     core.LoadLevelThreshold();
     EXPECT_EQ(core.Threshold(4), 0);
-    EXPECT_TRUE(std::filesystem::exists(folder.levelTable()));
-    EXPECT_EQ(std::filesystem::file_size(folder.levelTable()), 0U);
+    EXPECT_TRUE(std::filesystem::exists(folder.LevelTable()));
+    EXPECT_EQ(std::filesystem::file_size(folder.LevelTable()), 0U);
 }
 
 }  // namespace

@@ -22,25 +22,25 @@ using testing::WriteBytes;
 
 TEST(StartRun, NoRecordIsAFirstRun) {
     TempProgramFolder folder;
-    Core core(folder.path());
+    Core core(folder.Path());
     core.StartRun();
 
     EXPECT_EQ(core.Level, 1);
     EXPECT_EQ(core.RunCount, 1);
     EXPECT_EQ(core.Experience, 0.0);
     EXPECT_EQ(core.Threshold(1), 100);
-    EXPECT_EQ(ReadBytes(folder.progress()), std::string("\x31\x2C\x31\x2C\x30\x0D\x0A"));
-    EXPECT_EQ(std::filesystem::file_size(folder.levelTable()) / 128, 59U);
+    EXPECT_EQ(ReadBytes(folder.Progress()), std::string("\x31\x2C\x31\x2C\x30\x0D\x0A"));
+    EXPECT_EQ(std::filesystem::file_size(folder.LevelTable()) / 128, 59U);
 }
 
 TEST(StartRun, StoredRecordIsCountedAndItsThresholdRead) {
     TempProgramFolder folder;
     // A table that a rebuild would overwrite: record 7 holds 777.
     const std::string table = LevelTableBytes({1, 2, 3, 4, 5, 6, 777, 8});
-    WriteBytes(folder.levelTable(), table);
-    WriteBytes(folder.progress(), "7,4,12345.5\r\n");
+    WriteBytes(folder.LevelTable(), table);
+    WriteBytes(folder.Progress(), "7,4,12345.5\r\n");
 
-    Core core(folder.path());
+    Core core(folder.Path());
     core.StartRun();
 
     EXPECT_EQ(core.Level, 7);
@@ -48,36 +48,36 @@ TEST(StartRun, StoredRecordIsCountedAndItsThresholdRead) {
     EXPECT_EQ(core.Experience, 12345.5);
     EXPECT_EQ(core.Threshold(7), 777);
     EXPECT_EQ(core.Threshold(1), 0);
-    EXPECT_EQ(ReadBytes(folder.progress()), "7,5,12345.5\r\n");
-    EXPECT_EQ(ReadBytes(folder.levelTable()), table);
+    EXPECT_EQ(ReadBytes(folder.Progress()), "7,5,12345.5\r\n");
+    EXPECT_EQ(ReadBytes(folder.LevelTable()), table);
 }
 
 TEST(StartRun, RunCountZeroOrMissingDiscardsTheStoredLevel) {
     for (const char* stored : {"9,0,500\r\n", "9\r\n", "", "garbage"}) {
         TempProgramFolder folder;
-        WriteBytes(folder.progress(), stored);
-        Core core(folder.path());
+        WriteBytes(folder.Progress(), stored);
+        Core core(folder.Path());
         core.StartRun();
         EXPECT_EQ(core.Level, 1) << stored;
         EXPECT_EQ(core.RunCount, 1) << stored;
         EXPECT_EQ(core.Experience, 0.0) << stored;
-        EXPECT_EQ(ReadBytes(folder.progress()), "1,1,0\r\n") << stored;
+        EXPECT_EQ(ReadBytes(folder.Progress()), "1,1,0\r\n") << stored;
     }
 }
 
 TEST(StartRun, ARecordThatCannotBeReadIsKeptAsideAndABomIsSkipped) {
     TempProgramFolder folder;
-    WriteBytes(folder.progress(), "level 9, lots of points\r\n");
-    Core damaged(folder.path());
+    WriteBytes(folder.Progress(), "level 9, lots of points\r\n");
+    Core damaged(folder.Path());
     damaged.StartRun();
     EXPECT_EQ(damaged.RunCount, 1);
-    EXPECT_EQ(ReadBytes(folder.path() / "Data" / "Xdata.dat.unreadable"),
+    EXPECT_EQ(ReadBytes(folder.Path() / "Data" / "Xdata.dat.unreadable"),
               "level 9, lots of points\r\n");
 
-    WriteBytes(folder.progress(),
+    WriteBytes(folder.Progress(),
                "\xEF\xBB\xBF"
                "9,4,77\r\n");  // saved by Notepad
-    Core edited(folder.path());
+    Core edited(folder.Path());
     edited.StartRun();
     EXPECT_EQ(edited.Level, 9);
     EXPECT_EQ(edited.RunCount, 5);
@@ -86,19 +86,19 @@ TEST(StartRun, ARecordThatCannotBeReadIsKeptAsideAndABomIsSkipped) {
 TEST(StartRun, MissingDataFolderMakesEveryStartAFirstRunAndCreatesNothing) {
     TempProgramFolder folder(/*withDataFolder=*/false);
     for (int start = 0; start < 2; ++start) {
-        Core core(folder.path());
+        Core core(folder.Path());
         core.StartRun();
         EXPECT_EQ(core.RunCount, 1);
         EXPECT_EQ(core.Threshold(59), 6673000);
     }
-    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
 TEST(StartRun, StoredLevelOutsideTheTableIsKeptUnvalidated) {
     for (std::int32_t level : {0, 61, -3}) {
         TempProgramFolder folder;
-        WriteBytes(folder.progress(), std::to_string(level) + ",2,10\r\n");
-        Core core(folder.path());
+        WriteBytes(folder.Progress(), std::to_string(level) + ",2,10\r\n");
+        Core core(folder.Path());
         core.StartRun();
         EXPECT_EQ(core.Level, level);
         EXPECT_EQ(core.RunCount, 3);
@@ -185,9 +185,9 @@ TEST(ProgressLine, DecimalPointDoesNotFollowTheUsersLocale) {
 
 TEST(SaveProgress, AFailedSaveLeavesThePreviousRecordWhole) {
     TempProgramFolder folder;
-    WriteBytes(folder.progress(), "12,8,3333.5\r\n");
+    WriteBytes(folder.Progress(), "12,8,3333.5\r\n");
     const auto save = [&] {
-        Core core(folder.path());
+        Core core(folder.Path());
         core.Level = 13;
         core.RunCount = 9;
         core.Experience = 4000;
@@ -202,13 +202,13 @@ TEST(SaveProgress, AFailedSaveLeavesThePreviousRecordWhole) {
         return save();
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadBytes(folder.progress()), "12,8,3333.5\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path() / "Data"),
+    EXPECT_EQ(ReadBytes(folder.Progress()), "12,8,3333.5\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path() / "Data"),
                             std::filesystem::directory_iterator()),
               1);
 
     save();
-    EXPECT_EQ(ReadBytes(folder.progress()), "13,9,4000\r\n");
+    EXPECT_EQ(ReadBytes(folder.Progress()), "13,9,4000\r\n");
 }
 
 }  // namespace

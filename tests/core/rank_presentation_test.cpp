@@ -15,7 +15,7 @@ using testing::WriteBytes;
 
 struct Refresh : ::testing::Test {
     TempProgramFolder folder;
-    Core core{folder.path()};
+    Core core{folder.Path()};
     RecordingDisplay display;
 };
 
@@ -44,7 +44,7 @@ TEST_F(Refresh, LevelSixtyNeedsNoThresholdFile) {
     EXPECT_EQ(display.insignia, "〓★〓★〓");
     EXPECT_EQ(display.insigniaToolTip, "Lv. 60");
     EXPECT_EQ(display.barToolTip, "经验值:0/1    0%");
-    EXPECT_FALSE(std::filesystem::exists(folder.levelTable()));
+    EXPECT_FALSE(std::filesystem::exists(folder.LevelTable()));
 }
 
 TEST_F(Refresh, LevelUpSetsTheOldRangeThenTheNewMaxBeforeTheNewMin) {
@@ -70,8 +70,8 @@ TEST_F(Refresh, PercentageUsesTheRangeOfThisRun) {
     EXPECT_EQ(display.barToolTip, "经验值:2000/3100    31%");
 
     // A later run has only T(5) in memory, so the bar starts at 0.
-    Core later(folder.path());
-    WriteBytes(folder.progress(), "5,1,2000.7\r\n");
+    Core later(folder.Path());
+    WriteBytes(folder.Progress(), "5,1,2000.7\r\n");
     later.StartRun();
     RecordingDisplay laterDisplay;
     Flash(later, laterDisplay);
@@ -123,7 +123,7 @@ TEST(RankPresentation, RankNumbersAndBandBoundaries) {
     }
 
     TempProgramFolder folder;
-    Core core(folder.path());
+    Core core(folder.Path());
     core.BuildLevelTable();
     const std::pair<int, const char*> titles[] = {
         {3, "新兵"},  {4, "二等兵"}, {10, "一等兵"},   {11, "下士"},     {40, "上校"},

@@ -32,9 +32,9 @@ public:
     TempProgramFolder(const TempProgramFolder&) = delete;
     TempProgramFolder& operator=(const TempProgramFolder&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path levelTable() const { return path_ / "Data" / "Data.dat"; }
-    std::filesystem::path progress() const { return path_ / "Data" / "Xdata.dat"; }
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path LevelTable() const { return path_ / "Data" / "Data.dat"; }
+    std::filesystem::path Progress() const { return path_ / "Data" / "Xdata.dat"; }
 
 private:
     std::filesystem::path path_;

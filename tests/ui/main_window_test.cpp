@@ -33,7 +33,7 @@ namespace {
 // first start, or a later one at the given level and experience.
 struct Session {
     TempProgramFolder folder;
-    Core core{folder.path()};
+    Core core{folder.Path()};
     RecordingShell shell;
     FakeBrowser* browser = new FakeBrowser;
     int endProgramCalls = 0;
@@ -41,7 +41,7 @@ struct Session {
 
     explicit Session(std::optional<std::pair<int, double>> laterRun = std::nullopt) {
         if (laterRun) {
-            Core earlier(folder.path());
+            Core earlier(folder.Path());
             earlier.StartRun();
             earlier.Level = laterRun->first;
             earlier.Experience = laterRun->second;
@@ -51,12 +51,14 @@ struct Session {
         window.emplace(core, shell, browser, [this] { ++endProgramCalls; });
     }
 
-    QString folderText() const { return QString::fromStdString(folder.path().string()); }
-    QString text(const char* label) const { return window->controls().get<QLabel>(label)->text(); }
-    void click(const char* control) {
-        QTest::mouseClick(window->controls()[control], Qt::LeftButton);
+    QString FolderText() const { return QString::fromStdString(folder.Path().string()); }
+    QString Text(const char* label) const {
+        return window->NamedControls().Get<QLabel>(label)->text();
     }
-    std::string savedRecord() const { return ReadBytes(folder.progress()); }
+    void Click(const char* control) {
+        QTest::mouseClick(window->NamedControls()[control], Qt::LeftButton);
+    }
+    std::string SavedRecord() const { return ReadBytes(folder.Progress()); }
 };
 
 }  // namespace
@@ -67,29 +69,29 @@ class MainWindowTest : public QObject {
 private slots:
     void initTestCase() { InstallProgramFonts(); }
 
-    void aLaterStartLoadsWithoutGreetingOrRefreshing() {
+    void ALaterStartLoadsWithoutGreetingOrRefreshing() {
         Session session({{1, 0.0}});
         session.window->Show();
         QVERIFY(session.window->isVisible());
         QCOMPARE(session.window->windowTitle(),
                  QStringLiteral("Tessaly － www.tessaly.example    V2008I版"));
         QCOMPARE(session.window->size(), QSize(695, 564));
-        QCOMPARE(session.window->controls().get<SkinButton>("Webban")->caption(),
+        QCOMPARE(session.window->NamedControls().Get<SkinButton>("Webban")->caption(),
                  QStringLiteral("更方便地\r下载游戏"));
         QCOMPARE(session.browser->calls, QStringList{"Navigate " + QString::fromUtf8(HomePageUrl)});
-        QVERIFY(!session.window->controls()["hou"]->isEnabled());
-        QVERIFY(!session.window->controls()["qian"]->isEnabled());
-        QCOMPARE(session.text("sta"), QStringLiteral("请稍等"));
-        QCOMPARE(session.text("toux"), QStringLiteral("往往往往"));
-        QCOMPARE(session.text("pai"), QStringLiteral("9999999"));
-        QCOMPARE(session.text("deng"), QString());
+        QVERIFY(!session.window->NamedControls()["hou"]->isEnabled());
+        QVERIFY(!session.window->NamedControls()["qian"]->isEnabled());
+        QCOMPARE(session.Text("sta"), QStringLiteral("请稍等"));
+        QCOMPARE(session.Text("toux"), QStringLiteral("往往往往"));
+        QCOMPARE(session.Text("pai"), QStringLiteral("9999999"));
+        QCOMPARE(session.Text("deng"), QString());
         QVERIFY(session.shell.calls.isEmpty());
     }
 
-    void buttonsShowTheDefaultArrowAndOnlyLinksTheHand() {
+    void ButtonsShowTheDefaultArrowAndOnlyLinksTheHand() {
         Session session({{1, 0.0}});
         session.window->Show();
-        const Controls& controls = session.window->controls();
+        const Controls& controls = session.window->NamedControls();
         const auto picture = [](const QCursor& cursor) { return cursor.pixmap().toImage(); };
         for (const char* name : {"shou", "hou", "qian", "ting", "xin", "guan", "tui"}) {
             QVERIFY2(controls[name]->cursor().shape() == Qt::ArrowCursor, name);
@@ -103,7 +105,7 @@ private slots:
         }
     }
 
-    void theFirstStartGreetsBeforeTheMainWindowAndKeepsHandlingEvents() {
+    void TheFirstStartGreetsBeforeTheMainWindowAndKeepsHandlingEvents() {
         Session session;
         bool checked = false;
         WhenModalOpens([&](QWidget* modal) {
@@ -112,79 +114,80 @@ private slots:
             QVERIFY(!session.window->isVisible());
             QCOMPARE(session.browser->calls.size(), 1);  // the home page is already on its way
             emit session.browser->StatusTextChange(QStringLiteral("正在打开网页"));
-            QCOMPARE(session.text("toux"), QStringLiteral("新兵"));
-            QTest::mouseClick(static_cast<frmWel*>(modal)->controls()["help2"], Qt::LeftButton);
+            QCOMPARE(session.Text("toux"), QStringLiteral("新兵"));
+            QTest::mouseClick(static_cast<frmWel*>(modal)->NamedControls()["help2"],
+                              Qt::LeftButton);
             checked = true;
         });
         session.window->Show();
         QVERIFY(checked);
         QVERIFY(session.window->isVisible());
-        QCOMPARE(session.shell.targets(),
-                 QStringList{session.folderText() + QStringLiteral("/help/help.htm")});
+        QCOMPARE(session.shell.Targets(),
+                 QStringList{session.FolderText() + QStringLiteral("/help/help.htm")});
     }
 
-    void theFirstStatusChangeFillsTheProgressDisplay() {
+    void TheFirstStatusChangeFillsTheProgressDisplay() {
         Session session;
         emit session.browser->StatusTextChange(QString());
-        auto* bar = session.window->controls().get<ExperienceBar>("exp");
-        QCOMPARE(session.text("pai"), QStringLiteral("1143849"));
-        QCOMPARE(session.text("toux"), QStringLiteral("新兵"));
-        QCOMPARE(session.text("deng"), QStringLiteral("〓∨〓"));
-        QCOMPARE(session.window->controls()["deng"]->toolTip(), QStringLiteral("Lv. 1"));
+        auto* bar = session.window->NamedControls().Get<ExperienceBar>("exp");
+        QCOMPARE(session.Text("pai"), QStringLiteral("1143849"));
+        QCOMPARE(session.Text("toux"), QStringLiteral("新兵"));
+        QCOMPARE(session.Text("deng"), QStringLiteral("〓∨〓"));
+        QCOMPARE(session.window->NamedControls()["deng"]->toolTip(), QStringLiteral("Lv. 1"));
         QCOMPARE(bar->toolTip(), QStringLiteral("经验值:0/100    0%"));
         QCOMPARE(session.core.Experience, 0.1);
     }
 
-    void aSponsorClickAwardsAndRefreshesEvenWhenItsSiteCannotOpen() {
+    void ASponsorClickAwardsAndRefreshesEvenWhenItsSiteCannotOpen() {
         Session session;
         session.shell.fail = true;
-        session.click("Ad01");
+        session.Click("Ad01");
         QCOMPARE(session.core.Experience, 1000.0);
         QCOMPARE(session.core.Level, 2);
-        QCOMPARE(session.text("pai"), QStringLiteral("1124462"));
-        QCOMPARE(session.window->controls()["exp"]->toolTip(),
+        QCOMPARE(session.Text("pai"), QStringLiteral("1124462"));
+        QCOMPARE(session.window->NamedControls()["exp"]->toolTip(),
                  QStringLiteral("经验值:1000/200    900%"));
-        session.click("Ad02");
-        session.click("Ad03");
+        session.Click("Ad02");
+        session.Click("Ad03");
         QCOMPARE(session.core.Experience, 3000.0);
-        QCOMPARE(session.shell.targets(), (QStringList{SponsorUrl1, SponsorUrl2, SponsorUrl3}));
+        QCOMPARE(session.shell.Targets(), (QStringList{SponsorUrl1, SponsorUrl2, SponsorUrl3}));
         QCOMPARE(session.shell.calls.first().window, &*session.window);
     }
 
-    void toolbarDrivesTheBrowser() {
+    void ToolbarDrivesTheBrowser() {
         Session session({{3, 100.0}});
-        session.click("shou");  // home: refresh, no award
+        session.Click("shou");  // home: refresh, no award
         QCOMPARE(session.browser->calls.last(), "Navigate " + QString::fromUtf8(HomePageUrl));
         QCOMPARE(session.core.Experience, 100.0);
-        QCOMPARE(session.text("toux"), QStringLiteral("新兵"));
+        QCOMPARE(session.Text("toux"), QStringLiteral("新兵"));
 
         emit session.browser->CommandStateChange(2, true);
         emit session.browser->CommandStateChange(1, true);
         session.browser->calls.clear();
-        session.click("hou");  // nothing to go back to: nothing happens
-        session.click("qian");
+        session.Click("hou");  // nothing to go back to: nothing happens
+        session.Click("qian");
         QVERIFY(session.browser->calls.isEmpty());
         session.browser->canGoBack = session.browser->canGoForward = true;
-        session.click("hou");
-        session.click("qian");
-        session.click("ting");
-        session.click("xin");
+        session.Click("hou");
+        session.Click("qian");
+        session.Click("ting");
+        session.Click("xin");
         QCOMPARE(session.browser->calls, (QStringList{"GoBack", "GoForward", "Stop", "Refresh"}));
-        QCOMPARE(session.text("sta"), QStringLiteral("请稍候"));
+        QCOMPARE(session.Text("sta"), QStringLiteral("请稍候"));
     }
 
-    void linksOpenTheSiteAndTheLocalDocuments() {
+    void LinksOpenTheSiteAndTheLocalDocuments() {
         Session session({{1, 0.0}});
-        session.click("Image2");
-        session.click("Label1");
-        session.click("help");
-        session.click("Webban");
-        QCOMPARE(session.shell.targets(),
-                 (QStringList{SiteUrl, SiteUrl, session.folderText() + "/help/help.htm",
-                              session.folderText() + QStringLiteral("/Web版隆重上线！.txt")}));
+        session.Click("Image2");
+        session.Click("Label1");
+        session.Click("help");
+        session.Click("Webban");
+        QCOMPARE(session.shell.Targets(),
+                 (QStringList{SiteUrl, SiteUrl, session.FolderText() + "/help/help.htm",
+                              session.FolderText() + QStringLiteral("/Web版隆重上线！.txt")}));
     }
 
-    void theAboutButtonShowsTheAboutWindowModally() {
+    void TheAboutButtonShowsTheAboutWindowModally() {
         Session session({{1, 0.0}});
         bool shown = false;
         WhenModalOpens([&](QWidget* modal) {
@@ -192,37 +195,37 @@ private slots:
                     modal->isModal();
             modal->close();
         });
-        session.click("guan");
+        session.Click("guan");
         QVERIFY(shown);
     }
 
-    void browsingAwardsFollowTheLevel_data() {
+    void BrowsingAwardsFollowTheLevel_data() {
         QTest::addColumn<int>("level");
         QTest::newRow("level 1") << 1;
         QTest::newRow("level 7") << 7;
         QTest::newRow("level 12") << 12;
     }
-    void browsingAwardsFollowTheLevel() {
+    void BrowsingAwardsFollowTheLevel() {
         QFETCH(int, level);
         Session session({{level, 0.0}});
-        const QString paiBefore = session.text("pai");
+        const QString paiBefore = session.Text("pai");
         emit session.browser->ProgressChange(1234, 10000);
         QCOMPARE(session.core.Experience, 2.5);
         emit session.browser->NavigateComplete2(QStringLiteral("http://127.0.0.1/"));
         emit session.browser->DownloadComplete();
         QCOMPARE(session.core.Experience, 2.5 + 2 * level);
-        QCOMPARE(session.text("pai"), paiBefore);  // no refresh from these three
+        QCOMPARE(session.Text("pai"), paiBefore);  // no refresh from these three
         emit session.browser->StatusTextChange(QStringLiteral("完成"));
         QCOMPARE(session.core.Experience, 2.5 + 2 * level + 0.1 * level);
         QCOMPARE(session.core.Level, level);
-        QCOMPARE(session.window->controls()["deng"]->toolTip(),
+        QCOMPARE(session.window->NamedControls()["deng"]->toolTip(),
                  QStringLiteral("Lv. %1").arg(level));
     }
 
-    void backAndForwardFollowTheBrowsersReports() {
+    void BackAndForwardFollowTheBrowsersReports() {
         Session session({{1, 0.0}});
-        QWidget* back = session.window->controls()["hou"];
-        QWidget* forward = session.window->controls()["qian"];
+        QWidget* back = session.window->NamedControls()["hou"];
+        QWidget* forward = session.window->NamedControls()["qian"];
         emit session.browser->CommandStateChange(2, true);
         QVERIFY(back->isEnabled() && !forward->isEnabled());
         emit session.browser->CommandStateChange(1, true);
@@ -234,43 +237,43 @@ private slots:
         QVERIFY(!back->isEnabled() && !forward->isEnabled());
     }
 
-    void theStatusLabelFollowsLoads() {
+    void TheStatusLabelFollowsLoads() {
         Session session({{1, 0.0}});
         emit session.browser->NavigateComplete2(QString());
-        QCOMPARE(session.text("sta"), QStringLiteral("请稍候"));
+        QCOMPARE(session.Text("sta"), QStringLiteral("请稍候"));
         emit session.browser->DownloadComplete();
-        QCOMPARE(session.text("sta"), QStringLiteral("完成"));
+        QCOMPARE(session.Text("sta"), QStringLiteral("完成"));
         emit session.browser->NavigateComplete2(QString());
-        QCOMPARE(session.text("sta"), QStringLiteral("请稍候"));
+        QCOMPARE(session.Text("sta"), QStringLiteral("请稍候"));
     }
 
-    void exitSavesOnceAndEndsTheProgram() {
+    void ExitSavesOnceAndEndsTheProgram() {
         Session session({{1, 0.0}});
         session.window->Show();
         session.core.Experience = 42;
-        session.click("tui");
+        session.Click("tui");
         QCOMPARE(session.endProgramCalls, 1);
-        QCOMPARE(session.savedRecord(), "1,2,42\r\n");
+        QCOMPARE(session.SavedRecord(), "1,2,42\r\n");
         session.core.Experience = 43;
         session.window->close();  // windows go away as the program ends: no second save
-        QCOMPARE(session.savedRecord(), "1,2,42\r\n");
+        QCOMPARE(session.SavedRecord(), "1,2,42\r\n");
     }
 
-    void closingSavesOnce() {
+    void ClosingSavesOnce() {
         Session session({{1, 0.0}});
         session.window->Show();
-        QSignalSpy closed(&*session.window, &frmWap::closed);
+        QSignalSpy closed(&*session.window, &frmWap::Closed);
         session.core.Experience = 7.5;
         session.window->close();
-        QCOMPARE(session.savedRecord(), "1,2,7.5\r\n");
+        QCOMPARE(session.SavedRecord(), "1,2,7.5\r\n");
         session.core.Experience = 8;
         session.window->close();
-        QCOMPARE(session.savedRecord(), "1,2,7.5\r\n");
+        QCOMPARE(session.SavedRecord(), "1,2,7.5\r\n");
         QCOMPARE(session.endProgramCalls, 0);
         QVERIFY(closed.count() >= 1);
     }
 
-    void aTerminationRequestClosesThroughTheUnloadEvenOverAModalWindow() {
+    void ATerminationRequestClosesThroughTheUnloadEvenOverAModalWindow() {
         Session session({{1, 0.0}});
         session.window->Show();
         TerminationSignals termination;
@@ -278,23 +281,23 @@ private slots:
                 &frmWap::RequestClose);
         session.core.Experience = 99;
         WhenModalOpens([](QWidget*) { std::raise(SIGTERM); });
-        session.click("guan");  // returns once the request closed the About window
+        session.Click("guan");  // returns once the request closed the About window
         QTRY_VERIFY(!session.window->isVisible());
-        QCOMPARE(session.savedRecord(), "1,2,99\r\n");
+        QCOMPARE(session.SavedRecord(), "1,2,99\r\n");
     }
 
-    void aFailingStepNeverEndsTheProgram() {
+    void AFailingStepNeverEndsTheProgram() {
         Session session({{1, 0.0}});
         session.core.Level = 61;  // as from a hand-edited record
         emit session.browser->StatusTextChange(QString());
-        session.click("shou");
-        session.click("Ad01");
+        session.Click("shou");
+        session.Click("Ad01");
         QCOMPARE(session.core.Experience, 0.1 * 61 + 1000);  // the awards still stand
-        QCOMPARE(session.text("toux"), QStringLiteral("往往往往"));
+        QCOMPARE(session.Text("toux"), QStringLiteral("往往往往"));
         session.shell.fail = true;
-        session.click("help");
-        session.click("Image2");
-        QVERIFY(session.window->controls()["shou"]->isEnabled());
+        session.Click("help");
+        session.Click("Image2");
+        QVERIFY(session.window->NamedControls()["shou"]->isEnabled());
     }
 };
 

@@ -60,9 +60,9 @@ private slots:
         }
     }
 
-    void theSplashPublishesNoName() {
+    void TheSplashPublishesNoName() {
         testing::TempProgramFolder folder;
-        Core core(folder.path());
+        Core core(folder.Path());
         QPointer<frmSplash> splash = new frmSplash(core, [] {});
         splash->Show();
         QVERIFY(QTest::qWaitForWindowExposed(splash));
@@ -75,7 +75,7 @@ private slots:
 
     // The check above can only fail if the property reading works: a window
     // with a caption does publish it.
-    void aWindowWithACaptionPublishesIt() {
+    void AWindowWithACaptionPublishesIt() {
         QWidget window;
         window.setWindowTitle(QStringLiteral("欢迎使用  Tessaly"));
         window.show();

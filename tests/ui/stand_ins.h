@@ -52,7 +52,7 @@ public:
             throw Failure("no program to open it with");
         }
     }
-    QStringList targets() const {
+    QStringList Targets() const {
         QStringList list;
         for (const Call& call : calls) {
             list << call.target;

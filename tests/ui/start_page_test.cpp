@@ -46,24 +46,24 @@ private slots:
         profile_ = CreateBrowserProfile(folder_.path(), this);
     }
 
-    void theHomePageFillsTheProgressDisplay() {
+    void TheHomePageFillsTheProgressDisplay() {
         testing::RecordingShell shell;
         auto* pane = new BrowserPane(profile_);
         frmWap window(*core_, shell, pane, [] {});
         window.Show();
-        QTRY_COMPARE_WITH_TIMEOUT(window.controls().get<QLabel>("sta")->text(),
+        QTRY_COMPARE_WITH_TIMEOUT(window.NamedControls().Get<QLabel>("sta")->text(),
                                   QStringLiteral("完成"), LoadTimeoutMs);
         QCOMPARE(pane->view()->url().toString(), QString::fromUtf8(HomePageUrl));
         QVERIFY(pane->view()->title().contains(QStringLiteral("Tessaly")));
-        QCOMPARE(window.controls().get<QLabel>("toux")->text(), QStringLiteral("新兵"));
-        QCOMPARE(window.controls().get<QLabel>("deng")->text(), QStringLiteral("〓∨〓"));
-        QVERIFY(window.controls()["exp"]->toolTip().startsWith(QStringLiteral("经验值:")));
+        QCOMPARE(window.NamedControls().Get<QLabel>("toux")->text(), QStringLiteral("新兵"));
+        QCOMPARE(window.NamedControls().Get<QLabel>("deng")->text(), QStringLiteral("〓∨〓"));
+        QVERIFY(window.NamedControls()["exp"]->toolTip().startsWith(QStringLiteral("经验值:")));
         QVERIFY(core_->Experience > 0);
     }
 
     // Tab walks the main window's controls in their order, through the page
     // inside the browser pane, and reaches Webban last, after shou.
-    void tabReachesWebbanLastAfterShou() {
+    void TabReachesWebbanLastAfterShou() {
         testing::RecordingShell shell;
         auto* pane = new BrowserPane(profile_);
         frmWap window(*core_, shell, pane, [] {});
@@ -72,13 +72,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         const auto controlWithFocus = [&window] {
             for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
-                if (window.controls()[w->objectName()] == w) {
+                if (window.NamedControls().Find(w->objectName()) == w) {
                     return w->objectName();
                 }
             }
             return QString();
         };
-        window.controls()["xin"]->setFocus(Qt::TabFocusReason);
+        window.NamedControls()["xin"]->setFocus(Qt::TabFocusReason);
         QStringList reached;
         for (int i = 0; i < 9; ++i) {
             reached << controlWithFocus();
@@ -93,7 +93,7 @@ private slots:
                                        "Webban", "xin"}));
     }
 
-    void aSampleGameDownloadsWithItsArchive() {
+    void ASampleGameDownloadsWithItsArchive() {
         testing::RecordingShell shell;
         DownloadManager downloads(profile_, shell, [this](QWidget*, const QString& proposed) {
             return downloads_.filePath(QFileInfo(proposed).fileName());
@@ -118,7 +118,7 @@ private slots:
         QVERIFY(shell.calls.isEmpty());  // nothing downloaded is opened unasked
     }
 
-    void aMissingPageFailsQuietly() {
+    void AMissingPageFailsQuietly() {
         BrowserPane pane(profile_);
         QStringList statuses;
         connect(&pane, &Browser::StatusTextChange, this,

@@ -44,9 +44,9 @@ class WindowsTest : public QObject {
 private slots:
     void initTestCase() { InstallProgramFonts(); }
 
-    void splashCountsTheRunBeforeItIsShownAndHandsOverOnce() {
+    void SplashCountsTheRunBeforeItIsShownAndHandsOverOnce() {
         TempProgramFolder folder;
-        Core core(folder.path());
+        Core core(folder.Path());
         int mainWindowShown = 0;
         QPointer<frmSplash> splash = new frmSplash(core, [&] { ++mainWindowShown; });
 
@@ -65,8 +65,9 @@ private slots:
 
         splash->Show();
         QCOMPARE(runCountWhenShown, 1);
-        QVERIFY(std::filesystem::exists(folder.progress()));
-        QCOMPARE(splash->controls().get<QLabel>("wver")->text(), QStringLiteral("版本: V2008I版"));
+        QVERIFY(std::filesystem::exists(folder.Progress()));
+        QCOMPARE(splash->NamedControls().Get<QLabel>("wver")->text(),
+                 QStringLiteral("版本: V2008I版"));
         QCOMPARE(splash->size(), QSize(399, 191));
         QVERIFY(splash->windowFlags() & Qt::SplashScreen);
         QVERIFY(splash->Timer1().isSingleShot());
@@ -79,9 +80,9 @@ private slots:
         QCOMPARE(mainWindowShown, 1);
     }
 
-    void aSplashClosedEarlyStillHandsOver() {
+    void ASplashClosedEarlyStillHandsOver() {
         TempProgramFolder folder;
-        Core core(folder.path());
+        Core core(folder.Path());
         int mainWindowShown = 0;
         QPointer<frmSplash> splash = new frmSplash(core, [&] { ++mainWindowShown; });
         splash->Show();
@@ -93,7 +94,7 @@ private slots:
         QCOMPARE(mainWindowShown, 1);
     }
 
-    void aboutWindowLoadsAfreshOnEveryShowAndOpensItsLinks() {
+    void AboutWindowLoadsAfreshOnEveryShowAndOpensItsLinks() {
         RecordingShell shell;
         QWidget owner;
         QStringList titles;
@@ -106,35 +107,35 @@ private slots:
                 titles << about->windowTitle();
                 QCOMPARE(about->parentWidget(), &owner);
                 QCOMPARE(about->size(), QSize(382, 237));
-                QCOMPARE(about->controls().get<QLabel>("vert")->text(),
+                QCOMPARE(about->NamedControls().Get<QLabel>("vert")->text(),
                          QStringLiteral("软件版本：V2008I版"));
-                QCOMPARE(about->controls().get<SkinButton>("qued")->caption(),
+                QCOMPARE(about->NamedControls().Get<SkinButton>("qued")->caption(),
                          QStringLiteral("确  定"));
                 for (const char* link : {"Image1", "Label1", "Label3", "ttp", "Label2", "vert"}) {
-                    QTest::mouseClick(about->controls()[link], Qt::LeftButton);
+                    QTest::mouseClick(about->NamedControls()[link], Qt::LeftButton);
                 }
                 QVERIFY(about->isVisible());  // links leave the window open
-                QTest::mouseClick(about->controls()["qued"], Qt::LeftButton);
+                QTest::mouseClick(about->NamedControls()["qued"], Qt::LeftButton);
             });
             frmAbout::ShowModal(&owner, shell);
         }
         QCOMPARE(titles, QStringList(2, QStringLiteral("关于Tessaly   V2008I版")));
         const QString site = QString::fromUtf8(SiteUrl);
         const QString address = QString::fromUtf8(SiteAddress);
-        QCOMPARE(shell.targets(),
+        QCOMPARE(shell.Targets(),
                  (QStringList{site, site, site, address, site, site, site, address}));
         QCOMPARE(shell.calls.first().window, instances.first());
     }
 
-    void theSiteAddressLinkOpensWhateverItShows() {
+    void TheSiteAddressLinkOpensWhateverItShows() {
         RecordingShell shell;
         frmAbout about(nullptr, shell);
-        about.controls().get<QLabel>("ttp")->setText(QStringLiteral("http://127.0.0.1/other"));
-        QTest::mouseClick(about.controls()["ttp"], Qt::LeftButton);
-        QCOMPARE(shell.targets(), QStringList{QStringLiteral("http://127.0.0.1/other")});
+        about.NamedControls().Get<QLabel>("ttp")->setText(QStringLiteral("http://127.0.0.1/other"));
+        QTest::mouseClick(about.NamedControls()["ttp"], Qt::LeftButton);
+        QCOMPARE(shell.Targets(), QStringList{QStringLiteral("http://127.0.0.1/other")});
     }
 
-    void welcomeWindowOpensTheHelpAndClosesEvenWhenOpeningFails() {
+    void WelcomeWindowOpensTheHelpAndClosesEvenWhenOpeningFails() {
         TempProgramFolder folder;
         RecordingShell shell;
         shell.fail = true;
@@ -142,16 +143,17 @@ private slots:
         WhenModalOpens([&](QWidget* modal) {
             QCOMPARE(modal->windowTitle(), QStringLiteral("欢迎使用  Tessaly"));
             QCOMPARE(modal->size(), QSize(351, 163));
-            QTest::mouseClick(static_cast<frmWel*>(modal)->controls()["help2"], Qt::LeftButton);
+            QTest::mouseClick(static_cast<frmWel*>(modal)->NamedControls()["help2"],
+                              Qt::LeftButton);
         });
-        frmWel::ShowModal(&owner, shell, ToQStringForTest(folder.path()));
-        QCOMPARE(shell.targets(),
-                 QStringList{ToQStringForTest(folder.path()) + QStringLiteral("/help/help.htm")});
+        frmWel::ShowModal(&owner, shell, ToQStringForTest(folder.Path()));
+        QCOMPARE(shell.Targets(),
+                 QStringList{ToQStringForTest(folder.Path()) + QStringLiteral("/help/help.htm")});
     }
 
-    void screenReadersSeeWhatAUserSees() {
+    void ScreenReadersSeeWhatAUserSees() {
         TempProgramFolder folder;
-        Core core(folder.path());
+        Core core(folder.Path());
         core.RunCount = 2;
         RecordingShell shell;
         frmWap window(core, shell, new FakeBrowser, [] {});
@@ -168,7 +170,8 @@ private slots:
             QVERIFY2(names.contains(expected),
                      qPrintable(expected + " not in " + names.join(", ")));
         }
-        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(window.controls()["exp"]);
+        QAccessibleInterface* bar =
+            QAccessible::queryAccessibleInterface(window.NamedControls()["exp"]);
         QCOMPARE(bar->role(), QAccessible::ProgressBar);
     }
 

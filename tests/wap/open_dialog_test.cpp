@@ -49,24 +49,24 @@ private slots:
         frmOpen first(nullptr, program.path(), navigate);
         first.Form_Load();
         QCOMPARE(first.windowTitle(), QStringLiteral("打开"));
-        QCOMPARE(first.addressBox()->count(), 0);
-        first.addressBox()->setEditText("wap.example.com");
+        QCOMPARE(first.AddressBox()->count(), 0);
+        first.AddressBox()->setEditText("wap.example.com");
         first.findChild<QPushButton*>("qued")->click();
         QCOMPARE(visited, QStringList{"http://wap.example.com/"});
         QCOMPARE(first.result(), int(QDialog::Accepted));
 
         frmOpen second(nullptr, program.path(), navigate);
         second.Form_Load();
-        second.addressBox()->setEditText("wap.other.example/menu.wml");
+        second.AddressBox()->setEditText("wap.other.example/menu.wml");
         second.qued_Click();
-        second.addressBox()->setEditText("javascript:alert(1)");
+        second.AddressBox()->setEditText("javascript:alert(1)");
         second.qued_Click();  // refused: nothing opened, nothing remembered
 
         frmOpen third(nullptr, program.path(), navigate);
         third.Form_Load();
         QStringList listed;
-        for (int i = 0; i < third.addressBox()->count(); ++i) {
-            listed << third.addressBox()->itemText(i);
+        for (int i = 0; i < third.AddressBox()->count(); ++i) {
+            listed << third.AddressBox()->itemText(i);
         }
         QCOMPARE(listed, QStringList({"wap.other.example/menu.wml", "wap.example.com"}));
         QCOMPARE(visited.size(), 2);
@@ -80,7 +80,7 @@ private slots:
         QStringList visited;
         frmOpen dialog(nullptr, program.path(), [&](const QString& url) { visited << url; });
         dialog.Form_Load();
-        dialog.addressBox()->setEditText("wap.example.com");
+        dialog.AddressBox()->setEditText("wap.example.com");
         dialog.qued_Click();
         QCOMPARE(visited, QStringList{"http://wap.example.com/"});
         QCOMPARE(QDir(program.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
@@ -95,7 +95,7 @@ private slots:
 
         // A pipe in its place: read as no list, never waited on.
         QVERIFY(mkfifo(QFile::encodeName(list).constData(), 0600) == 0);
-        QCOMPARE(addresses.load(), QStringList());
+        QCOMPARE(addresses.Load(), QStringList());
         QVERIFY(QFile::remove(list));
 
         // A line far too long for an address is skipped, the rest is read.
@@ -103,7 +103,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(100 * 1024, 'a') + "\nhttp://wap.example.com/\n");
         file.close();
-        QCOMPARE(addresses.load(), QStringList{"http://wap.example.com/"});
+        QCOMPARE(addresses.Load(), QStringList{"http://wap.example.com/"});
     }
 
     void browsingFillsInTheChosenFile() {
@@ -112,7 +112,7 @@ private slots:
         frmOpen dialog(
             nullptr, program.path(), [](const QString&) {}, [&](QWidget*) { return chosen; });
         dialog.findChild<QPushButton*>("liulan")->click();
-        QCOMPARE(dialog.addressBox()->currentText(), QDir::toNativeSeparators(chosen));
+        QCOMPARE(dialog.AddressBox()->currentText(), QDir::toNativeSeparators(chosen));
     }
 };
 
