@@ -27,7 +27,8 @@ public:
 
     // Whether a document (its address without the fragment) is a WML deck
     // that the program rendered itself. Inside such a document a change of
-    // fragment is a card change: it counts as a page shown.
+    // fragment is a card change: it counts as a page shown when the user
+    // caused it, and once per load of the document when the deck did.
     using CardDocumentTest = std::function<bool(const QUrl& document)>;
 
     // Whether the user caused what the page does now (a click on an in-page
@@ -68,6 +69,9 @@ private:
     bool canGoBack_ = false;
     bool canGoForward_ = false;
     bool historyReported_ = false;
+    // A card the deck moved to by itself (a timer, onenterforward) has
+    // counted as a page shown since the document was loaded.
+    bool automaticCardShown_ = false;
     CardDocumentTest isCardDocument_;
     UserGestureTest userCaused_;
 };
