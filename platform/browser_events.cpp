@@ -112,6 +112,18 @@ void BrowserEvents::LoadEnded(LoadEnd how, const QUrl& url) {
     }
 }
 
+void BrowserEvents::LoadAbandoned() {
+    loading_ = false;
+    committed_ = false;
+    pendingPercent_ = -1;
+}
+
+void BrowserEvents::DownloadStarted() {
+    emit ProgressChange(-1, ProgressMax);
+    emit DownloadComplete();
+    emit StatusTextChange(QStringLiteral("完成"));
+}
+
 void BrowserEvents::LinkHovered(const QString& url) {
     // The engine also reports "no link" when nothing was hovered before.
     if (url == hoveredLink_) {

@@ -49,6 +49,17 @@ public:
     void LinkHovered(const QString& url);
     void HistoryChanged(bool canGoBack, bool canGoForward);
 
+    // Downloads. A navigation that became a download the user started ends
+    // through LoadEnded (Stopped); one that became a download nobody asked
+    // for (a repeat, or one the page started on its own) is Abandoned and
+    // ends without a word. A download the user started that no navigation
+    // ended for (a link marked for download) is reported by DownloadStarted,
+    // which raises what a navigation's end raises.
+    void LoadAbandoned();
+    void DownloadStarted();
+    // Whether the load under way has shown a document of its own.
+    bool LoadCommitted() const { return loading_ && committed_; }
+
 signals:
     void StatusTextChange(const QString& text);
     void ProgressChange(int progress, int progressMax);

@@ -1,13 +1,16 @@
-// The skinned button and the experience bar, as a user and a screen reader meet them.
+// The skinned button and the experience bar, as a user and a screen reader
+// meet them, and the user's actions as the browser view tells them.
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "experience_bar.h"
 #include "skin_button.h"
+#include "user_activation.h"
 
 using tessaly::ExperienceBar;
 using tessaly::SkinButton;
@@ -38,6 +41,28 @@ class WidgetsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void aKeyHeldDownIsOneActionOfTheUser() {
+        QWidget view;
+        QWidget inner(&view);  // the engine draws the page in a widget of its own
+        tessaly::UserActivation activation(&view);
+        const auto key = [&](bool press, bool repeat) {
+            QTest::simulateEvent(&inner, press, Qt::Key_Return, {}, QStringLiteral("\r"), repeat);
+        };
+        QKeyEvent madeUp(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(&inner, &madeUp);
+        QVERIFY(!activation.Consume(true));
+
+        key(true, false);
+        QVERIFY(activation.Consume(true));
+        for (int i = 0; i < 10; ++i) {
+            key(true, true);
+            QVERIFY2(!activation.Consume(true), qPrintable(QString::number(i)));
+        }
+        key(false, false);
+        key(true, false);  // pressed again: a new action
+        QVERIFY(activation.Consume(true));
+    }
+
     void aDisabledButtonEmitsNoClick() {
         SkinButton button;
         button.resize(80, 30);
