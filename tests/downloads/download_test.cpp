@@ -578,6 +578,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(doneCount(), 2, Timeout);
         QCOMPARE(loaded.count(), 2);
         QCOMPARE(ends(), 2);
+
+        // Opened again at once: a repeat, whose navigation ends without a word.
+        pane_->Navigate(server_.url("/games/typed.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(requestCount() == offered + 3 && engineIdle(), Timeout);
+        QTest::qWait(2500);  // past the time a stopped navigation waits for its download
+        QCOMPARE(loaded.count(), 2);
+        QCOMPARE(ends(), 2);
+        QCOMPARE(proposals_.size(), 2);
         QCOMPARE(entries(), QStringList({"game.jar", "typed.jar"}));
     }
 
