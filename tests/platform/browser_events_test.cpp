@@ -81,41 +81,6 @@ private slots:
         QCOMPARE(log.count("DownloadComplete"), 0);
     }
 
-    void aDeckMovingOnByItselfEarnsOneCardPerLoad() {
-        BrowserEvents events;
-        BrowserEventLog log(&events);
-        int gestures = 0;
-        events.SetUserGestureTest([&gestures] { return gestures > 0 && gestures-- > 0; });
-        const QUrl deck(QStringLiteral("http://127.0.0.1/deck.wml"));
-        events.SetCardDocumentTest([deck](const QUrl& document) { return document == deck; });
-        const auto card = [&](int n) {
-            events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/deck.wml#%1").arg(n)));
-        };
-        const auto load = [&] {
-            events.LoadStarted(deck);
-            events.LoadEnded(BrowserEvents::LoadEnd::Succeeded, deck);
-        };
-        load();
-        for (int i = 0; i < 50; ++i) {
-            card(i);  // a timer, or onenterforward
-        }
-        QCOMPARE(log.count("Navigate:"), 2);
-        QCOMPARE(log.count("DownloadComplete"), 2);
-        QCOMPARE(log.count("Progress:-1/"), 2);
-
-        gestures = 2;  // the user's cards earn as before, each of them
-        card(100);
-        card(101);
-        card(102);
-        QCOMPARE(log.count("Navigate:"), 4);
-
-        load();  // loaded again: one more card of its own
-        card(1);
-        card(2);
-        QCOMPARE(log.count("Navigate:"), 6);
-        QCOMPARE(log.count("DownloadComplete"), 6);
-    }
-
     void aChangeWithinAPageIsAPageShownOnlyWhenTheUserCausedIt() {
         BrowserEvents events;
         BrowserEventLog log(&events);

@@ -4,7 +4,6 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -48,16 +47,11 @@ private slots:
         const auto key = [&](bool press, bool repeat) {
             QTest::simulateEvent(&inner, press, Qt::Key_Return, {}, QStringLiteral("\r"), repeat);
         };
-        QKeyEvent madeUp(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(&inner, &madeUp);
-        QVERIFY(!activation.Consume(true));
-
         key(true, false);
         QVERIFY(activation.Consume(true));
-        for (int i = 0; i < 10; ++i) {
-            key(true, true);
-            QVERIFY2(!activation.Consume(true), qPrintable(QString::number(i)));
-        }
+        key(true, true);
+        key(true, true);
+        QVERIFY(!activation.Consume(true));
         key(false, false);
         key(true, false);  // pressed again: a new action
         QVERIFY(activation.Consume(true));

@@ -301,6 +301,14 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(log_->count("Navigate:"), 3);
         QCOMPARE(log_->count("DownloadComplete"), 3);
+
+        // Loaded again: one more card of its own.
+        pane_->Navigate(server_.url("/carousel.wml"));
+        WaitForPages(4);
+        moves.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(moves.count() >= 20, LoadTimeoutMs);
+        QCOMPARE(log_->count("Navigate:"), 5);
+        QCOMPARE(log_->count("DownloadComplete"), 5);
     }
 
     void aFormPostsItsFieldsAndVariablesReachTheNextDeck() {
