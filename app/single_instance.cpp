@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -40,21 +44,36 @@ int OpenLockFile(const QString& path) {
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& programFolder, QObject* parent) : QObject(parent) {
-    // O_CREAT makes the file, never its folder: without Data the open fails.
-    lockFd_ = OpenLockFile(ProgramFilePath(programFolder, "\\Data\\Tessaly.lock"));
-    if (lockFd_ < 0) {
+    if (!QFileInfo(ProgramFilePath(programFolder, "\\Data")).isDir()) {
         return;
     }
+    const QString name = ServerName(programFolder);
     // The lock goes with the process, however it ends, so a crashed copy
-    // never leaves a stale one behind.
-    if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
-        Listen(ServerName(programFolder));
-        return;
+    // never leaves a stale one behind. Only a lock another process holds
+    // means another copy: a lock file that cannot be opened (a folder or a
+    // link in its place, no permission, a read-only Data folder) does not.
+    lockFd_ = OpenLockFile(ProgramFilePath(programFolder, "\\Data\\Tessaly.lock"));
+    if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        const bool heldByAnother = errno == EWOULDBLOCK;
+        ::close(lockFd_);
+        lockFd_ = -1;
+        if (heldByAnother) {
+            anotherCopyRuns_ = true;
+            AskToComeForward(name);
+            return;
+        }
     }
-    ::close(lockFd_);
-    lockFd_ = -1;
-    anotherCopyRuns_ = true;
-    AskToComeForward(ServerName(programFolder));
+    // Every first copy also claims the folder's name among the local
+    // sockets, whether or not it holds the file: a copy that could not
+    // take the file is still found by the next one, even if the lock file
+    // has been repaired meanwhile.
+    if (Listen(name) == Claim::HeldByAnother) {
+        if (lockFd_ >= 0) {
+            ::close(lockFd_);
+            lockFd_ = -1;
+        }
+        anotherCopyRuns_ = true;
+    }
 }
 
 SingleInstance::~SingleInstance() {
@@ -71,14 +90,20 @@ QString SingleInstance::ServerName(const QString& programFolder) {
     return QStringLiteral("tessaly-") + QString::fromLatin1(hash.toHex().left(24));
 }
 
-void SingleInstance::Listen(const QString& name) {
+SingleInstance::Claim SingleInstance::Listen(const QString& name) {
+    // A name in the abstract namespace: taking it is atomic, it goes with
+    // the process, and it needs nothing written anywhere.
     server_ = new QLocalServer();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    // Holding the lock, this copy is the only one: a socket left by a copy
-    // that was killed is stale and goes.
-    QLocalServer::removeServer(name);
+    server_->setSocketOptions(QLocalServer::AbstractNamespaceOption);
     if (!server_->listen(name)) {
-        return;  // the window cannot be called forward, the lock still holds
+        const bool inUse = server_->serverError() == QAbstractSocket::AddressInUseError;
+        delete server_;
+        server_ = nullptr;
+        // Only a copy of this user counts: the name is easy to work out, and
+        // another user's process holding it must not keep the program from
+        // running. Without the name the window cannot be called forward; the
+        // file lock, if taken, still holds.
+        return inUse && AskToComeForward(name) ? Claim::HeldByAnother : Claim::Unavailable;
     }
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* caller = server_->nextPendingConnection()) {
@@ -87,21 +112,29 @@ void SingleInstance::Listen(const QString& name) {
             emit bringForwardRequested();
         }
     });
+    return Claim::Taken;
 }
 
-void SingleInstance::AskToComeForward(const QString& name) {
+bool SingleInstance::AskToComeForward(const QString& name) {
     const QDeadlineTimer deadline(ReachFirstCopyMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
+        socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
         socket.connectToServer(name);
         if (socket.waitForConnected(
                 static_cast<int>(qMin<qint64>(deadline.remainingTime(), 250)))) {
+            struct ucred peer {};
+            socklen_t size = sizeof peer;
+            const bool sameUser = ::getsockopt(static_cast<int>(socket.socketDescriptor()),
+                                               SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+                                  peer.uid == ::getuid();
             socket.disconnectFromServer();
-            return;
+            return sameUser;
         }
         // Not listening yet: try again shortly, until the deadline.
         QThread::msleep(50);
     }
+    return false;
 }
 
 }  // namespace tessaly

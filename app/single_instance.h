@@ -12,9 +12,13 @@ namespace tessaly {
 // copies; a later copy finds the lock taken, asks the first to bring its
 // window forward, and should end without touching anything.
 //
+// The first copy also holds a local socket name made from the program folder,
+// which later copies call it by. Where the lock file cannot be opened (a
+// folder in its place, no permission, a read-only Data folder) that name
+// alone keeps later copies out, and the first copy runs as usual.
+//
 // Without a Data folder there is no progress to protect: no lock is taken and
-// the Data folder is never created. Where the lock file cannot be made at
-// all (a read-only Data folder), no copy can save either, and each runs.
+// the Data folder is never created.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -33,8 +37,13 @@ signals:
     void bringForwardRequested();
 
 private:
-    void Listen(const QString& name);
-    static void AskToComeForward(const QString& name);
+    enum class Claim { Taken, HeldByAnother, Unavailable };
+
+    // Takes the socket name and answers later copies on it.
+    Claim Listen(const QString& name);
+    // Calls the copy holding name forward; true when one of this user's
+    // processes answered.
+    static bool AskToComeForward(const QString& name);
 
     int lockFd_ = -1;
     bool anotherCopyRuns_ = false;

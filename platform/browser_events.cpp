@@ -24,7 +24,15 @@ void BrowserEvents::UrlCommitted(const QUrl& url) {
     // caused it, so a script changing the address in a loop earns nothing.
     if (!loading_) {
         if (isCardDocument_ && isCardDocument_(url.adjusted(QUrl::RemoveFragment))) {
-            ShowCard(url);
+            // A deck that moves on by itself (ontimer, onenterforward) earns
+            // what one card earns in each load, however often it moves.
+            const bool userCaused = userCaused_ && userCaused_();
+            if (userCaused || !automaticCardShown_) {
+                automaticCardShown_ = automaticCardShown_ || !userCaused;
+                ShowCard(url);
+            } else {
+                ReportHistory();
+            }
             return;
         }
         if (userCaused_ && userCaused_()) {
@@ -44,6 +52,7 @@ void BrowserEvents::UrlCommitted(const QUrl& url) {
 
 void BrowserEvents::Commit(const QUrl& url) {
     committed_ = true;
+    automaticCardShown_ = false;
     emit NavigateComplete2(DisplayUrl(url));
     ReportHistory();
     emit StatusTextChange(QStringLiteral("正在打开网页 %1 ...").arg(DisplayUrl(url)));
@@ -101,6 +110,18 @@ void BrowserEvents::LoadEnded(LoadEnd how, const QUrl& url) {
             emit StatusTextChange(QStringLiteral("已停止"));
             break;
     }
+}
+
+void BrowserEvents::LoadAbandoned() {
+    loading_ = false;
+    committed_ = false;
+    pendingPercent_ = -1;
+}
+
+void BrowserEvents::DownloadStarted() {
+    emit ProgressChange(-1, ProgressMax);
+    emit DownloadComplete();
+    emit StatusTextChange(QStringLiteral("完成"));
 }
 
 void BrowserEvents::LinkHovered(const QString& url) {

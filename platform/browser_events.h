@@ -27,7 +27,8 @@ public:
 
     // Whether a document (its address without the fragment) is a WML deck
     // that the program rendered itself. Inside such a document a change of
-    // fragment is a card change: it counts as a page shown.
+    // fragment is a card change: it counts as a page shown when the user
+    // caused it, and once per load of the document when the deck did.
     using CardDocumentTest = std::function<bool(const QUrl& document)>;
 
     // Whether the user caused what the page does now (a click on an in-page
@@ -47,6 +48,17 @@ public:
     void LoadEnded(LoadEnd how, const QUrl& url);
     void LinkHovered(const QString& url);
     void HistoryChanged(bool canGoBack, bool canGoForward);
+
+    // Downloads. A navigation that became a download the user started ends
+    // through LoadEnded (Stopped); one that became a download nobody asked
+    // for (a repeat, or one the page started on its own) is Abandoned and
+    // ends without a word. A download the user started that no navigation
+    // ended for (a link marked for download) is reported by DownloadStarted,
+    // which raises what a navigation's end raises.
+    void LoadAbandoned();
+    void DownloadStarted();
+    // Whether the load under way has shown a document of its own.
+    bool LoadCommitted() const { return loading_ && committed_; }
 
 signals:
     void StatusTextChange(const QString& text);
@@ -68,6 +80,9 @@ private:
     bool canGoBack_ = false;
     bool canGoForward_ = false;
     bool historyReported_ = false;
+    // A card the deck moved to by itself (a timer, onenterforward) has
+    // counted as a page shown since the document was loaded.
+    bool automaticCardShown_ = false;
     CardDocumentTest isCardDocument_;
     UserGestureTest userCaused_;
 };

@@ -21,10 +21,12 @@ namespace tessaly {
 
 namespace {
 
-// How long the end of an https navigation the engine stopped by itself waits
-// for the download it may have turned into. The download is offered within
-// a few tens of milliseconds; a navigation stopped for another reason (an
-// empty answer, say) reports its end this much later.
+// How long the end of a navigation the engine stopped by itself waits for
+// the download it may have turned into: over https a binary deck is shown as
+// its page, and a file to save earns the navigation's end only when the user
+// asked for it. The download is offered within a few tens of milliseconds; a
+// navigation stopped for another reason (an empty answer, say) reports its
+// end this much later.
 constexpr int DownloadWaitMs = 2000;
 
 // A new window may show a web page or the built-in site; never a script,
@@ -33,6 +35,10 @@ bool IsDocumentAddress(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
            scheme == QLatin1String(StartPageScheme);
+}
+
+bool IsHttps(const QUrl& url) {
+    return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace
@@ -92,12 +98,12 @@ void BrowserPane::ConnectEngine() {
                         events_.LoadEnded(BrowserEvents::LoadEnd::Failed, info.url());
                         break;
                     case QWebEngineLoadingInfo::LoadStoppedStatus:
-                        // A navigation that turns into a download stops
-                        // just before the download is offered; over https
-                        // it may be a binary deck, shown as this navigation's
-                        // page, so its end waits for that.
-                        if (!stopAsked_ && info.url().scheme().compare(QLatin1String("https"),
-                                                                       Qt::CaseInsensitive) == 0) {
+                        // A navigation that turns into a download stops,
+                        // having shown nothing, just before the download is
+                        // offered; its end waits for what the download is.
+                        // Over https it may be a binary deck, shown as this
+                        // navigation's page.
+                        if (!stopAsked_ && (!events_.LoadCommitted() || IsHttps(info.url()))) {
                             HoldStop(info.url());
                             break;
                         }
@@ -183,18 +189,36 @@ bool BrowserPane::TakeDownload(QWebEngineDownloadRequest* request) {
         return false;
     }
     const QUrl url = *heldStop_;
-    if (!RawDeckRescue::IsBinaryDeck(request) ||
+    // Only a deck that arrived past the gateway (https) needs showing here.
+    if (!IsHttps(url) || !RawDeckRescue::IsBinaryDeck(request) ||
         request->url().adjusted(QUrl::RemoveFragment) != url.adjusted(QUrl::RemoveFragment) ||
         !rescue_->TakeBinaryDeck(view_->page(), request, url, heldSince_)) {
-        // A file to save: the navigation ends as stopped, before anyone asks
-        // where to put it.
-        ReleaseStop();
+        // A file to save: the navigation ends once the download manager has
+        // decided whose download it is (DownloadDecided).
         return false;
     }
     // The load of the page made from the deck reports this navigation's end.
     heldStop_.reset();
     stopWait_.stop();
     return true;
+}
+
+void BrowserPane::DownloadDecided(QWebEngineDownloadRequest* request, bool usersDownload) {
+    if (!heldStop_ || request->page() != view_->page()) {
+        if (usersDownload) {
+            events_.DownloadStarted();
+        }
+        return;
+    }
+    if (usersDownload) {
+        ReleaseStop();
+        return;
+    }
+    // Nobody asked for this one: what the navigation would have earned is
+    // not earned by a page repeating it.
+    stopWait_.stop();
+    heldStop_.reset();
+    events_.LoadAbandoned();
 }
 
 void BrowserPane::HoldStop(const QUrl& url) {

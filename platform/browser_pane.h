@@ -47,6 +47,11 @@ public:
     // navigation of the pane turned into is taken and shown as the page of
     // that navigation: true then, and nothing else may act on the request.
     bool TakeDownload(QWebEngineDownloadRequest* request);
+    // Told of every download of the pane's page that it did not take, before
+    // the user is asked where to save it: usersDownload when the user started
+    // it (not a repeat, not one the page started on its own). A download the
+    // user started ends like a navigation, once; the others earn nothing.
+    void DownloadDecided(QWebEngineDownloadRequest* request, bool usersDownload);
 
     // Documents in which a fragment change is a WML card change (see BrowserEvents).
     void SetCardDocumentTest(BrowserEvents::CardDocumentTest test) {
@@ -76,8 +81,8 @@ private:
     UserActivation* activation_;
     RawDeckRescue* rescue_;
     BrowserEvents events_;
-    // An https navigation the engine stopped, not yet reported: it may have
-    // become a download of a binary deck, to be shown as its page.
+    // A navigation the engine stopped, not yet reported: it may have become a
+    // download (over https, a binary deck to be shown as its page).
     std::optional<QUrl> heldStop_;
     QElapsedTimer heldSince_;
     QTimer stopWait_;

@@ -1,6 +1,7 @@
 #include "user_activation.h"
 
 #include <QChildEvent>
+#include <QKeyEvent>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -27,9 +28,14 @@ bool UserActivation::eventFilter(QObject* watched, QEvent* event) {
             // the input) when the page or its renderer changes.
             Watch(static_cast<QChildEvent*>(event)->child());
             break;
+        case QEvent::KeyPress:
+            // A key held down is one action: its repeats arm nothing.
+            if (static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+                break;
+            }
+            [[fallthrough]];
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
         case QEvent::TouchBegin:
             // Input the program makes up itself is never the user's.
             if (event->spontaneous()) {

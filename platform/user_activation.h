@@ -13,8 +13,9 @@ namespace tessaly {
 // asked for. One action allows one thing: the first use of it uses it up.
 //
 // An action is a mouse press, key press or touch delivered to the view or
-// any widget inside it, or one of the program's own browser commands
-// (Navigate, Back, Forward, Refresh). It counts for ActivationMs.
+// any widget inside it (the repeats of a held key are not new actions), or
+// one of the program's own browser commands (Navigate, Back, Forward,
+// Refresh). It counts for ActivationMs.
 class UserActivation : public QObject {
     Q_OBJECT
 

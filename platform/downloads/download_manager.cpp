@@ -1,12 +1,15 @@
 #include "download_manager.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QKeyEvent>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QTreeView>
@@ -31,6 +34,11 @@ namespace {
 
 // How long a game archive's server may take to start answering.
 constexpr int ArchiveAnswerMs = 60000;
+// Asking for one address again from the same page within this time, after
+// its download started, is the same request: a double click, a held key or a
+// page clicking on its own brings one download. Each repeat starts the time
+// again, so a key held for longer is still one.
+constexpr qint64 RepeatDownloadMs = 5000;
 // Game archives are a few hundred kilobytes; a descriptor that gives no size
 // still never brings more than this.
 constexpr qint64 MaxArchiveBytes = 32LL * 1024 * 1024;
@@ -55,7 +63,8 @@ bool IsJavaDescriptor(const DownloadItem& item) {
 // This script marks a clicked link to a phone file as a download link just
 // before the browser follows it. It runs apart from the page's own scripts;
 // links to another site keep their usual behaviour (the browser ignores the
-// mark there).
+// mark there). A held Enter is one press: its repeats follow no link and
+// send no form again (text areas keep their new lines).
 const char* const DownloadLinkScriptName = "tessaly-download-links";
 const char* const DownloadLinkScript = R"(
 document.addEventListener('click', function (event) {
@@ -65,6 +74,13 @@ document.addEventListener('click', function (event) {
     }
     if (/\.(jar|jad|sis|sisx|cab|apk|thm|nth|mid|amr|mp3|3gp|zip)$/i.test(link.pathname)) {
         link.setAttribute('download', '');
+    }
+}, true);
+window.addEventListener('keydown', function (event) {
+    var target = event.target;
+    if (event.repeat && event.key === 'Enter' &&
+        !(target && (target.isContentEditable || target.tagName === 'TEXTAREA'))) {
+        event.preventDefault();
     }
 }, true);
 )";
@@ -114,6 +130,37 @@ private:
     static constexpr int DateColumn = 3;
 };
 
+// Keeps Enter from answering the save dialog unless it was pressed for the
+// dialog: its repeats, and a press in the dialog's first moments, do nothing.
+// The user answers with a fresh key or a click.
+class HeldKeyGuard : public QObject {
+public:
+    explicit HeldKeyGuard(QWidget* dialog) : QObject(dialog), dialog_(dialog) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == dialog_ && event->type() == QEvent::Show) {
+            shown_.start();
+        }
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!widget || widget->window() != dialog_ ||
+            (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)) {
+            return false;
+        }
+        return key->isAutoRepeat() || !shown_.isValid() || !shown_.hasExpired(SaveDialogArmMs);
+    }
+
+private:
+    QWidget* dialog_;
+    QElapsedTimer shown_;
+};
+
 constexpr int SaveDialogWidth = 760;
 constexpr int SaveDialogHeight = 460;
 
@@ -143,6 +190,7 @@ QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath) {
     // Modal to its owner only: the downloads window stays usable, so a
     // download can be cancelled while the dialog is open.
     dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    new HeldKeyGuard(dialog);
     return dialog;
 }
 
@@ -257,22 +305,51 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest* request) {
     }
     // A binary deck the browser pane shows as the page its navigation
     // stopped for is no download: the pane takes it before anyone asks.
-    if (BrowserPane* pane = BrowserPane::ForPage(page); pane && pane->TakeDownload(request)) {
+    BrowserPane* pane = BrowserPane::ForPage(page);
+    if (pane && pane->TakeDownload(request)) {
         return;
     }
     // One question at a time, and only for a download the user asked for: a
     // page that starts downloads on its own (from a timer, say) cannot bury
-    // the window under save dialogs.
-    if (asking_) {
-        request->cancel();
-        return;
+    // the window under save dialogs. A repeat asks nothing either, and uses
+    // up no action of the user's.
+    UserActivation* activation = UserActivation::ForPage(page);
+    const bool usersDownload =
+        !asking_ && !isRepeat(page, request->url()) && (!activation || activation->Consume(false));
+    if (pane) {
+        pane->DownloadDecided(request, usersDownload);
     }
-    if (UserActivation* activation = UserActivation::ForPage(page);
-        activation && !activation->Consume(false)) {
+    if (!usersDownload) {
         request->cancel();
         return;
     }
     askAndStart(request);
+}
+
+bool DownloadManager::isRepeat(const QWebEnginePage* page, const QUrl& url) {
+    const QUrl address = url.adjusted(QUrl::RemoveFragment);
+    bool repeat = false;
+    for (auto recent = recent_.begin(); recent != recent_.end();) {
+        if (!recent->page || recent->since.hasExpired(RepeatDownloadMs)) {
+            recent = recent_.erase(recent);
+            continue;
+        }
+        if (recent->page.data() == page && recent->url == address) {
+            recent->since.start();
+            repeat = true;
+        }
+        ++recent;
+    }
+    return repeat;
+}
+
+void DownloadManager::noteStarted(QWebEnginePage* page, const QUrl& url) {
+    if (!page) {
+        return;
+    }
+    RecentDownload recent{page, url.adjusted(QUrl::RemoveFragment), {}};
+    recent.since.start();
+    recent_.append(std::move(recent));
 }
 
 void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
@@ -331,6 +408,9 @@ void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
     }
 
     folder_ = folder;
+    // Timed from here: repeats that arrived while the dialog was open were
+    // refused already, and those that follow its answer are repeats too.
+    noteStarted(request->page(), request->url());
     DownloadItem* item = addItem(request->url(), finalPath);
     if (replace) {
         item->allowReplacing(existing.size(), existing.lastModified());

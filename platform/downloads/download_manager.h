@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -28,7 +29,10 @@ using SavePathAsker = std::function<QString(QWidget* parent, const QString& prop
 // The program's own save dialog ("保存文件"), Qt's dialog rather than the
 // desktop's so that it speaks Chinese on every system, sizes and dates
 // included, wide enough to show its columns whole. It asks before replacing
-// an existing file, and blocks only its parent window.
+// an existing file, and blocks only its parent window. Enter answers it only
+// when pressed for it: not a held key's repeats, and not in its first
+// SaveDialogArmMs, when a key was meant for the page it covered.
+constexpr qint64 SaveDialogArmMs = 500;
 QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath);
 QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath);
 
@@ -69,6 +73,9 @@ signals:
 private:
     void onDownloadRequested(QWebEngineDownloadRequest* request);
     void askAndStart(QWebEngineDownloadRequest* request);
+    // Whether page started a download of url a moment ago (see RepeatDownloadMs).
+    bool isRepeat(const QWebEnginePage* page, const QUrl& url);
+    void noteStarted(QWebEnginePage* page, const QUrl& url);
     void startArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request);
     DownloadItem* addItem(const QUrl& url, const QString& finalPath,
                           DownloadItem::Role role = DownloadItem::Role::Saved);
@@ -91,6 +98,13 @@ private:
     // The save dialog is open.
     bool asking_ = false;
     int stallTimeoutMs_ = DownloadItem::DefaultStallTimeoutMs;
+    // Downloads started a moment ago, to tell repeats by.
+    struct RecentDownload {
+        QPointer<QWebEnginePage> page;
+        QUrl url;
+        QElapsedTimer since;
+    };
+    QList<RecentDownload> recent_;
     // Hidden pages fetching a game archive, each with the row waiting for it.
     QHash<QWebEnginePage*, QPointer<DownloadItem>> archiveFetches_;
 };

@@ -1,4 +1,8 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -16,6 +20,8 @@ private slots:
     void laterCopiesCallTheFirstForwardUntilItEnds();
     void eachProgramFolderHasItsOwnFirstCopy();
     void withoutADataFolderNothingIsLockedOrCreated();
+    void aLockFileThatCannotBeOpenedStillLetsOneCopyRun_data();
+    void aLockFileThatCannotBeOpenedStillLetsOneCopyRun();
 };
 
 namespace {
@@ -71,6 +77,71 @@ void SingleInstanceTest::withoutADataFolderNothingIsLockedOrCreated() {
     QVERIFY(!first.AnotherCopyRuns());
     QVERIFY(!second.AnotherCopyRuns());
     QVERIFY(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+namespace {
+
+enum Damage { FolderInPlace, LinkInPlace, FifoInPlace, NoPermission, ReadOnlyData };
+
+// Leaves Data/Tessaly.lock impossible to open for writing.
+bool Spoil(const QString& data, Damage damage) {
+    const QString lock = data + QStringLiteral("/Tessaly.lock");
+    switch (damage) {
+        case FolderInPlace:
+            return QDir().mkdir(lock);
+        case LinkInPlace:
+            return QFile::link(data + QStringLiteral("/elsewhere"), lock);
+        case FifoInPlace:
+            return ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0;
+        case NoPermission: {
+            QFile file(lock);
+            return file.open(QIODevice::WriteOnly) && file.setPermissions(QFile::ReadOwner);
+        }
+        case ReadOnlyData:
+            return QFile::setPermissions(data, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    return false;
+}
+
+}  // namespace
+
+void SingleInstanceTest::aLockFileThatCannotBeOpenedStillLetsOneCopyRun_data() {
+    QTest::addColumn<int>("damage");
+    QTest::newRow("folder") << int(FolderInPlace);
+    QTest::newRow("link") << int(LinkInPlace);
+    QTest::newRow("fifo") << int(FifoInPlace);
+    // Permissions hold back every user but the superuser.
+    if (::geteuid() != 0) {
+        QTest::newRow("no permission") << int(NoPermission);
+        QTest::newRow("read-only Data") << int(ReadOnlyData);
+    }
+}
+
+void SingleInstanceTest::aLockFileThatCannotBeOpenedStillLetsOneCopyRun() {
+    QFETCH(int, damage);
+    QTemporaryDir dir;
+    const QString folder = ProgramFolderWithData(dir, QStringLiteral("程序"));
+    const QString data = folder + QStringLiteral("/Data");
+    QVERIFY(Spoil(data, Damage(damage)));
+
+    auto first = std::make_unique<SingleInstance>(folder);
+    QVERIFY(!first->AnotherCopyRuns());
+    QSignalSpy calls(first.get(), &SingleInstance::bringForwardRequested);
+    QVERIFY(SingleInstance(folder).AnotherCopyRuns());
+    QTRY_COMPARE_WITH_TIMEOUT(calls.count(), 1, 5000);
+
+    // Repaired while the first copy runs: a later copy takes the lock file
+    // and still finds the first copy.
+    QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(data + QStringLiteral("/Tessaly.lock"),
+                          QFile::ReadOwner | QFile::WriteOwner);
+    QDir().rmdir(data + QStringLiteral("/Tessaly.lock"));
+    QFile::remove(data + QStringLiteral("/Tessaly.lock"));
+    QVERIFY(SingleInstance(folder).AnotherCopyRuns());
+    QTRY_COMPARE_WITH_TIMEOUT(calls.count(), 2, 5000);
+
+    first.reset();
+    QVERIFY(!SingleInstance(folder).AnotherCopyRuns());
 }
 
 }  // namespace tessaly

@@ -9,6 +9,7 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <algorithm>
 #include <functional>
 
 #include "browser_pane.h"
@@ -543,6 +545,101 @@ private slots:
         QCOMPARE(proposals_.size(), 2);
     }
 
+    void eachDownloadTheUserStartsEndsLikeANavigationOnce() {
+        server_.route("/games/game.jar", File("jar", "application/java-archive"));
+        server_.route("/games/typed.jar", File("typed", "application/java-archive"));
+        server_.page("/list", "<a id='l' href='/games/game.jar'>下载</a>");
+        QSignalSpy loaded(pane_, &tessaly::Browser::DownloadComplete);
+        QSignalSpy progress(pane_, &tessaly::Browser::ProgressChange);
+        const auto ends = [&] {
+            return int(std::count_if(progress.begin(), progress.end(),
+                                     [](const QList<QVariant>& args) { return args[0] == -1; }));
+        };
+        pane_->Navigate(server_.url("/list"));
+        QVERIFY(loaded.wait(Timeout));
+        loaded.clear();
+        progress.clear();
+
+        // A link: the download starts no navigation, yet ends like one.
+        QVERIFY(ClickElement(pane_->view(), "#l"));
+        QTRY_COMPARE_WITH_TIMEOUT(doneCount(), 1, Timeout);
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(ends(), 1);
+
+        // Clicked again at once: the same download, asked for and earned once.
+        const int offered = requestCount();
+        QVERIFY(ClickElement(pane_->view(), "#l"));
+        QTRY_VERIFY_WITH_TIMEOUT(requestCount() == offered + 1 && engineIdle(), Timeout);
+        QCOMPARE(proposals_.size(), 1);
+        QCOMPARE(loaded.count(), 1);
+
+        // Typed: the navigation that became the download ends, once.
+        pane_->Navigate(server_.url("/games/typed.jar"));
+        QTRY_COMPARE_WITH_TIMEOUT(doneCount(), 2, Timeout);
+        QCOMPARE(loaded.count(), 2);
+        QCOMPARE(ends(), 2);
+
+        // Opened again at once: a repeat, whose navigation ends without a word.
+        pane_->Navigate(server_.url("/games/typed.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(requestCount() == offered + 3 && engineIdle(), Timeout);
+        QTest::qWait(2500);  // past the time a stopped navigation waits for its download
+        QCOMPARE(loaded.count(), 2);
+        QCOMPARE(ends(), 2);
+        QCOMPARE(proposals_.size(), 2);
+        QCOMPARE(entries(), QStringList({"game.jar", "typed.jar"}));
+    }
+
+    void aHeldEnterOnADownloadControlIsOneDownload() {
+        // Enter held for 1.5 s on a focused control that opens a game's
+        // descriptor, as a deck's <do> does.
+        server_.route("/held.jad", Descriptor("MIDlet-Jar-URL: held.jar\n"));
+        server_.route("/held.jar", File(Binary(1000), "application/java-archive"));
+        server_.page("/deck",
+                     "<button id='d' type='button' onclick=\"location.assign('/held.jad')\">"
+                     "下载</button>");
+        QSignalSpy loaded(pane_, &tessaly::Browser::DownloadComplete);
+        pane_->Navigate(server_.url("/deck"));
+        QVERIFY(loaded.wait(Timeout));
+        pane_->view()->setFocus();
+        pane_->view()->page()->runJavaScript("document.getElementById('d').focus()");
+        QWidget* input = pane_->view()->focusProxy();
+        QVERIFY(input);
+        QTest::simulateEvent(input, true, Qt::Key_Return, {}, QStringLiteral("\r"), false, 200);
+        for (int i = 0; i < 30; ++i) {
+            QTest::simulateEvent(input, true, Qt::Key_Return, {}, QStringLiteral("\r"), true, 50);
+        }
+        QTest::simulateEvent(input, false, Qt::Key_Return, {}, QStringLiteral("\r"), false);
+        QTRY_COMPARE_WITH_TIMEOUT(doneCount(), 2, Timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(engineIdle(), Timeout);
+        QCOMPARE(proposals_, QStringList{path("held.jad")});
+        QCOMPARE(entries(), QStringList({"held.jad", "held.jar"}));
+        QCOMPARE(loaded.count(), 2);  // the page, and the one download
+    }
+
+    void onlyAKeyPressedForItAnswersTheSaveDialog() {
+        std::unique_ptr<QFileDialog> dialog(tessaly::CreateSaveDialog(nullptr, path("game.jar")));
+        QSignalSpy answered(dialog.get(), &QDialog::finished);
+        dialog->show();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        const auto enter = [&](bool repeat) {
+            QTest::simulateEvent(name, true, Qt::Key_Return, {}, QStringLiteral("\r"), repeat);
+            QTest::simulateEvent(name, false, Qt::Key_Return, {}, QStringLiteral("\r"), repeat);
+        };
+        enter(false);  // meant for the page the dialog just covered
+        QTest::qWait(int(tessaly::SaveDialogArmMs) + 100);
+        for (int i = 0; i < 5; ++i) {
+            enter(true);  // a key held since then
+        }
+        QCOMPARE(answered.count(), 0);
+        QVERIFY(dialog->isVisible());
+
+        enter(false);
+        QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, Timeout);
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(dialog->selectedFiles(), QStringList{path("game.jar")});
+    }
+
     void aStalledDownloadFailsAndADroppedOneAsksNothingMore() {
         manager_->setStallTimeout(1500);
         LocalHttpServer::Response stall = Trickled(Binary(1024 * 1024), "application/java-archive");
@@ -682,6 +779,10 @@ private:
             }
         }
         return true;
+    }
+    // Downloads the engine has offered so far.
+    int requestCount() const {
+        return int(profile_->findChildren<QWebEngineDownloadRequest*>().size());
     }
     int doneCount() const {
         int n = 0;

@@ -1,4 +1,5 @@
-// The skinned button and the experience bar, as a user and a screen reader meet them.
+// The skinned button and the experience bar, as a user and a screen reader
+// meet them, and the user's actions as the browser view tells them.
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -8,6 +9,7 @@
 
 #include "experience_bar.h"
 #include "skin_button.h"
+#include "user_activation.h"
 
 using tessaly::ExperienceBar;
 using tessaly::SkinButton;
@@ -38,6 +40,23 @@ class WidgetsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void aKeyHeldDownIsOneActionOfTheUser() {
+        QWidget view;
+        QWidget inner(&view);  // the engine draws the page in a widget of its own
+        tessaly::UserActivation activation(&view);
+        const auto key = [&](bool press, bool repeat) {
+            QTest::simulateEvent(&inner, press, Qt::Key_Return, {}, QStringLiteral("\r"), repeat);
+        };
+        key(true, false);
+        QVERIFY(activation.Consume(true));
+        key(true, true);
+        key(true, true);
+        QVERIFY(!activation.Consume(true));
+        key(false, false);
+        key(true, false);  // pressed again: a new action
+        QVERIFY(activation.Consume(true));
+    }
+
     void aDisabledButtonEmitsNoClick() {
         SkinButton button;
         button.resize(80, 30);

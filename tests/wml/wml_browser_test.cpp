@@ -192,6 +192,16 @@ constexpr char Splash[] = R"wml(<?xml version="1.0"?>
 <card id="main" title="主页"><p>计时已到的主页</p></card>
 </wml>)wml";
 
+// Two cards that change places every 100 ms by themselves, each with a link
+// to a card that moves on at once (onenterforward).
+constexpr char Carousel[] = R"wml(<?xml version="1.0"?>
+<wml>
+<card id="a" title="甲" ontimer="#b"><timer value="1"/><p><a href="#c">前往</a></p></card>
+<card id="b" title="乙" ontimer="#a"><timer value="1"/><p><a href="#c">前往</a></p></card>
+<card id="c" title="丙" onenterforward="#d"><p>经过</p></card>
+<card id="d" title="丁"><p>终点的内容</p></card>
+</wml>)wml";
+
 constexpr char Form[] = R"wml(<?xml version="1.0"?>
 <wml>
 <card id="form" title="登记">
@@ -273,6 +283,32 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("计时已到的主页")), LoadTimeoutMs);
         WaitForPages(2);
         QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("main"));
+    }
+
+    void cardsTheDeckMovesToByItselfEarnOncePerLoad() {
+        server_.deck("/carousel.wml", Carousel);
+        QSignalSpy moves(pane_->view()->page(), &QWebEnginePage::urlChanged);
+        pane_->Navigate(server_.url("/carousel.wml"));
+        WaitForPages(1);
+        QTRY_VERIFY_WITH_TIMEOUT(moves.count() >= 20, LoadTimeoutMs);
+        QCOMPARE(log_->count("DownloadComplete"), 2);  // the load and one card
+        QCOMPARE(log_->count("Navigate:"), 2);
+
+        // The user's click earns as ever; the card it leads on to by itself
+        // does not, this load's allowance being spent.
+        Click("section:not([hidden]) a.wml-link");
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("终点的内容")), LoadTimeoutMs);
+        QTest::qWait(500);
+        QCOMPARE(log_->count("Navigate:"), 3);
+        QCOMPARE(log_->count("DownloadComplete"), 3);
+
+        // Loaded again: one more card of its own.
+        pane_->Navigate(server_.url("/carousel.wml"));
+        WaitForPages(4);
+        moves.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(moves.count() >= 20, LoadTimeoutMs);
+        QCOMPARE(log_->count("Navigate:"), 5);
+        QCOMPARE(log_->count("DownloadComplete"), 5);
     }
 
     void aFormPostsItsFieldsAndVariablesReachTheNextDeck() {
