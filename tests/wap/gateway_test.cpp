@@ -685,7 +685,7 @@ private slots:
     // only then.
     void idleTunnelsAreClosed() {
         WapGateway::Options options;
-        options.tunnelIdle = std::chrono::milliseconds(300);
+        options.tunnelIdle = std::chrono::milliseconds(1000);
         StartGateway(options);
         QTcpServer echo;
         QVERIFY(echo.listen(QHostAddress::LocalHost, 0));
@@ -699,14 +699,15 @@ private slots:
                     auth_ + "\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(client.socket().bytesAvailable() > 0, Timeout);
         QVERIFY(client.socket().readAll().startsWith("HTTP/1.1 200"));
-        // Busy for three idle times, a round trip every 100 ms: it stays open.
+        // Busy for two and a half idle times, a round trip every 200 ms or
+        // so: it stays open (each round trip leaves 800 ms to spare).
         QElapsedTimer busy;
         busy.start();
-        while (busy.elapsed() < 900) {
+        while (busy.elapsed() < 2500) {
             client.send("ping");
             QByteArray echoed;
             QTRY_VERIFY_WITH_TIMEOUT((echoed += client.socket().readAll()) == "ping", Timeout);
-            QTest::qWait(100);
+            QTest::qWait(200);
         }
         QCOMPARE(client.socket().state(), QAbstractSocket::ConnectedState);
         QTRY_COMPARE_WITH_TIMEOUT(client.socket().state(), QAbstractSocket::UnconnectedState,
