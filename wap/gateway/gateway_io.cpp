@@ -2,6 +2,7 @@
 
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <random>
 
 #include "note_pages.h"
 
@@ -22,6 +23,16 @@ constexpr http::field HopByHop[] = {
 };
 
 }  // namespace
+
+std::string RandomSecret() {
+    std::random_device source;
+    std::string secret;
+    constexpr char Digits[] = "0123456789abcdef";
+    for (int i = 0; i < 32; ++i) {
+        secret += Digits[source() % 16];
+    }
+    return secret;
+}
 
 void EraseHopByHop(http::fields& fields) {
     for (const http::field name : HopByHop) {

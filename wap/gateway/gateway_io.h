@@ -38,6 +38,10 @@ inline constexpr std::size_t ReadRoom = 64 * 1024;
 // read it: a client that reads nothing loses its connection.
 inline constexpr auto AnswerWriteTimeout = std::chrono::seconds(30);
 
+// 32 hexadecimal digits from the system's random source: the run's proxy
+// password, a local file's address.
+std::string RandomSecret();
+
 // Removes the headers that describe one connection, not the message.
 void EraseHopByHop(http::fields& fields);
 

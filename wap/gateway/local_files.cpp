@@ -7,7 +7,8 @@
 #include <QByteArray>
 #include <algorithm>
 #include <cerrno>
-#include <random>
+
+#include "gateway_io.h"
 
 namespace tessaly::wap {
 
@@ -16,16 +17,6 @@ namespace {
 // Local files are served under this domain. It can never resolve, so
 // nothing outside the program ever sees a request for it.
 constexpr std::string_view LocalDomain = ".local.tessaly.invalid";
-
-std::string NewSecret() {
-    std::random_device source;
-    std::string secret;
-    constexpr char Digits[] = "0123456789abcdef";
-    for (int i = 0; i < 32; ++i) {
-        secret += Digits[source() % 16];
-    }
-    return secret;
-}
 
 std::string Decoded(std::string_view text) {
     return QByteArray::fromPercentEncoding(
@@ -60,7 +51,7 @@ std::string LocalFiles::Share(const std::string& path) {
         if (const auto known = secretsByPath_.find(path); known != secretsByPath_.end()) {
             secret = known->second;
         } else if (pathsBySecret_.size() < MaxShared) {
-            secret = NewSecret();
+            secret = RandomSecret();
             pathsBySecret_.emplace(secret, path);
             secretsByPath_.emplace(path, secret);
         } else {

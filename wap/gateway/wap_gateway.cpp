@@ -12,7 +12,6 @@
 #include <boost/asio/strand.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <limits>
-#include <random>
 #include <thread>
 
 #include "connection_limits.h"
@@ -39,16 +38,6 @@ constexpr auto ClientIdle = std::chrono::minutes(5);
 // How long the gateway waits before accepting again when the system has no
 // descriptor (or memory) for a new connection, instead of spinning.
 constexpr auto AcceptBackoff = std::chrono::milliseconds(100);
-
-std::string RandomSecret() {
-    std::random_device source;
-    std::string secret;
-    constexpr char Digits[] = "0123456789abcdef";
-    for (int i = 0; i < 32; ++i) {
-        secret += Digits[source() % 16];
-    }
-    return secret;
-}
 
 std::size_t DescriptorLimit() {
     rlimit limit{};
