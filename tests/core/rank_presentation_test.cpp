@@ -135,6 +135,28 @@ TEST(RankPresentation, RankNumbersAndBandBoundaries) {
         Flash(core, display);
         EXPECT_EQ(display.rankTitle, title) << level;
     }
+
+    // Every band's title and insignia, shown at its highest level.
+    const struct {
+        int level;
+        const char* title;
+        const char* insignia;
+    } bands[] = {
+        {3, "新兵", "〓∨〓"},   {6, "二等兵", "〓∨∨〓"},   {10, "一等兵", "〓∨∨∨〓"},
+        {13, "下士", "〓︾〓"}, {16, "中士", "〓︾︾〓"},  {20, "上士", "〓︾︾︾〓"},
+        {23, "少尉", "〓☆〓"},  {26, "中尉", "〓☆☆〓"},    {30, "上尉", "〓☆☆☆〓"},
+        {33, "少校", "〓★〓"},  {36, "中校", "〓★★〓"},    {40, "上校", "〓★★★〓"},
+        {43, "准将", "☆☆☆☆"},   {46, "少将", "★☆☆☆"},      {50, "中将", "★★☆☆"},
+        {53, "上将", "★★★☆"},   {56, "五星上将", "★★★★★"}, {60, "大元帅", "〓★〓★〓"},
+    };
+    for (const auto& band : bands) {
+        RecordingDisplay display;
+        core.Level = band.level;
+        core.Experience = 0;
+        Flash(core, display);
+        EXPECT_EQ(display.rankTitle, band.title) << band.level;
+        EXPECT_EQ(display.insignia, band.insignia) << band.level;
+    }
 }
 
 }  // namespace
