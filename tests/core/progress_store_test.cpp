@@ -126,8 +126,23 @@ TEST(ProgressLine, ReaderAcceptsBlanksAndLeadingPointsAndStopsAtTheFirstBadField
         EXPECT_EQ(v.runCount, -1) << bad;
         EXPECT_EQ(v.experience, -1.0) << bad;
     }
-    EXPECT_EQ(read("4.5,2.5,1").level, 4);  // whole numbers round ties to even
-    EXPECT_EQ(read("4.5,2.5,1").runCount, 2);
+    // Whole numbers round to the nearest, ties to even, over the whole
+    // 32-bit range.
+    const struct {
+        const char* text;
+        std::int32_t level;
+        std::int32_t runCount;
+    } wholes[] = {
+        {"4.5,2.5,1", 4, 2},
+        {"3.5,2.7,1", 4, 3},
+        {"-1.5,-2.2,1", -2, -2},
+        {"2147483647,-2147483648,1", 2147483647, -2147483647 - 1},
+    };
+    for (const auto& whole : wholes) {
+        v = read(whole.text);
+        EXPECT_EQ(v.level, whole.level) << whole.text;
+        EXPECT_EQ(v.runCount, whole.runCount) << whole.text;
+    }
 }
 
 TEST(ProgressLine, WriterUsesAPointWholeValuesWithoutOneAndRoundTrips) {
