@@ -11,6 +11,7 @@
 #include "browser_pane.h"
 #include "browser_profile.h"
 #include "download_manager.h"
+#include "downloads_window.h"
 #include "fonts.h"
 #include "frmOpen.h"
 #include "frmSplash.h"
@@ -53,6 +54,9 @@ Program::Program(QApplication& app)
     // Sites the gateway cannot read (https) still see a phone.
     profile_->setHttpUserAgent(QString::fromLatin1(wap::PhoneUserAgent));
     downloads_ = new DownloadManager(profile_, shell_, AskSavePathWithDialog, this);
+    downloads_->setWindowFactory([](ShellOpener& shell, QWidget* owner) -> DownloadList* {
+        return new DownloadsWindow(shell, owner);
+    });
 
     auto* termination = new TerminationSignals(this);
     connect(termination, &TerminationSignals::requested, this, &Program::EndOnRequest);

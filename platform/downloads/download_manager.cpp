@@ -21,7 +21,6 @@
 #include <utility>
 
 #include "browser_pane.h"
-#include "downloads_window.h"
 #include "file_names.h"
 #include "gateway_route.h"
 #include "java_descriptor.h"
@@ -237,9 +236,9 @@ void DownloadManager::setDownloadFolder(const QString& folder) {
     folder_ = folder;
 }
 
-DownloadsWindow* DownloadManager::ensureWindow() {
-    if (!window_) {
-        window_ = new DownloadsWindow(shell_, owner_);
+DownloadList* DownloadManager::ensureWindow() {
+    if (!window_ && makeWindow_) {
+        window_ = makeWindow_(shell_, owner_);
         for (DownloadItem* item : std::as_const(items_)) {
             window_->addItem(item);
         }
@@ -251,7 +250,10 @@ void DownloadManager::showWindow() {
     if (items_.isEmpty()) {
         return;
     }
-    DownloadsWindow* window = ensureWindow();
+    DownloadList* window = ensureWindow();
+    if (!window) {
+        return;
+    }
     if (!window->isVisible() && owner_) {
         // Over the middle of the main window, where the user is looking.
         window->move(owner_->geometry().center() - window->rect().center());

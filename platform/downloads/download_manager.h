@@ -7,9 +7,10 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <utility>
 
 #include "download_item.h"
-#include "downloads_window.h"
+#include "download_list.h"
 
 class QFileDialog;
 class QWebEngineDownloadRequest;
@@ -53,6 +54,9 @@ public:
 
     // The window that owns the save dialog and the downloads window.
     void setWindowOwner(QWidget* owner);
+    // How to make the downloads window. Without one, downloads are listed in
+    // no window.
+    void setWindowFactory(DownloadListFactory makeWindow) { makeWindow_ = std::move(makeWindow); }
 
     // Where the save dialog starts: the desktop's download folder at first,
     // then the folder of the last download saved.
@@ -64,7 +68,7 @@ public:
     void showWindow();
     QList<DownloadItem*> items() const { return items_; }
     // Null until the first download.
-    DownloadsWindow* downloadsWindow() const { return window_; }
+    DownloadList* downloadsWindow() const { return window_; }
 
 signals:
     // A download was started (the first one also opens the window).
@@ -86,7 +90,7 @@ private:
     // Whether a download under way (other than `asker`) writes to `path`.
     bool isActiveTarget(const QString& path, const DownloadItem* asker) const;
     QString freePath(const QString& folder, const QString& fileName) const;
-    DownloadsWindow* ensureWindow();
+    DownloadList* ensureWindow();
 
     QWebEngineProfile* profile_;
     ShellOpener& shell_;
@@ -94,7 +98,8 @@ private:
     QPointer<QWidget> owner_;
     QString folder_;
     QList<DownloadItem*> items_;
-    QPointer<DownloadsWindow> window_;
+    DownloadListFactory makeWindow_;
+    QPointer<DownloadList> window_;
     // The save dialog is open.
     bool asking_ = false;
     int stallTimeoutMs_ = DownloadItem::DefaultStallTimeoutMs;

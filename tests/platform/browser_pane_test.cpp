@@ -8,8 +8,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "browser_event_log.h"
 #include "browser_pane.h"
+#include "browser_pane_fixture.h"
 #include "browser_profile.h"
 #include "failure.h"
 #include "local_http_server.h"
@@ -18,7 +18,6 @@
 #include "web_test_main.h"
 
 using tessaly::BrowserPane;
-using tessaly::testing::BrowserEventLog;
 using tessaly::testing::ClickElement;
 using tessaly::testing::LocalHttpServer;
 using tessaly::testing::WaitForTitle;
@@ -27,22 +26,15 @@ namespace {
 constexpr int LoadTimeoutMs = 30000;
 }
 
-class BrowserPaneTest : public QObject {
+class BrowserPaneTest : public QObject, tessaly::testing::BrowserPaneFixture {
     Q_OBJECT
 
 private slots:
     void init() {
-        profile_ = new QWebEngineProfile(this);  // in memory: nothing left behind
-        pane_ = new BrowserPane(profile_);
-        pane_->resize(400, 300);
-        pane_->show();
-        log_ = new BrowserEventLog(pane_);
+        MakeProfile(this);
+        ShowPane();
     }
-    void cleanup() {
-        delete log_;
-        delete pane_;
-        delete profile_;
-    }
+    void cleanup() { DeletePane(); }
 
     void aPageLoadRaisesTheFiveNotificationsInOrder() {
         server_.page("/a", "<p>hello</p>");
@@ -262,9 +254,6 @@ private slots:
 
 private:
     LocalHttpServer server_;
-    QWebEngineProfile* profile_ = nullptr;
-    BrowserPane* pane_ = nullptr;
-    BrowserEventLog* log_ = nullptr;
 };
 
 TESSALY_WEB_TEST_MAIN(BrowserPaneTest)

@@ -20,8 +20,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "browser_event_log.h"
 #include "browser_pane.h"
+#include "browser_pane_fixture.h"
 #include "download_manager.h"
 #include "raw_deck_rescue.h"
 #include "rendered_decks.h"
@@ -32,7 +32,6 @@
 #include "wml_conversion.h"
 
 using tessaly::BrowserPane;
-using tessaly::testing::BrowserEventLog;
 
 namespace {
 
@@ -224,29 +223,23 @@ constexpr char Submitted[] = R"wml(<?xml version="1.0"?>
 
 }  // namespace
 
-class WmlBrowserTest : public QObject {
+class WmlBrowserTest : public QObject, tessaly::testing::BrowserPaneFixture {
     Q_OBJECT
 
 private slots:
     void init() {
-        profile_ = new QWebEngineProfile(this);
+        MakeProfile(this);
         auto* handler = new tessaly::StartPageSchemeHandler(profile_);
         handler->setRenderedDecks(&decks_);
         profile_->installUrlSchemeHandler(tessaly::StartPageScheme, handler);
-        pane_ = new BrowserPane(profile_);
-        pane_->SetCardDocumentTest([this](const QUrl& document) {
-            return decks_.Contains(document.toString().toStdString());
+        ShowPane({480, 600}, [this](BrowserPane& pane) {
+            pane.SetCardDocumentTest([this](const QUrl& document) {
+                return decks_.Contains(document.toString().toStdString());
+            });
+            pane.SetRenderedDecks(&decks_);
         });
-        pane_->SetRenderedDecks(&decks_);
-        pane_->resize(480, 600);
-        pane_->show();
-        log_ = new BrowserEventLog(pane_);
     }
-    void cleanup() {
-        delete log_;
-        delete pane_;
-        delete profile_;
-    }
+    void cleanup() { DeletePane(); }
 
     void cardLinksPrevAndBackEachCountAsAPage() {
         server_.deck("/cards.wml", TwoCards);
@@ -581,9 +574,6 @@ private:
 
     tessaly::wap::RenderedDecks decks_;
     DeckServer server_{decks_};
-    QWebEngineProfile* profile_ = nullptr;
-    BrowserPane* pane_ = nullptr;
-    BrowserEventLog* log_ = nullptr;
 };
 
 TESSALY_WEB_TEST_MAIN(WmlBrowserTest)

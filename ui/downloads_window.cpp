@@ -172,7 +172,7 @@ private:
 }  // namespace
 
 DownloadsWindow::DownloadsWindow(ShellOpener& shell, QWidget* owner)
-    : QWidget(nullptr, Qt::Tool), shell_(shell) {
+    : DownloadList(nullptr, Qt::Tool), shell_(shell) {
     setOwner(owner);
     setWindowTitle(QStringLiteral("下载管理"));
     setFixedSize(WindowWidth, WindowHeight);

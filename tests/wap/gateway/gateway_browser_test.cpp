@@ -18,8 +18,8 @@
 #include <QWebEngineView>
 #include <cstdlib>
 
-#include "browser_event_log.h"
 #include "browser_pane.h"
+#include "browser_pane_fixture.h"
 #include "download_item.h"
 #include "download_manager.h"
 #include "gateway_route.h"
@@ -34,7 +34,6 @@
 #include "web_engine_setup.h"
 
 using tessaly::BrowserPane;
-using tessaly::testing::BrowserEventLog;
 using tessaly::testing::ClickElement;
 using tessaly::testing::LocalHttpServer;
 using tessaly::wap::RenderedDecks;
@@ -84,7 +83,7 @@ QByteArray Deck(const QByteArray& text) {
 
 }  // namespace
 
-class GatewayBrowserTest : public QObject {
+class GatewayBrowserTest : public QObject, tessaly::testing::BrowserPaneFixture {
     Q_OBJECT
 
 public:
@@ -93,7 +92,7 @@ public:
 
 private slots:
     void init() {
-        profile_ = new QWebEngineProfile(this);  // in memory: nothing left behind
+        MakeProfile(this);
         // The credentials sit beside whatever else the profile owns.
         const QObject* handler = new QObject(profile_);
         tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
@@ -101,16 +100,9 @@ private slots:
         tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
                                        QString::fromStdString(gateway_.password()));
         QVERIFY(profile_->children().contains(handler));
-        pane_ = new BrowserPane(profile_);
-        pane_->resize(400, 300);
-        pane_->show();
-        log_ = new BrowserEventLog(pane_);
+        ShowPane();
     }
-    void cleanup() {
-        delete log_;
-        delete pane_;
-        delete profile_;
-    }
+    void cleanup() { DeletePane(); }
 
     void wapPagesAreShownAsPages() {
         server_.route("/deck.wml", Typed(Deck("Text of the deck"), "text/vnd.wap.wml"));
@@ -263,9 +255,6 @@ private:
     WapGateway& gateway_;
     RenderedDecks& decks_;
     LocalHttpServer server_;
-    QWebEngineProfile* profile_ = nullptr;
-    BrowserPane* pane_ = nullptr;
-    BrowserEventLog* log_ = nullptr;
 };
 
 int main(int argc, char* argv[]) {

@@ -208,6 +208,9 @@ private slots:
             },
             this);
         manager_->setDownloadFolder(dir());
+        manager_->setWindowFactory([](tessaly::ShellOpener& shell, QWidget* owner) {
+            return new tessaly::DownloadsWindow(shell, owner);
+        });
         pane_ = new tessaly::BrowserPane(profile_);
         pane_->resize(400, 300);
         pane_->show();
@@ -236,7 +239,7 @@ private slots:
         QCOMPARE(entries(), QStringList{"game.jar"});  // no partial file left
         QVERIFY(shell_.opened.isEmpty());              // nothing opened unasked
 
-        tessaly::DownloadsWindow* window = manager_->downloadsWindow();
+        tessaly::DownloadsWindow* window = downloadsWindow();
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->windowTitle(), QStringLiteral("下载管理"));
         QWidget* row = window->rowFor(item);
@@ -289,7 +292,7 @@ private slots:
         QVERIFY(Read(path("game.jar")) == jar);
         QCOMPARE(entries(), QStringList({"game.jad", "game.jar"}));
         QVERIFY(server_.requestHeaders("/wap/bin/game.jar").contains("sid=42"));
-        QCOMPARE(manager_->downloadsWindow()->rowCount(), 2);
+        QCOMPARE(downloadsWindow()->rowCount(), 2);
 
         server_.route("/other.jar", File(jar, "application/java-archive"));
         server_.route("/wap/wrong.jad",
@@ -406,7 +409,7 @@ private slots:
             Timeout);
 
         DownloadItem* item = manager_->items().value(0);
-        QWidget* row = manager_->downloadsWindow()->rowFor(item);
+        QWidget* row = downloadsWindow()->rowFor(item);
         QCOMPARE(label(row, "state"), QStringLiteral("正在下载"));
         QVERIFY2(label(row, "detail").contains(" / 4.0 MB  "), qPrintable(label(row, "detail")));
         QVERIFY(label(row, "detail").endsWith("/秒"));
@@ -431,7 +434,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(proposals_.size() == 1, Timeout);
         // Decided as the dialog returns, before the test runs again.
         QVERIFY(manager_->items().isEmpty());
-        QVERIFY(!manager_->downloadsWindow());
+        QVERIFY(!downloadsWindow());
 
         // A missing file shows the server's page, or fails: never a file.
         answer_ = [](const QString& proposed) { return proposed; };
@@ -452,7 +455,7 @@ private slots:
         DownloadItem* lost = manager_->items().last();
         QCOMPARE(lost->fileName(), QStringLiteral("lost.jar"));
         QCOMPARE(lost->state(), DownloadItem::State::Failed);
-        QCOMPARE(label(manager_->downloadsWindow()->rowFor(lost), "state"), QStringLiteral("失败"));
+        QCOMPARE(label(downloadsWindow()->rowFor(lost), "state"), QStringLiteral("失败"));
         QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList{"lost.jad"}, 5000);
     }
 
@@ -729,7 +732,7 @@ private slots:
             manager_->items().size() == 1 && manager_->items().value(0)->receivedBytes() > 0,
             Timeout);
         DownloadItem* running = manager_->items().value(0);
-        QPushButton* cancel = button(manager_->downloadsWindow()->rowFor(running), "cancel");
+        QPushButton* cancel = button(downloadsWindow()->rowFor(running), "cancel");
 
         bool dialogSeen = false;
         answer_ = [&](const QString& proposed) {
@@ -753,6 +756,10 @@ private slots:
     }
 
 private:
+    // The manager's window, as the program makes it.
+    tessaly::DownloadsWindow* downloadsWindow() const {
+        return qobject_cast<tessaly::DownloadsWindow*>(manager_->downloadsWindow());
+    }
     QString dir() const { return folder_->path(); }
     QString path(const QString& name) const { return QDir(dir()).absoluteFilePath(name); }
     QStringList entries() const {
@@ -761,7 +768,7 @@ private:
     // The row of item, once checked to show it failed with a reason that
     // contains reasonPart; null when it does not.
     QWidget* failedRow(const DownloadItem* item, const QString& reasonPart) const {
-        QWidget* row = manager_->downloadsWindow()->rowFor(item);
+        QWidget* row = downloadsWindow()->rowFor(item);
         const bool shown = item->state() == DownloadItem::State::Failed &&
                            label(row, "state") == QStringLiteral("失败") &&
                            label(row, "detail").contains(reasonPart);
