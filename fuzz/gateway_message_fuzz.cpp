@@ -8,6 +8,7 @@
 
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/core/error.hpp>
+#include <boost/beast/http/string_body.hpp>
 #include <cstdint>
 #include <string_view>
 
