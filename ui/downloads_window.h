@@ -23,13 +23,13 @@ class DownloadsWindow : public DownloadList {
 public:
     DownloadsWindow(ShellOpener& shell, QWidget* owner);
 
-    void setOwner(QWidget* owner) override;
-    void addItem(DownloadItem* item) override;
+    void SetOwner(QWidget* owner) override;
+    void AddItem(DownloadItem* item) override;
 
-    int rowCount() const { return rows_.size(); }
+    int RowCount() const { return rows_.size(); }
     // The row showing item; its parts are named "name", "size", "progress",
     // "detail", "state", "cancel", "openFile" and "openFolder".
-    QWidget* rowFor(const DownloadItem* item) const { return rows_.value(item); }
+    QWidget* RowFor(const DownloadItem* item) const { return rows_.value(item); }
 
 private:
     ShellOpener& shell_;

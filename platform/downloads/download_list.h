@@ -17,9 +17,9 @@ public:
     using QWidget::QWidget;
 
     // The window it stays beside, and closes with.
-    virtual void setOwner(QWidget* owner) = 0;
+    virtual void SetOwner(QWidget* owner) = 0;
     // Lists item; an item listed already is left as it is.
-    virtual void addItem(DownloadItem* item) = 0;
+    virtual void AddItem(DownloadItem* item) = 0;
 };
 
 using DownloadListFactory = std::function<DownloadList*(ShellOpener& shell, QWidget* owner)>;
