@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     tessaly::Program program(app);
-    QObject::connect(&instance, &tessaly::SingleInstance::bringForwardRequested, &program,
+    QObject::connect(&instance, &tessaly::SingleInstance::BringForwardRequested, &program,
                      &tessaly::Program::BringForward);
     return program.Run();
 }

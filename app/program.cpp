@@ -11,6 +11,7 @@
 #include "browser_pane.h"
 #include "browser_profile.h"
 #include "download_manager.h"
+#include "downloads_window.h"
 #include "fonts.h"
 #include "frmOpen.h"
 #include "frmSplash.h"
@@ -42,20 +43,23 @@ Program::Program(QApplication& app)
     // could listen on loopback) pages still load, unconverted.
     const bool gatewayRunning = gateway_.Start();
     if (gatewayRunning) {
-        RouteBrowserThroughGateway(gateway_.port());
+        RouteBrowserThroughGateway(gateway_.Port());
     }
     // Card changes in the sample site's decks count as those from sites do.
     profile_ = CreateBrowserProfile(programFolder_, this, &decks_);
     if (gatewayRunning) {
-        SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
-                              QString::fromStdString(gateway_.password()));
+        SetGatewayCredentials(profile_, QString::fromStdString(gateway_.User()),
+                              QString::fromStdString(gateway_.Password()));
     }
     // Sites the gateway cannot read (https) still see a phone.
     profile_->setHttpUserAgent(QString::fromLatin1(wap::PhoneUserAgent));
     downloads_ = new DownloadManager(profile_, shell_, AskSavePathWithDialog, this);
+    downloads_->SetWindowFactory([](ShellOpener& shell, QWidget* owner) -> DownloadList* {
+        return new DownloadsWindow(shell, owner);
+    });
 
     auto* termination = new TerminationSignals(this);
-    connect(termination, &TerminationSignals::requested, this, &Program::EndOnRequest);
+    connect(termination, &TerminationSignals::Requested, this, &Program::EndOnRequest);
     // The desktop session asks for unsaved work before it ends; the program
     // itself must not quit here.
     connect(&app_, &QGuiApplication::commitDataRequest, this, [this] { core_.SaveProgress(); });
@@ -95,9 +99,9 @@ void Program::ShowMainWindow() {
     main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
     connect(main_.get(), &frmWap::Closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     // The downloads window opens by itself on the first download; Ctrl+J brings it back.
-    downloads_->setWindowOwner(main_.get());
+    downloads_->SetWindowOwner(main_.get());
     auto* showDownloads = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), main_.get());
-    connect(showDownloads, &QShortcut::activated, downloads_, &DownloadManager::showWindow);
+    connect(showDownloads, &QShortcut::activated, downloads_, &DownloadManager::ShowWindow);
     // Ctrl+L and F6 open the Open dialog; the pane goes there as the Home button does.
     for (const QKeySequence& keys :
          {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::Key_F6)}) {
@@ -132,7 +136,7 @@ QString Program::ThroughGatewayIfWap(const QString& url) {
     // the gateway serves it converted, like a deck from a site.
     const QUrl address(url);
     static const QStringList WapSuffixes = {"wml", "wmlc", "wbmp", "xhtml"};
-    if (!address.isLocalFile() || !gateway_.port() ||
+    if (!address.isLocalFile() || !gateway_.Port() ||
         !WapSuffixes.contains(QFileInfo(address.toLocalFile()).suffix().toLower())) {
         return url;
     }

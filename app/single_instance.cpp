@@ -109,7 +109,7 @@ SingleInstance::Claim SingleInstance::Listen(const QString& name) {
         while (QLocalSocket* caller = server_->nextPendingConnection()) {
             caller->disconnectFromServer();
             caller->deleteLater();
-            emit bringForwardRequested();
+            emit BringForwardRequested();
         }
     });
     return Claim::Taken;

@@ -34,7 +34,7 @@ public:
 
 signals:
     // A later copy was started: the first copy's window should come forward.
-    void bringForwardRequested();
+    void BringForwardRequested();
 
 private:
     enum class Claim { Taken, HeldByAnother, Unavailable };

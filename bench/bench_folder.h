@@ -12,7 +12,7 @@ namespace tessaly::bench {
 // built and the record stands at level 30, where refreshes read a threshold
 // from disk and never level up at 1000 points. Remove it at the end of main.
 inline std::filesystem::path BenchProgramFolder() {
-    static const std::filesystem::path folder = [] {
+    static const std::filesystem::path Folder = [] {
         std::random_device random;
         auto path =
             std::filesystem::temp_directory_path() / ("tessaly-bench-" + std::to_string(random()));
@@ -23,7 +23,7 @@ inline std::filesystem::path BenchProgramFolder() {
         first.SaveProgress();
         return path;
     }();
-    return folder;
+    return Folder;
 }
 
 }  // namespace tessaly::bench

@@ -37,7 +37,7 @@ public:
                       << (ratio <= targetAtMost_ ? "met" : "missed") << ")\n";
         }
     }
-    double nanoseconds(const std::string& name) { return nanoseconds_[name]; }
+    double Nanoseconds(const std::string& name) { return nanoseconds_[name]; }
 
 private:
     std::string numerator_, denominator_, label_;

@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
     tessaly::PrepareWebEngine();
     QApplication app(argc, argv);
     tessaly::testing::LocalHttpServer server;
-    server.page("/page", "<h1>小页面</h1><p>一个很小的测试页面。</p>");
+    server.Page("/page", "<h1>小页面</h1><p>一个很小的测试页面。</p>");
 
     std::printf("status-text delivery: %.1f ns per notification\n", NanosecondsPerStatusText());
 
@@ -66,7 +66,7 @@ int main(int argc, char* argv[]) {
 
     std::vector<double> paneTimes, bareTimes;
     for (int i = 0; i < Loads + 2; ++i) {
-        const QString url = server.url("/page") + QStringLiteral("?n=%1").arg(i);
+        const QString url = server.Url("/page") + QStringLiteral("?n=%1").arg(i);
         QEventLoop paneLoop;
         auto paneDone = QObject::connect(&pane, &tessaly::Browser::DownloadComplete, &paneLoop,
                                          &QEventLoop::quit);

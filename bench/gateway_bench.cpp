@@ -176,17 +176,17 @@ int main(int argc, char* argv[]) {
     tessaly::testing::LocalHttpServer viaGateway;
     tessaly::testing::LocalHttpServer direct;
     const QByteArray page = "<h1>小页面</h1><p>一个很小的测试页面。</p>";
-    viaGateway.page("/page", page);
-    direct.page("/page", page);
+    viaGateway.Page("/page", page);
+    direct.Page("/page", page);
     tessaly::testing::LocalHttpServer::Response file;
     file.contentType = "application/octet-stream";
     file.body = QByteArray(DownloadBytes, 'x');
-    viaGateway.route("/file.bin", file);
-    direct.route("/file.bin", file);
+    viaGateway.Route("/file.bin", file);
+    direct.Route("/file.bin", file);
     file.chunkBytes = PaceChunkBytes;
     file.chunkIntervalMs = PaceIntervalMs;
-    viaGateway.route("/paced.bin", file);
-    direct.route("/paced.bin", file);
+    viaGateway.Route("/paced.bin", file);
+    direct.Route("/paced.bin", file);
     // A deck that fails the first reading and goes through the lenient one.
     tessaly::testing::LocalHttpServer::Response badDeck;
     badDeck.contentType = "text/vnd.wap.wml";
@@ -194,18 +194,18 @@ int main(int argc, char* argv[]) {
     while (badDeck.body.size() < 2 * 1024 * 1024) {
         badDeck.body += "A & B &c <b>unclosed ";
     }
-    viaGateway.route("/bad.wml", badDeck);
+    viaGateway.Route("/bad.wml", badDeck);
 
     // Everything goes through the gateway except the "direct" server's port.
-    tessaly::RouteBrowserThroughGateway(gateway.port());
+    tessaly::RouteBrowserThroughGateway(gateway.Port());
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     flags.replace("<-loopback>",
-                  "<-loopback>;127.0.0.1:" + QByteArray::number(QUrl(direct.url("/")).port()));
+                  "<-loopback>;127.0.0.1:" + QByteArray::number(QUrl(direct.Url("/")).port()));
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 
     QWebEngineProfile profile;
-    tessaly::SetGatewayCredentials(&profile, QString::fromStdString(gateway.user()),
-                                   QString::fromStdString(gateway.password()));
+    tessaly::SetGatewayCredentials(&profile, QString::fromStdString(gateway.User()),
+                                   QString::fromStdString(gateway.Password()));
     QWebEngineView view;
     auto* viewPage = new QWebEnginePage(&profile, &view);
     tessaly::AnswerGatewayAuthentication(viewPage);
@@ -216,15 +216,15 @@ int main(int argc, char* argv[]) {
     std::vector<double> through, off;
     for (int i = 0; i < PageLoads + 2; ++i) {
         const QString query = QStringLiteral("?n=%1").arg(i);
-        const double gatewayMs = LoadMs(view, viaGateway.url("/page") + query);
-        const double directMs = LoadMs(view, direct.url("/page") + query);
+        const double gatewayMs = LoadMs(view, viaGateway.Url("/page") + query);
+        const double directMs = LoadMs(view, direct.Url("/page") + query);
         if (i >= 2) {  // the first loads start the engine's processes
             through.push_back(gatewayMs);
             off.push_back(directMs);
         }
     }
-    if (viaGateway.lastRequestHeaders().indexOf("MIDP-2.0") < 0 ||
-        direct.lastRequestHeaders().indexOf("MIDP-2.0") >= 0) {
+    if (viaGateway.LastRequestHeaders().indexOf("MIDP-2.0") < 0 ||
+        direct.LastRequestHeaders().indexOf("MIDP-2.0") >= 0) {
         std::printf("warning: the two servers were not reached the two ways\n");
     }
     const double pageThrough = Median(through);
@@ -242,9 +242,9 @@ int main(int argc, char* argv[]) {
         for (int i = 0; i < Downloads; ++i) {
             const QString query = QStringLiteral("?n=%1").arg(i);
             downloadThrough.push_back(
-                DownloadMs(*viewPage, viaGateway.url(path.toUtf8()) + query, folder.path()));
+                DownloadMs(*viewPage, viaGateway.Url(path.toUtf8()) + query, folder.path()));
             downloadOff.push_back(
-                DownloadMs(*viewPage, direct.url(path.toUtf8()) + query, folder.path()));
+                DownloadMs(*viewPage, direct.Url(path.toUtf8()) + query, folder.path()));
         }
         const double throughRate = mibps / (Median(downloadThrough) / 1000.0);
         const double offRate = mibps / (Median(downloadOff) / 1000.0);
@@ -264,17 +264,17 @@ int main(int argc, char* argv[]) {
 
     // A 2 MB malformed deck converting while a small page loads.
     QTcpSocket deckClient;
-    deckClient.connectToHost(QHostAddress::LocalHost, gateway.port());
+    deckClient.connectToHost(QHostAddress::LocalHost, gateway.Port());
     deckClient.waitForConnected(5000);
     const QByteArray credentials =
-        QByteArray::fromStdString(gateway.user() + ":" + gateway.password()).toBase64();
+        QByteArray::fromStdString(gateway.User() + ":" + gateway.Password()).toBase64();
     QElapsedTimer deckTimer;
     deckTimer.start();
-    deckClient.write("GET " + viaGateway.url("/bad.wml").toUtf8() +
+    deckClient.write("GET " + viaGateway.Url("/bad.wml").toUtf8() +
                      " HTTP/1.1\r\nProxy-Authorization: Basic " + credentials + "\r\n\r\n");
     // The page is asked for once the site has the deck's request.
-    WaitFor([&] { return !viaGateway.requestHeaders("/bad.wml").isEmpty(); }, 5000);
-    const double pageWhileDeck = LoadMs(view, viaGateway.url("/page") + "?during-deck");
+    WaitFor([&] { return !viaGateway.RequestHeaders("/bad.wml").isEmpty(); }, 5000);
+    const double pageWhileDeck = LoadMs(view, viaGateway.Url("/page") + "?during-deck");
     WaitFor([&] { return deckClient.bytesAvailable() > 0; }, 60000);
     std::printf(
         "small page while a 2 MB malformed deck converts: %.2f ms (target under 1000); "
@@ -285,7 +285,7 @@ int main(int argc, char* argv[]) {
                 static_cast<double>(atRest - before) / 1024.0);
 
     const long beforeIdle = ResidentKilobytes();
-    std::vector<int> idle = OpenIdleConnections(gateway.port(), IdleConnections, 0);
+    std::vector<int> idle = OpenIdleConnections(gateway.Port(), IdleConnections, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     std::printf("gateway's memory with %zu idle connections: %.2f MB more (target under 50 MB)\n",
                 idle.size(), static_cast<double>(ResidentKilobytes() - beforeIdle) / 1024.0);
@@ -294,7 +294,7 @@ int main(int argc, char* argv[]) {
 
     const long beforeFlood = ResidentKilobytes();
     std::vector<int> flood =
-        OpenIdleConnections(gateway.port(), HeaderFloodConnections, HeaderFloodBytes);
+        OpenIdleConnections(gateway.Port(), HeaderFloodConnections, HeaderFloodBytes);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     std::printf(
         "gateway's memory with %zu connections each sending %d KB of header: "

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     tessaly::bench::RatioReporter reporter("BM_StatusTextChangeEvent", "BM_BareFlash",
                                            "one status-text event / one bare refresh", 3);
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double ns = reporter.nanoseconds("BM_StatusTextChangeEvent");
+    const double ns = reporter.Nanoseconds("BM_StatusTextChangeEvent");
     if (ns > 0) {
         std::cout << "status-text events per second: " << 1e9 / ns << " (target at least 20000)\n";
     }

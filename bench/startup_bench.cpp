@@ -45,23 +45,23 @@ public:
         if (event->type() != QEvent::Show) {
             return false;
         }
-        if (qobject_cast<tessaly::frmSplash*>(object) && splashShown_ < 0) {
-            splashShown_ = MillisecondsSinceProcessStart();
+        if (qobject_cast<tessaly::frmSplash*>(object) && splashShown < 0) {
+            splashShown = MillisecondsSinceProcessStart();
         } else if (auto* main = qobject_cast<tessaly::frmWap*>(object);
-                   main && !mainShown_.isValid()) {
-            mainShown_.start();
+                   main && !mainShown.isValid()) {
+            mainShown.start();
             connect(&main->wap(), &tessaly::Browser::DownloadComplete, this, [this] {
-                if (homePageMs_ < 0) {
-                    homePageMs_ = static_cast<double>(mainShown_.nsecsElapsed()) / 1e6;
+                if (homePageMs < 0) {
+                    homePageMs = static_cast<double>(mainShown.nsecsElapsed()) / 1e6;
                     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
                 }
             });
         }
         return false;
     }
-    double splashShown_ = -1;
-    double homePageMs_ = -1;
-    QElapsedTimer mainShown_;
+    double splashShown = -1;
+    double homePageMs = -1;
+    QElapsedTimer mainShown;
 };
 
 }  // namespace
@@ -88,9 +88,8 @@ int main(int argc, char* argv[]) {
         result = program.Run();
     }
     std::printf("process start to main(): %.0f ms\n", atMain);
-    std::printf("process start to splash shown: %.0f ms (target at most 300)\n",
-                watch.splashShown_);
+    std::printf("process start to splash shown: %.0f ms (target at most 300)\n", watch.splashShown);
     std::printf("main window shown to home page complete: %.0f ms (target at most 300)\n",
-                watch.homePageMs_);
+                watch.homePageMs);
     return result;
 }

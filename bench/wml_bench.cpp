@@ -115,12 +115,12 @@ int main(int argc, char* argv[]) {
     tessaly::testing::LocalHttpServer server;
     tessaly::testing::LocalHttpServer::Response html;
     html.body = NewsHtml(cards);
-    server.route("/news.html", html);
+    server.Route("/news.html", html);
     tessaly::testing::LocalHttpServer::Response wml;
     wml.contentType = "text/vnd.wap.wml; charset=utf-8";
     wml.body = QByteArray::fromStdString(deck);
-    server.route("/news.wml", wml);
-    server.page("/start.html", "<p>Start</p>");
+    server.Route("/news.wml", wml);
+    server.Page("/start.html", "<p>Start</p>");
 
     // Both pages go through the gateway, as every page of the program does.
     tessaly::wap::RenderedDecks decks;
@@ -129,10 +129,10 @@ int main(int argc, char* argv[]) {
         std::printf("the gateway could not listen\n");
         return 1;
     }
-    tessaly::RouteBrowserThroughGateway(gateway.port());
+    tessaly::RouteBrowserThroughGateway(gateway.Port());
     QWebEngineProfile profile;
-    tessaly::SetGatewayCredentials(&profile, QString::fromStdString(gateway.user()),
-                                   QString::fromStdString(gateway.password()));
+    tessaly::SetGatewayCredentials(&profile, QString::fromStdString(gateway.User()),
+                                   QString::fromStdString(gateway.Password()));
     tessaly::BrowserPane pane(&profile);
     pane.resize(480, 640);
     pane.show();
@@ -156,10 +156,10 @@ int main(int argc, char* argv[]) {
         // Back) costs the load that follows, so neither kind of page pays for
         // the other.
         const QString query = QStringLiteral("?n=%1").arg(i);
-        timeLoad(server.url("/start.html") + query);
-        const double wmlMs = timeLoad(server.url("/news.wml") + query);
-        timeLoad(server.url("/start.html") + query + QStringLiteral("&again"));
-        const double htmlMs = timeLoad(server.url("/news.html") + query);
+        timeLoad(server.Url("/start.html") + query);
+        const double wmlMs = timeLoad(server.Url("/news.wml") + query);
+        timeLoad(server.Url("/start.html") + query + QStringLiteral("&again"));
+        const double htmlMs = timeLoad(server.Url("/news.html") + query);
         if (i >= 2) {  // the first loads start the engine's processes
             wmlTimes.push_back(wmlMs);
             htmlTimes.push_back(htmlMs);

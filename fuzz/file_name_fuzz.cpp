@@ -39,10 +39,10 @@ void Check(const QString& proposed) {
             Broken("an unsafe character");
         }
     }
-    static const QRegularExpression reserved(
+    static const QRegularExpression Reserved(
         QStringLiteral("^(con|prn|aux|nul|com[1-9]|lpt[1-9]) *(\\..*)?$"),
         QRegularExpression::CaseInsensitiveOption);
-    if (reserved.match(name).hasMatch()) {
+    if (Reserved.match(name).hasMatch()) {
         Broken("a device name");
     }
     if (tessaly::SafeFileName(name) != name) {

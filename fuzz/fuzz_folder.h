@@ -18,29 +18,29 @@ public:
     FuzzFolder() {
         path_ =
             std::filesystem::temp_directory_path() / ("tessaly-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(data());
+        std::filesystem::create_directories(Data());
     }
     ~FuzzFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
 
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path data() const { return path_ / "Data"; }
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path Data() const { return path_ / "Data"; }
 
     void Clear() const {
-        for (const auto& entry : std::filesystem::directory_iterator(data())) {
+        for (const auto& entry : std::filesystem::directory_iterator(Data())) {
             std::filesystem::remove_all(entry.path());
         }
     }
 
     void Write(const std::string& name, std::string_view bytes) const {
-        std::ofstream out(data() / name, std::ios::binary | std::ios::trunc);
+        std::ofstream out(Data() / name, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
     std::string Read(const std::string& name) const {
-        std::ifstream in(data() / name, std::ios::binary);
+        std::ifstream in(Data() / name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 

@@ -15,12 +15,12 @@
 using tessaly::fuzz::Broken;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const tessaly::fuzz::FuzzFolder folder;
-    folder.Clear();
+    static const tessaly::fuzz::FuzzFolder Folder;
+    Folder.Clear();
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    folder.Write("Data.dat", bytes);
+    Folder.Write("Data.dat", bytes);
 
-    tessaly::Core core(folder.path());
+    tessaly::Core core(Folder.Path());
     constexpr std::int32_t Untouched = -777;
     for (std::int32_t level = -1; level <= tessaly::MaxLevel + 1; ++level) {
         core.Level = level;
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     core.BuildLevelTable();
-    const std::string rebuilt = folder.Read("Data.dat");
+    const std::string rebuilt = Folder.Read("Data.dat");
     const std::size_t written = 59 * 128;
     if (rebuilt.size() != std::max(bytes.size(), written) ||
         (bytes.size() > written &&

@@ -25,19 +25,19 @@ enum class Table { Built, FromInput, Missing };
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const tessaly::fuzz::FuzzFolder folder;
-    folder.Clear();
+    static const tessaly::fuzz::FuzzFolder Folder;
+    Folder.Clear();
     FuzzedDataProvider input(data, size);
 
     const auto table = static_cast<Table>(input.ConsumeIntegralInRange(0, 2));
     if (table == Table::Built) {
-        tessaly::Core(folder.path()).BuildLevelTable();
+        tessaly::Core(Folder.Path()).BuildLevelTable();
     } else if (table == Table::FromInput) {
-        folder.Write("Data.dat", input.ConsumeRandomLengthString(60 * 128));
+        Folder.Write("Data.dat", input.ConsumeRandomLengthString(60 * 128));
     }
-    folder.Write("Xdata.dat", input.ConsumeRandomLengthString(512));
+    Folder.Write("Xdata.dat", input.ConsumeRandomLengthString(512));
 
-    tessaly::Core core(folder.path());
+    tessaly::Core core(Folder.Path());
     core.StartRun();
 
     tessaly::bench::NullDisplay display;
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     core.SaveProgress();
-    tessaly::Core reader(folder.path());
+    tessaly::Core reader(Folder.Path());
     reader.LoadProgress();
     if (reader.Level != core.Level || reader.RunCount != core.RunCount ||
         !(reader.Experience == core.Experience)) {

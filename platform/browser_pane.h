@@ -37,7 +37,7 @@ public:
     void Stop() override;
     void Refresh() override;
 
-    QWebEngineView* view() const { return view_; }
+    QWebEngineView* View() const { return view_; }
 
     // The pane whose view shows page, or null.
     static BrowserPane* ForPage(const QWebEnginePage* page);
@@ -61,7 +61,7 @@ public:
     // Where decks that arrived past the WAP gateway (https, local files) and
     // were shown converted are recorded. May be null.
     void SetRenderedDecks(wap::RenderedDecks* decks);
-    RawDeckRescue* deckRescue() const { return rescue_; }
+    RawDeckRescue* DeckRescue() const { return rescue_; }
 
 private:
     QWebEnginePage* NewPage();

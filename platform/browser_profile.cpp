@@ -28,7 +28,7 @@ QWebEngineProfile* CreateBrowserProfile(const QString& programFolder, QObject* p
     // may show the files it names, never read them (the engine would let it).
     profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     auto* site = new StartPageSchemeHandler(profile);
-    site->setRenderedDecks(decks);
+    site->SetRenderedDecks(decks);
     profile->installUrlSchemeHandler(StartPageScheme, site);
     return profile;
 }

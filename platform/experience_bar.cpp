@@ -25,22 +25,22 @@ public:
     QString text(QAccessible::Text kind) const override {
         switch (kind) {
             case QAccessible::Description:
-                return bar()->toolTip();
+                return Bar()->toolTip();
             case QAccessible::Value:
-                return QString::number(static_cast<double>(bar()->value()));
+                return QString::number(static_cast<double>(Bar()->Value()));
             default:
                 return QAccessibleWidget::text(kind);
         }
     }
 
-    QVariant currentValue() const override { return bar()->value(); }
+    QVariant currentValue() const override { return Bar()->Value(); }
     void setCurrentValue(const QVariant&) override {}  // read-only for assistive tools
-    QVariant maximumValue() const override { return bar()->maximum(); }
-    QVariant minimumValue() const override { return bar()->minimum(); }
+    QVariant maximumValue() const override { return Bar()->Maximum(); }
+    QVariant minimumValue() const override { return Bar()->Minimum(); }
     QVariant minimumStepSize() const override { return 0.0F; }
 
 private:
-    const ExperienceBar* bar() const { return static_cast<const ExperienceBar*>(widget()); }
+    const ExperienceBar* Bar() const { return static_cast<const ExperienceBar*>(widget()); }
 };
 
 QAccessibleInterface* ExperienceBarAccessibleFactory(const QString& key, QObject* object) {
@@ -54,24 +54,24 @@ QAccessibleInterface* ExperienceBarAccessibleFactory(const QString& key, QObject
 }  // namespace
 
 ExperienceBar::ExperienceBar(QWidget* parent) : QWidget(parent) {
-    static const bool factoryInstalled = [] {
+    static const bool FactoryInstalled = [] {
         QAccessible::installFactory(ExperienceBarAccessibleFactory);
         return true;
     }();
-    Q_UNUSED(factoryInstalled);
+    Q_UNUSED(FactoryInstalled);
 }
 
-void ExperienceBar::setMinimum(float minimum) {
+void ExperienceBar::SetMinimum(float minimum) {
     minimum_ = minimum;
     Changed();
 }
 
-void ExperienceBar::setMaximum(float maximum) {
+void ExperienceBar::SetMaximum(float maximum) {
     maximum_ = maximum;
     Changed();
 }
 
-void ExperienceBar::setValue(float value) {
+void ExperienceBar::SetValue(float value) {
     value_ = value;
     Changed();
 }
@@ -84,7 +84,7 @@ void ExperienceBar::Changed() {
     }
 }
 
-double ExperienceBar::filledFraction() const {
+double ExperienceBar::FilledFraction() const {
     const double range = static_cast<double>(maximum_) - minimum_;
     if (!(range > 0.0)) {
         return 0.0;
@@ -106,7 +106,7 @@ void ExperienceBar::paintEvent(QPaintEvent*) {
 
     // Filled in blocks, the way a classic progress bar shows its progress.
     const QRect inner = rect().adjusted(2, 2, -2, -2);
-    const int filled = static_cast<int>(std::lround(filledFraction() * inner.width()));
+    const int filled = static_cast<int>(std::lround(FilledFraction() * inner.width()));
     const int block = std::max(3, inner.height() * 2 / 3);
     const QColor colour = palette().color(QPalette::Highlight);
     for (int x = 0; x < filled; x += block + 1) {

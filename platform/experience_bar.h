@@ -14,16 +14,16 @@ class ExperienceBar : public QWidget {
 public:
     explicit ExperienceBar(QWidget* parent = nullptr);
 
-    float minimum() const { return minimum_; }
-    float maximum() const { return maximum_; }
-    float value() const { return value_; }
+    float Minimum() const { return minimum_; }
+    float Maximum() const { return maximum_; }
+    float Value() const { return value_; }
 
-    void setMinimum(float minimum);
-    void setMaximum(float maximum);
-    void setValue(float value);
+    void SetMinimum(float minimum);
+    void SetMaximum(float maximum);
+    void SetValue(float value);
 
     // How much of the bar is filled, 0 to 1.
-    double filledFraction() const;
+    double FilledFraction() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -18,9 +18,9 @@ namespace {
 // A bare web address such as "www.example.com" is opened as a web page, as
 // the Windows shell does; full paths and URLs pass unchanged.
 QString OpenerTarget(const QString& target) {
-    static const QRegularExpression webAddress(
+    static const QRegularExpression WebAddress(
         QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)+(:[0-9]+)?([/?#]\\S*)?$"));
-    if (QDir::isAbsolutePath(target) || !webAddress.match(target).hasMatch()) {
+    if (QDir::isAbsolutePath(target) || !WebAddress.match(target).hasMatch()) {
         return target;
     }
     return QStringLiteral("http://") + target;

@@ -39,7 +39,7 @@ SkinButton::SkinButton(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_Hover);
 }
 
-void SkinButton::setSkin(const QImage& skin) {
+void SkinButton::SetSkin(const QImage& skin) {
     skin_ = skin.convertToFormat(QImage::Format_RGB32);
     disabledSkin_ =
         skin_.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);

@@ -22,27 +22,27 @@ class SkinButton : public QAbstractButton {
 public:
     explicit SkinButton(QWidget* parent = nullptr);
 
-    void setCaption(const QString& caption) { setText(caption); }
-    QString caption() const { return text(); }
+    void SetCaption(const QString& caption) { setText(caption); }
+    QString Caption() const { return text(); }
 
-    void setSkin(const QImage& skin);
-    void setSkinStyle(int style) {
+    void SetSkin(const QImage& skin);
+    void SetSkinStyle(int style) {
         style_ = style;
         update();
     }
-    void setCornerRadius(int crad) {
+    void SetCornerRadius(int crad) {
         crad_ = crad;
         update();
     }
-    void setSkinFrame(int skinpr) {
+    void SetSkinFrame(int skinpr) {
         skinpr_ = skinpr;
         update();
     }
-    void setTextColor(const QColor& color) {
+    void SetTextColor(const QColor& color) {
         textColor_ = color;
         update();
     }
-    void setBackColor(const QColor& color) {
+    void SetBackColor(const QColor& color) {
         backColor_ = color;
         update();
     }

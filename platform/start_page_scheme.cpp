@@ -49,9 +49,9 @@ void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         job->reply(QByteArray::fromStdString(page.contentType), body);
         return;
     }
-    static const QMimeDatabase mimeTypes;
+    static const QMimeDatabase MimeTypes;
     QByteArray mime =
-        mimeTypes.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
+        MimeTypes.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
     if (mime == "text/html") {
         mime += ";charset=utf-8";
     }

@@ -27,7 +27,7 @@ public:
 
     // The record of documents rendered from WML decks (.wml files of the
     // sample site are converted on the way); it must outlive the handler.
-    void setRenderedDecks(wap::RenderedDecks* decks) { renderedDecks_ = decks; }
+    void SetRenderedDecks(wap::RenderedDecks* decks) { renderedDecks_ = decks; }
 
 private:
     wap::RenderedDecks* renderedDecks_ = nullptr;

@@ -38,7 +38,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         [[maybe_unused]] const auto read = ::read(signalSocket[1], &byte, 1);
-        emit requested();
+        emit Requested();
     });
     struct sigaction action {};
     action.sa_handler = OnSignal;

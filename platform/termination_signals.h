@@ -17,7 +17,7 @@ public:
     ~TerminationSignals() override;
 
 signals:
-    void requested();
+    void Requested();
 
 private:
     QSocketNotifier* notifier_ = nullptr;

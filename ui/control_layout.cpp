@@ -67,15 +67,15 @@ QWidget* CreateImage(const ControlSpec& spec, QWidget* parent) {
 
 QWidget* CreateButton(const ControlSpec& spec, QWidget* parent) {
     auto* button = new SkinButton(parent);
-    button->setCaption(QString::fromUtf8(spec.text));
+    button->SetCaption(QString::fromUtf8(spec.text));
     if (spec.skin != nullptr) {
-        button->setSkin(QImage(QString::fromUtf8(spec.skin)));
+        button->SetSkin(QImage(QString::fromUtf8(spec.skin)));
     }
-    button->setSkinStyle(spec.style);
-    button->setCornerRadius(spec.crad);
-    button->setSkinFrame(spec.skinpr);
-    button->setTextColor(Resolve(spec.fore));
-    button->setBackColor(Resolve(spec.back));
+    button->SetSkinStyle(spec.style);
+    button->SetCornerRadius(spec.crad);
+    button->SetSkinFrame(spec.skinpr);
+    button->SetTextColor(Resolve(spec.fore));
+    button->SetBackColor(Resolve(spec.back));
     return button;
 }
 

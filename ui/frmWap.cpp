@@ -109,11 +109,11 @@ public:
           toux_(controls.Get<QLabel>("toux")),
           deng_(controls.Get<QLabel>("deng")) {}
 
-    void SetBarMin(float value) override { exp_->setMinimum(value); }
-    void SetBarMax(float value) override { exp_->setMaximum(value); }
-    void SetBarValue(float value) override { exp_->setValue(value); }
-    float BarMin() const override { return exp_->minimum(); }
-    float BarMax() const override { return exp_->maximum(); }
+    void SetBarMin(float value) override { exp_->SetMinimum(value); }
+    void SetBarMax(float value) override { exp_->SetMaximum(value); }
+    void SetBarValue(float value) override { exp_->SetValue(value); }
+    float BarMin() const override { return exp_->Minimum(); }
+    float BarMax() const override { return exp_->Maximum(); }
     void SetBarToolTip(const std::string& text) override { exp_->setToolTip(Text(text)); }
     void SetRankNumber(const std::string& text) override { pai_->setText(Text(text)); }
     void SetRankTitle(const std::string& text) override { toux_->setText(Text(text)); }
@@ -232,7 +232,7 @@ void frmWap::closeEvent(QCloseEvent* event) {
 // --- Load and unload ---
 
 void frmWap::Form_Load() {
-    controls_.Get<SkinButton>("Webban")->setCaption(QStringLiteral("更方便地\r下载游戏"));
+    controls_.Get<SkinButton>("Webban")->SetCaption(QStringLiteral("更方便地\r下载游戏"));
     setWindowTitle(QStringLiteral("Tessaly － ") + QString::fromUtf8(SiteAddress) +
                    QStringLiteral("    ") + QString::fromUtf8(ProgramVersion));
     wap_->Navigate(QString::fromUtf8(HomePageUrl));

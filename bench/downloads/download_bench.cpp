@@ -103,10 +103,10 @@ PaneResult FetchThroughPane(tessaly::BrowserPane& pane, tessaly::DownloadManager
     QEventLoop loop;
     tessaly::DownloadItem* item = nullptr;
     const auto added = QObject::connect(
-        &manager, &tessaly::DownloadManager::downloadAdded, [&](tessaly::DownloadItem* added) {
+        &manager, &tessaly::DownloadManager::DownloadAdded, [&](tessaly::DownloadItem* added) {
             item = added;
             result.offeredMs = timer.elapsed();
-            QObject::connect(added, &tessaly::DownloadItem::done, &loop, &QEventLoop::quit);
+            QObject::connect(added, &tessaly::DownloadItem::Done, &loop, &QEventLoop::quit);
         });
     QTimer::singleShot(TimeoutMs, &loop, &QEventLoop::quit);
     timer.start();
@@ -114,12 +114,12 @@ PaneResult FetchThroughPane(tessaly::BrowserPane& pane, tessaly::DownloadManager
     loop.exec();
     const qint64 ms = timer.elapsed();
     QObject::disconnect(added);
-    if (item && item->state() == tessaly::DownloadItem::State::Finished &&
-        QFileInfo(item->filePath()).size() == FileBytes) {
+    if (item && item->GetState() == tessaly::DownloadItem::State::Finished &&
+        QFileInfo(item->FilePath()).size() == FileBytes) {
         result.ms = ms;
     }
     if (item) {
-        QFile::remove(item->filePath());
+        QFile::remove(item->FilePath());
     }
     return result;
 }
@@ -175,23 +175,23 @@ int main(int argc, char* argv[]) {
             response.contentType = "application/octet-stream";
             response.body = body;
             for (int round = 0; round <= Rounds; ++round) {
-                server->route(QStringLiteral("/loopback-%1.bin").arg(round).toLatin1(), response);
+                server->Route(QStringLiteral("/loopback-%1.bin").arg(round).toLatin1(), response);
             }
             response.chunkBytes = PacedMiBPerSecond * 1024 * 1024 / 100;
             response.chunkIntervalMs = 10;
             for (int round = 0; round <= PacedRounds; ++round) {
-                server->route(QStringLiteral("/paced-%1.bin").arg(round).toLatin1(), response);
+                server->Route(QStringLiteral("/paced-%1.bin").arg(round).toLatin1(), response);
             }
         },
         Qt::BlockingQueuedConnection);
-    const QString base = server->url("");
+    const QString base = server->Url("");
 
     QTemporaryDir folder;
     NoShell shell;
     auto* profile = new QWebEngineProfile;
     auto* manager = new tessaly::DownloadManager(
         profile, shell, [](QWidget*, const QString& proposed) { return proposed; });
-    manager->setDownloadFolder(folder.path());
+    manager->SetDownloadFolder(folder.path());
     auto* pane = new tessaly::BrowserPane(profile);
     pane->resize(400, 300);
     pane->show();

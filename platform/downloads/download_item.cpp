@@ -82,18 +82,18 @@ DownloadItem::DownloadItem(const QUrl& url, const QString& finalPath, PathTaken 
     clock_.start();
     speedTimer_.setInterval(SpeedRefreshMs);
     connect(&speedTimer_, &QTimer::timeout, this, [this] {
-        sampleSpeed();
-        emit changed();
+        SampleSpeed();
+        emit Changed();
     });
     stallTimer_.setSingleShot(true);
     stallTimer_.setInterval(DefaultStallTimeoutMs);
     connect(&stallTimer_, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("服务器停止发送数据（%1 秒没有收到数据）")
+        Fail(QStringLiteral("服务器停止发送数据（%1 秒没有收到数据）")
                  .arg(stallTimer_.interval() / 1000));
     });
 }
 
-void DownloadItem::setStallTimeout(int ms) {
+void DownloadItem::SetStallTimeout(int ms) {
     stallTimer_.setInterval(ms);
 }
 
@@ -104,49 +104,49 @@ DownloadItem::~DownloadItem() {
             request_->disconnect(this);
             request_->cancel();
         }
-        removePartial();
+        RemovePartial();
     }
 }
 
-QString DownloadItem::partialPath() const {
-    return PartialPath(finalPath_);
+QString DownloadItem::PartialPath() const {
+    return tessaly::PartialPath(finalPath_);
 }
 
-QString DownloadItem::fileName() const {
+QString DownloadItem::FileName() const {
     return QFileInfo(finalPath_).fileName();
 }
 
-QString DownloadItem::folder() const {
+QString DownloadItem::Folder() const {
     return QFileInfo(finalPath_).absolutePath();
 }
 
-void DownloadItem::attach(QWebEngineDownloadRequest* request) {
+void DownloadItem::Attach(QWebEngineDownloadRequest* request) {
     if (state_ != State::Downloading) {
         request->cancel();  // cancelled while the server was still answering
-        removePartial();
+        RemovePartial();
         return;
     }
     request_ = request;
     requestId_ = request->id();
     mimeType_ = request->mimeType();
-    connect(request, &QWebEngineDownloadRequest::stateChanged, this, &DownloadItem::onStateChanged);
+    connect(request, &QWebEngineDownloadRequest::stateChanged, this, &DownloadItem::OnStateChanged);
     connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this,
-            &DownloadItem::onProgress);
+            &DownloadItem::OnProgress);
     connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this,
-            &DownloadItem::onProgress);
+            &DownloadItem::OnProgress);
     connect(request, &QObject::destroyed, this, [this] {
         if (state_ == State::Downloading) {
-            removePartial();
-            end(State::Cancelled);
+            RemovePartial();
+            End(State::Cancelled);
         }
     });
     speedTimer_.start();
     stallTimer_.start();
-    onProgress();
-    onStateChanged();
+    OnProgress();
+    OnStateChanged();
 }
 
-void DownloadItem::onProgress() {
+void DownloadItem::OnProgress() {
     if (!request_ || state_ != State::Downloading) {
         return;
     }
@@ -156,29 +156,29 @@ void DownloadItem::onProgress() {
     }
     received_ = received;
     total_ = request_->totalBytes() > 0 ? request_->totalBytes() : -1;
-    if (passedSizeLimit()) {
+    if (PassedSizeLimit()) {
         return;
     }
-    sampleSpeed();
-    emit changed();
+    SampleSpeed();
+    emit Changed();
 }
 
-bool DownloadItem::passedSizeLimit() {
+bool DownloadItem::PassedSizeLimit() {
     // The size the server announces counts as much as what has arrived: no
     // need to receive more than the limit to know it is too big.
     const qint64 size = std::max(received_, total_);
     if (expectedSize_ && size > *expectedSize_) {
-        fail(QStringLiteral("大小不符（应为 %1 字节，收到的更多）").arg(*expectedSize_));
+        Fail(QStringLiteral("大小不符（应为 %1 字节，收到的更多）").arg(*expectedSize_));
         return true;
     }
     if (!expectedSize_ && sizeLimit_ && size > *sizeLimit_) {
-        fail(QStringLiteral("文件太大（超过 %1）").arg(FormatBytes(*sizeLimit_)));
+        Fail(QStringLiteral("文件太大（超过 %1）").arg(FormatBytes(*sizeLimit_)));
         return true;
     }
     return false;
 }
 
-void DownloadItem::sampleSpeed() {
+void DownloadItem::SampleSpeed() {
     const qint64 now = clock_.elapsed();
     samples_.emplace_back(now, received_);
     while (samples_.size() > 2 && now - samples_[1].first >= SpeedWindowMs) {
@@ -188,7 +188,7 @@ void DownloadItem::sampleSpeed() {
     speed_ = now > firstMs ? (received_ - firstBytes) * 1000 / (now - firstMs) : 0;
 }
 
-void DownloadItem::onStateChanged() {
+void DownloadItem::OnStateChanged() {
     if (!request_) {
         return;
     }
@@ -198,50 +198,50 @@ void DownloadItem::onStateChanged() {
             break;
         case QWebEngineDownloadRequest::DownloadCompleted:
             if (state_ == State::Downloading) {
-                onProgress();
-                complete();
+                OnProgress();
+                Complete();
             }
             break;
         case QWebEngineDownloadRequest::DownloadCancelled:
-            removePartial();
-            end(State::Cancelled);
+            RemovePartial();
+            End(State::Cancelled);
             break;
         case QWebEngineDownloadRequest::DownloadInterrupted:
             // The engine may keep an interrupted download to resume later;
             // this one is over: cancelling also makes the engine let go of
             // the partial file.
-            fail(InterruptText(request_->interruptReason()));
+            Fail(InterruptText(request_->interruptReason()));
             break;
     }
 }
 
-void DownloadItem::complete() {
-    const QFileInfo partial(partialPath());
+void DownloadItem::Complete() {
+    const QFileInfo partial(PartialPath());
     if (!partial.exists()) {
-        fail(QStringLiteral("文件不见了"));
+        Fail(QStringLiteral("文件不见了"));
         return;
     }
     if (expectedSize_ && partial.size() != *expectedSize_) {
-        fail(QStringLiteral("大小不符（应为 %1 字节，实际 %2 字节）")
+        Fail(QStringLiteral("大小不符（应为 %1 字节，实际 %2 字节）")
                  .arg(*expectedSize_)
                  .arg(partial.size()));
         return;
     }
     received_ = partial.size();
     total_ = received_;
-    if (!moveToFinalName()) {
+    if (!MoveToFinalName()) {
         // The data is complete: keep it under its partial name rather than
         // lose it, and say where it is.
         failureReason_ =
-            QStringLiteral("无法改名，文件保存为 %1").arg(QFileInfo(partialPath()).fileName());
-        end(State::Failed);
+            QStringLiteral("无法改名，文件保存为 %1").arg(QFileInfo(PartialPath()).fileName());
+        End(State::Failed);
         return;
     }
-    end(State::Finished);
+    End(State::Finished);
 }
 
-bool DownloadItem::moveToFinalName() {
-    const QString partial = partialPath();
+bool DownloadItem::MoveToFinalName() {
+    const QString partial = PartialPath();
     if (replaceable_) {
         const QFileInfo existing(finalPath_);
         if (existing.exists() && existing.size() == replaceable_->size &&
@@ -266,56 +266,56 @@ bool DownloadItem::moveToFinalName() {
             return false;
         }
         const QString name = QFileInfo(finalPath_).fileName();
-        target = FreeFilePath(folder(), name, [this, &partial](const QString& path) {
+        target = FreeFilePath(Folder(), name, [this, &partial](const QString& path) {
             return path == partial || taken_(path, this);
         });
     }
     return false;
 }
 
-void DownloadItem::allowReplacing(qint64 size, const QDateTime& modified) {
+void DownloadItem::AllowReplacing(qint64 size, const QDateTime& modified) {
     replaceable_ = Replaceable{size, modified};
 }
 
-void DownloadItem::cancel() {
-    stop(State::Cancelled);
+void DownloadItem::Cancel() {
+    Stop(State::Cancelled);
 }
 
-void DownloadItem::fail(const QString& reason) {
+void DownloadItem::Fail(const QString& reason) {
     if (state_ != State::Downloading) {
         return;
     }
     failureReason_ = reason;
-    stop(State::Failed);
+    Stop(State::Failed);
 }
 
-void DownloadItem::failFinished(const QString& reason) {
+void DownloadItem::FailFinished(const QString& reason) {
     if (state_ != State::Finished) {
         return;
     }
     state_ = State::Failed;
     failureReason_ = reason;
-    emit changed();
+    emit Changed();
 }
 
-void DownloadItem::stop(State state) {
+void DownloadItem::Stop(State state) {
     if (state_ != State::Downloading) {
         return;
     }
-    end(state);
+    End(state);
     if (request_) {
         request_->cancel();
     }
-    removePartial();
+    RemovePartial();
 }
 
-void DownloadItem::removePartial() {
-    QFile::remove(partialPath());
+void DownloadItem::RemovePartial() {
+    QFile::remove(PartialPath());
     // Newer engines write to a further intermediate name beside it.
-    QFile::remove(partialPath() + QStringLiteral(".download"));
+    QFile::remove(PartialPath() + QStringLiteral(".download"));
 }
 
-void DownloadItem::end(State state) {
+void DownloadItem::End(State state) {
     if (state_ != State::Downloading) {
         return;
     }
@@ -323,8 +323,8 @@ void DownloadItem::end(State state) {
     speedTimer_.stop();
     stallTimer_.stop();
     speed_ = 0;
-    emit changed();
-    emit done();
+    emit Changed();
+    emit Done();
 }
 
 QString FormatBytes(qint64 bytes) {
@@ -350,7 +350,7 @@ QString FormatSpeed(qint64 bytesPerSecond) {
 }
 
 QString StateText(const DownloadItem& item) {
-    switch (item.state()) {
+    switch (item.GetState()) {
         case DownloadItem::State::Downloading:
             return QStringLiteral("正在下载");
         case DownloadItem::State::Finished:
@@ -364,21 +364,21 @@ QString StateText(const DownloadItem& item) {
 }
 
 QString ProgressText(const DownloadItem& item) {
-    switch (item.state()) {
+    switch (item.GetState()) {
         case DownloadItem::State::Finished:
-            return FormatBytes(item.receivedBytes());
+            return FormatBytes(item.ReceivedBytes());
         case DownloadItem::State::Failed:
-            return item.failureReason();
+            return item.FailureReason();
         case DownloadItem::State::Cancelled:
         case DownloadItem::State::Downloading:
             break;
     }
-    QString text = FormatBytes(item.receivedBytes());
-    if (item.totalBytes() >= 0) {
-        text += QStringLiteral(" / ") + FormatBytes(item.totalBytes());
+    QString text = FormatBytes(item.ReceivedBytes());
+    if (item.TotalBytes() >= 0) {
+        text += QStringLiteral(" / ") + FormatBytes(item.TotalBytes());
     }
-    if (item.isActive()) {
-        text += QStringLiteral("  ") + FormatSpeed(item.bytesPerSecond());
+    if (item.IsActive()) {
+        text += QStringLiteral("  ") + FormatSpeed(item.BytesPerSecond());
     }
     return text;
 }

@@ -37,60 +37,60 @@ public:
                  Role role = Role::Saved, QObject* parent = nullptr);
     ~DownloadItem() override;
 
-    QUrl url() const { return url_; }
-    QString filePath() const { return finalPath_; }
-    QString partialPath() const;
-    QString fileName() const;
-    QString folder() const;
+    QUrl Url() const { return url_; }
+    QString FilePath() const { return finalPath_; }
+    QString PartialPath() const;
+    QString FileName() const;
+    QString Folder() const;
 
-    Role role() const { return role_; }
-    State state() const { return state_; }
-    bool isActive() const { return state_ == State::Downloading; }
-    qint64 receivedBytes() const { return received_; }
-    qint64 totalBytes() const { return total_; }  // -1 while unknown
-    qint64 bytesPerSecond() const { return speed_; }
-    QString failureReason() const { return failureReason_; }
-    QString mimeType() const { return mimeType_; }
+    Role GetRole() const { return role_; }
+    State GetState() const { return state_; }
+    bool IsActive() const { return state_ == State::Downloading; }
+    qint64 ReceivedBytes() const { return received_; }
+    qint64 TotalBytes() const { return total_; }  // -1 while unknown
+    qint64 BytesPerSecond() const { return speed_; }
+    QString FailureReason() const { return failureReason_; }
+    QString MimeType() const { return mimeType_; }
 
     // Stops the download (if still running) and removes what was received.
-    void cancel();
+    void Cancel();
 
     // The engine's request that carries the data; the item takes it from
     // here (it must already be accepted into partialPath()).
-    void attach(QWebEngineDownloadRequest* request);
+    void Attach(QWebEngineDownloadRequest* request);
     // A finished file of any other size is a failure, and the transfer stops
     // as soon as it passes that size.
-    void expectSize(qint64 bytes) { expectedSize_ = bytes; }
+    void ExpectSize(qint64 bytes) { expectedSize_ = bytes; }
     // The transfer stops as soon as it passes this size (when none is expected).
-    void limitSize(qint64 bytes) { sizeLimit_ = bytes; }
-    void setStallTimeout(int ms);
+    void LimitSize(qint64 bytes) { sizeLimit_ = bytes; }
+    void SetStallTimeout(int ms);
     // The engine's number for the transfer, 0 before attach().
-    quint32 requestId() const { return requestId_; }
+    quint32 RequestId() const { return requestId_; }
     // The user agreed to replace the file now at filePath(): allowed once the
     // new one is complete, provided that file is still the same one.
-    void allowReplacing(qint64 size, const QDateTime& modified);
+    void AllowReplacing(qint64 size, const QDateTime& modified);
     // Ends the download as failed with a reason shown to the user.
-    void fail(const QString& reason);
+    void Fail(const QString& reason);
     // A finished file turned out to be of no use (a descriptor naming no
     // archive it may fetch): shown as failed with the reason; the file stays.
-    void failFinished(const QString& reason);
+    void FailFinished(const QString& reason);
 
 signals:
-    void changed();
+    void Changed();
     // The download reached Finished, Cancelled or Failed.
-    void done();
+    void Done();
 
 private:
-    void onStateChanged();
-    void onProgress();
-    bool passedSizeLimit();
-    void complete();
-    bool moveToFinalName();
-    void removePartial();
-    void sampleSpeed();
-    void end(State state);
+    void OnStateChanged();
+    void OnProgress();
+    bool PassedSizeLimit();
+    void Complete();
+    bool MoveToFinalName();
+    void RemovePartial();
+    void SampleSpeed();
+    void End(State state);
     // Ends a download under way: the engine stops and the partial file goes.
-    void stop(State state);
+    void Stop(State state);
 
     QUrl url_;
     QString finalPath_;

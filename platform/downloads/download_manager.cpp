@@ -21,7 +21,6 @@
 #include <utility>
 
 #include "browser_pane.h"
-#include "downloads_window.h"
 #include "file_names.h"
 #include "gateway_route.h"
 #include "java_descriptor.h"
@@ -54,8 +53,8 @@ QString ExistingFolderOrHome(const QString& folder) {
 }
 
 bool IsJavaDescriptor(const DownloadItem& item) {
-    return item.fileName().endsWith(QLatin1String(".jad"), Qt::CaseInsensitive) ||
-           item.mimeType() == QLatin1String("text/vnd.sun.j2me.app-descriptor");
+    return item.FileName().endsWith(QLatin1String(".jad"), Qt::CaseInsensitive) ||
+           item.MimeType() == QLatin1String("text/vnd.sun.j2me.app-descriptor");
 }
 
 // Chromium plays .mp3 and .3gp files in the page and shows a .jad sent as
@@ -214,7 +213,7 @@ DownloadManager::DownloadManager(QWebEngineProfile* profile, ShellOpener& shell,
       askSavePath_(std::move(askSavePath)),
       folder_(DefaultDownloadFolder()) {
     connect(profile_, &QWebEngineProfile::downloadRequested, this,
-            &DownloadManager::onDownloadRequested);
+            &DownloadManager::OnDownloadRequested);
     InstallDownloadLinkScript(profile_);
 }
 
@@ -226,32 +225,35 @@ DownloadManager::~DownloadManager() {
     qDeleteAll(archiveFetches_.keys());
 }
 
-void DownloadManager::setWindowOwner(QWidget* owner) {
+void DownloadManager::SetWindowOwner(QWidget* owner) {
     owner_ = owner;
     if (window_) {
-        window_->setOwner(owner);
+        window_->SetOwner(owner);
     }
 }
 
-void DownloadManager::setDownloadFolder(const QString& folder) {
+void DownloadManager::SetDownloadFolder(const QString& folder) {
     folder_ = folder;
 }
 
-DownloadsWindow* DownloadManager::ensureWindow() {
-    if (!window_) {
-        window_ = new DownloadsWindow(shell_, owner_);
+DownloadList* DownloadManager::EnsureWindow() {
+    if (!window_ && makeWindow_) {
+        window_ = makeWindow_(shell_, owner_);
         for (DownloadItem* item : std::as_const(items_)) {
-            window_->addItem(item);
+            window_->AddItem(item);
         }
     }
     return window_;
 }
 
-void DownloadManager::showWindow() {
+void DownloadManager::ShowWindow() {
     if (items_.isEmpty()) {
         return;
     }
-    DownloadsWindow* window = ensureWindow();
+    DownloadList* window = EnsureWindow();
+    if (!window) {
+        return;
+    }
     if (!window->isVisible() && owner_) {
         // Over the middle of the main window, where the user is looking.
         window->move(owner_->geometry().center() - window->rect().center());
@@ -260,46 +262,46 @@ void DownloadManager::showWindow() {
     window->raise();
 }
 
-bool DownloadManager::isTaken(const QString& path, const DownloadItem* asker) const {
+bool DownloadManager::IsTaken(const QString& path, const DownloadItem* asker) const {
     // The engine writes a partial file under a further name of its own.
     if (OnDisk(path) || (path.endsWith(QLatin1String(".part")) && OnDisk(path + ".download"))) {
         return true;
     }
-    return isActiveTarget(path, asker);
+    return IsActiveTarget(path, asker);
 }
 
-bool DownloadManager::isActiveTarget(const QString& path, const DownloadItem* asker) const {
+bool DownloadManager::IsActiveTarget(const QString& path, const DownloadItem* asker) const {
     for (const DownloadItem* item : items_) {
-        if (item != asker && item->isActive() &&
-            (item->filePath() == path || item->partialPath() == path)) {
+        if (item != asker && item->IsActive() &&
+            (item->FilePath() == path || item->PartialPath() == path)) {
             return true;
         }
     }
     return false;
 }
 
-QString DownloadManager::freePath(const QString& folder, const QString& fileName) const {
+QString DownloadManager::FreePath(const QString& folder, const QString& fileName) const {
     return FreeFilePath(QDir(folder).absolutePath(), fileName,
-                        [this](const QString& path) { return isTaken(path, nullptr); });
+                        [this](const QString& path) { return IsTaken(path, nullptr); });
 }
 
-void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest* request) {
+void DownloadManager::OnDownloadRequested(QWebEngineDownloadRequest* request) {
     if (request->state() != QWebEngineDownloadRequest::DownloadRequested ||
         request->isSavePageDownload()) {
         return;  // decided elsewhere already
     }
     QWebEnginePage* page = request->page();
     if (page && archiveFetches_.contains(page)) {
-        startArchive(page, request);
+        StartArchive(page, request);
         return;
     }
     // The engine starts a transfer it lost over again (a connection that
     // dropped, a server that ignores where it broke off) and asks for its
     // place once more: it is one of ours, and it failed.
     for (DownloadItem* item : std::as_const(items_)) {
-        if (item->isActive() && item->requestId() == request->id()) {
+        if (item->IsActive() && item->RequestId() == request->id()) {
             request->cancel();
-            item->fail(QStringLiteral("连接中断"));
+            item->Fail(QStringLiteral("连接中断"));
             return;
         }
     }
@@ -315,7 +317,7 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest* request) {
     // up no action of the user's.
     UserActivation* activation = UserActivation::ForPage(page);
     const bool usersDownload =
-        !asking_ && !isRepeat(page, request->url()) && (!activation || activation->Consume(false));
+        !asking_ && !IsRepeat(page, request->url()) && (!activation || activation->Consume(false));
     if (pane) {
         pane->DownloadDecided(request, usersDownload);
     }
@@ -323,10 +325,10 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest* request) {
         request->cancel();
         return;
     }
-    askAndStart(request);
+    AskAndStart(request);
 }
 
-bool DownloadManager::isRepeat(const QWebEnginePage* page, const QUrl& url) {
+bool DownloadManager::IsRepeat(const QWebEnginePage* page, const QUrl& url) {
     const QUrl address = url.adjusted(QUrl::RemoveFragment);
     bool repeat = false;
     for (auto recent = recent_.begin(); recent != recent_.end();) {
@@ -343,7 +345,7 @@ bool DownloadManager::isRepeat(const QWebEnginePage* page, const QUrl& url) {
     return repeat;
 }
 
-void DownloadManager::noteStarted(QWebEnginePage* page, const QUrl& url) {
+void DownloadManager::NoteStarted(QWebEnginePage* page, const QUrl& url) {
     if (!page) {
         return;
     }
@@ -352,9 +354,9 @@ void DownloadManager::noteStarted(QWebEnginePage* page, const QUrl& url) {
     recent_.append(std::move(recent));
 }
 
-void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
+void DownloadManager::AskAndStart(QWebEngineDownloadRequest* request) {
     const QString proposed =
-        freePath(ExistingFolderOrHome(folder_), SafeFileName(request->suggestedFileName()));
+        FreePath(ExistingFolderOrHome(folder_), SafeFileName(request->suggestedFileName()));
     if (proposed.isEmpty()) {
         request->cancel();
         return;
@@ -397,10 +399,10 @@ void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
     const QFileInfo existing(finalPath);
     const bool pickedExisting = nameKept && existing.isFile() &&
                                 finalPath != QFileInfo(proposed).absoluteFilePath() &&
-                                !isTaken(PartialPath(finalPath), nullptr);
-    const bool replace = pickedExisting && !isActiveTarget(finalPath, nullptr);
-    if (!replace && (isTaken(finalPath, nullptr) || isTaken(PartialPath(finalPath), nullptr))) {
-        finalPath = freePath(folder, fileName);
+                                !IsTaken(PartialPath(finalPath), nullptr);
+    const bool replace = pickedExisting && !IsActiveTarget(finalPath, nullptr);
+    if (!replace && (IsTaken(finalPath, nullptr) || IsTaken(PartialPath(finalPath), nullptr))) {
+        finalPath = FreePath(folder, fileName);
         if (finalPath.isEmpty()) {
             request->cancel();
             return;
@@ -410,92 +412,92 @@ void DownloadManager::askAndStart(QWebEngineDownloadRequest* request) {
     folder_ = folder;
     // Timed from here: repeats that arrived while the dialog was open were
     // refused already, and those that follow its answer are repeats too.
-    noteStarted(request->page(), request->url());
-    DownloadItem* item = addItem(request->url(), finalPath);
+    NoteStarted(request->page(), request->url());
+    DownloadItem* item = AddItem(request->url(), finalPath);
     if (replace) {
-        item->allowReplacing(existing.size(), existing.lastModified());
+        item->AllowReplacing(existing.size(), existing.lastModified());
     }
-    begin(item, request);
-    showWindow();
+    Begin(item, request);
+    ShowWindow();
 }
 
-void DownloadManager::startArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request) {
+void DownloadManager::StartArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request) {
     const QPointer<DownloadItem> item = archiveFetches_.take(page);
     // The download carries on without the page.
     page->deleteLater();
-    if (!item || !item->isActive()) {
+    if (!item || !item->IsActive()) {
         request->cancel();
         return;
     }
-    begin(item, request);
+    Begin(item, request);
 }
 
-DownloadItem* DownloadManager::addItem(const QUrl& url, const QString& finalPath,
+DownloadItem* DownloadManager::AddItem(const QUrl& url, const QString& finalPath,
                                        DownloadItem::Role role) {
     auto* item = new DownloadItem(
         url, finalPath,
-        [this](const QString& path, const DownloadItem* asker) { return isTaken(path, asker); },
+        [this](const QString& path, const DownloadItem* asker) { return IsTaken(path, asker); },
         role, this);
-    item->setStallTimeout(stallTimeoutMs_);
+    item->SetStallTimeout(stallTimeoutMs_);
     items_.append(item);
-    connect(item, &DownloadItem::done, this, [this, item] { onItemDone(item); });
+    connect(item, &DownloadItem::Done, this, [this, item] { OnItemDone(item); });
     if (window_) {
-        window_->addItem(item);
+        window_->AddItem(item);
     }
-    emit downloadAdded(item);
+    emit DownloadAdded(item);
     return item;
 }
 
-void DownloadManager::begin(DownloadItem* item, QWebEngineDownloadRequest* request) {
-    const QString folder = item->folder();
+void DownloadManager::Begin(DownloadItem* item, QWebEngineDownloadRequest* request) {
+    const QString folder = item->Folder();
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable()) {
         request->cancel();
-        item->fail(QStringLiteral("无法写入文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+        item->Fail(QStringLiteral("无法写入文件夹 %1").arg(QDir::toNativeSeparators(folder)));
         return;
     }
     request->setDownloadDirectory(folder);
-    request->setDownloadFileName(QFileInfo(item->partialPath()).fileName());
+    request->setDownloadFileName(QFileInfo(item->PartialPath()).fileName());
     request->accept();
-    item->attach(request);
+    item->Attach(request);
 }
 
-void DownloadManager::onItemDone(DownloadItem* item) {
+void DownloadManager::OnItemDone(DownloadItem* item) {
     // Only a descriptor the user saved brings its archive, whatever the
     // server calls what arrives: an archive never brings another.
-    if (item->role() == DownloadItem::Role::Saved &&
-        item->state() == DownloadItem::State::Finished && IsJavaDescriptor(*item)) {
-        fetchJavaArchive(*item);
+    if (item->GetRole() == DownloadItem::Role::Saved &&
+        item->GetState() == DownloadItem::State::Finished && IsJavaDescriptor(*item)) {
+        FetchJavaArchive(*item);
     }
 }
 
-void DownloadManager::fetchJavaArchive(DownloadItem& descriptorItem) {
-    QFile file(descriptorItem.filePath());
+void DownloadManager::FetchJavaArchive(DownloadItem& descriptorItem) {
+    QFile file(descriptorItem.FilePath());
     if (file.size() > MaxJavaDescriptorBytes || !file.open(QIODevice::ReadOnly)) {
-        descriptorItem.failFinished(QStringLiteral("不是有效的描述文件"));
+        descriptorItem.FailFinished(QStringLiteral("不是有效的描述文件"));
         return;
     }
-    const JavaDescriptor descriptor = ParseJavaDescriptor(file.readAll(), descriptorItem.url());
+    const JavaDescriptor descriptor = ParseJavaDescriptor(file.readAll(), descriptorItem.Url());
     if (descriptor.jarUrl.isEmpty()) {
-        descriptorItem.failFinished(
+        descriptorItem.FailFinished(
             descriptor.jarAddress.isEmpty()
                 ? QStringLiteral("描述文件没有给出游戏地址")
                 : QStringLiteral("游戏地址无法下载：%1").arg(descriptor.jarAddress));
         return;
     }
     const QString name = SafeFileName(descriptor.jarUrl.fileName(QUrl::FullyDecoded));
-    const QString finalPath = freePath(descriptorItem.folder(), name);
+    const QString finalPath = FreePath(descriptorItem.Folder(), name);
     if (finalPath.isEmpty()) {
-        descriptorItem.failFinished(QStringLiteral("没有可用的文件名"));
+        descriptorItem.FailFinished(QStringLiteral("没有可用的文件名"));
         return;
     }
 
     // The archive may live on another site than its descriptor: download
     // sites often keep their files on a server of their own, and the user
     // asked for this game by saving its descriptor.
-    DownloadItem* item = addItem(descriptor.jarUrl, finalPath, DownloadItem::Role::Archive);
-    item->limitSize(MaxArchiveBytes);
+    DownloadItem* item = AddItem(descriptor.jarUrl, finalPath, DownloadItem::Role::Archive);
+    item->LimitSize(MaxArchiveBytes);
     if (descriptor.jarSize) {
-        item->expectSize(*descriptor.jarSize);
+        item->ExpectSize(*descriptor.jarSize);
     }
     // A page of the same profile fetches it, so the site's cookies go along;
     // its request is recognised by the page and accepted without a dialog.
@@ -510,7 +512,7 @@ void DownloadManager::fetchJavaArchive(DownloadItem& descriptorItem) {
         if (archiveFetches_.remove(page)) {
             page->deleteLater();
             if (item) {
-                item->fail(QStringLiteral("服务器无响应"));
+                item->Fail(QStringLiteral("服务器无响应"));
             }
         }
     });

@@ -7,9 +7,10 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <utility>
 
 #include "download_item.h"
-#include "downloads_window.h"
+#include "download_list.h"
 
 class QFileDialog;
 class QWebEngineDownloadRequest;
@@ -52,41 +53,44 @@ public:
     ~DownloadManager() override;
 
     // The window that owns the save dialog and the downloads window.
-    void setWindowOwner(QWidget* owner);
+    void SetWindowOwner(QWidget* owner);
+    // How to make the downloads window. Without one, downloads are listed in
+    // no window.
+    void SetWindowFactory(DownloadListFactory makeWindow) { makeWindow_ = std::move(makeWindow); }
 
     // Where the save dialog starts: the desktop's download folder at first,
     // then the folder of the last download saved.
-    void setDownloadFolder(const QString& folder);
+    void SetDownloadFolder(const QString& folder);
     // How long a download may receive nothing before it fails.
-    void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
+    void SetStallTimeout(int ms) { stallTimeoutMs_ = ms; }
 
     // Shows the downloads window, if there is anything to show.
-    void showWindow();
-    QList<DownloadItem*> items() const { return items_; }
+    void ShowWindow();
+    QList<DownloadItem*> Items() const { return items_; }
     // Null until the first download.
-    DownloadsWindow* downloadsWindow() const { return window_; }
+    DownloadList* DownloadsWindow() const { return window_; }
 
 signals:
     // A download was started (the first one also opens the window).
-    void downloadAdded(tessaly::DownloadItem* item);
+    void DownloadAdded(tessaly::DownloadItem* item);
 
 private:
-    void onDownloadRequested(QWebEngineDownloadRequest* request);
-    void askAndStart(QWebEngineDownloadRequest* request);
+    void OnDownloadRequested(QWebEngineDownloadRequest* request);
+    void AskAndStart(QWebEngineDownloadRequest* request);
     // Whether page started a download of url a moment ago (see RepeatDownloadMs).
-    bool isRepeat(const QWebEnginePage* page, const QUrl& url);
-    void noteStarted(QWebEnginePage* page, const QUrl& url);
-    void startArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request);
-    DownloadItem* addItem(const QUrl& url, const QString& finalPath,
+    bool IsRepeat(const QWebEnginePage* page, const QUrl& url);
+    void NoteStarted(QWebEnginePage* page, const QUrl& url);
+    void StartArchive(QWebEnginePage* page, QWebEngineDownloadRequest* request);
+    DownloadItem* AddItem(const QUrl& url, const QString& finalPath,
                           DownloadItem::Role role = DownloadItem::Role::Saved);
-    void begin(DownloadItem* item, QWebEngineDownloadRequest* request);
-    void onItemDone(DownloadItem* item);
-    void fetchJavaArchive(DownloadItem& descriptor);
-    bool isTaken(const QString& path, const DownloadItem* asker) const;
+    void Begin(DownloadItem* item, QWebEngineDownloadRequest* request);
+    void OnItemDone(DownloadItem* item);
+    void FetchJavaArchive(DownloadItem& descriptor);
+    bool IsTaken(const QString& path, const DownloadItem* asker) const;
     // Whether a download under way (other than `asker`) writes to `path`.
-    bool isActiveTarget(const QString& path, const DownloadItem* asker) const;
-    QString freePath(const QString& folder, const QString& fileName) const;
-    DownloadsWindow* ensureWindow();
+    bool IsActiveTarget(const QString& path, const DownloadItem* asker) const;
+    QString FreePath(const QString& folder, const QString& fileName) const;
+    DownloadList* EnsureWindow();
 
     QWebEngineProfile* profile_;
     ShellOpener& shell_;
@@ -94,7 +98,8 @@ private:
     QPointer<QWidget> owner_;
     QString folder_;
     QList<DownloadItem*> items_;
-    QPointer<DownloadsWindow> window_;
+    DownloadListFactory makeWindow_;
+    QPointer<DownloadList> window_;
     // The save dialog is open.
     bool asking_ = false;
     int stallTimeoutMs_ = DownloadItem::DefaultStallTimeoutMs;

@@ -52,10 +52,10 @@ QString Trimmed(QString name) {
 bool IsReservedOnWindows(const QString& name) {
     // Windows maps these to devices whatever follows the first dot, and
     // ignores spaces before it.
-    static const QRegularExpression reserved(
+    static const QRegularExpression Reserved(
         QStringLiteral("^(con|prn|aux|nul|com[1-9]|lpt[1-9]) *(\\..*)?$"),
         QRegularExpression::CaseInsensitiveOption);
-    return reserved.match(name).hasMatch();
+    return Reserved.match(name).hasMatch();
 }
 
 // The extension with its dot, or empty: only a short tail after the last dot
@@ -143,12 +143,12 @@ QString FreeFilePath(const QString& folder, const QString& fileName,
                      const std::function<bool(const QString& path)>& taken) {
     // A name that already carries a number ("game (2).jar") counts on from
     // it rather than becoming "game (2) (1).jar".
-    static const QRegularExpression numbered(QStringLiteral("^(.+) \\(([1-9][0-9]{0,3})\\)$"));
+    static const QRegularExpression Numbered(QStringLiteral("^(.+) \\(([1-9][0-9]{0,3})\\)$"));
     const QString extension = ExtensionOf(fileName);
     QString stem = fileName;
     int first = 0;
     const QRegularExpressionMatch match =
-        numbered.match(fileName.left(fileName.size() - extension.size()));
+        Numbered.match(fileName.left(fileName.size() - extension.size()));
     if (match.hasMatch()) {
         stem = match.captured(1) + extension;
         first = match.captured(2).toInt();

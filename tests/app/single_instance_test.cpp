@@ -17,11 +17,11 @@ class SingleInstanceTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void laterCopiesCallTheFirstForwardUntilItEnds();
-    void eachProgramFolderHasItsOwnFirstCopy();
-    void withoutADataFolderNothingIsLockedOrCreated();
-    void aLockFileThatCannotBeOpenedStillLetsOneCopyRun_data();
-    void aLockFileThatCannotBeOpenedStillLetsOneCopyRun();
+    void LaterCopiesCallTheFirstForwardUntilItEnds();
+    void EachProgramFolderHasItsOwnFirstCopy();
+    void WithoutADataFolderNothingIsLockedOrCreated();
+    void ALockFileThatCannotBeOpenedStillLetsOneCopyRun_data();
+    void ALockFileThatCannotBeOpenedStillLetsOneCopyRun();
 };
 
 namespace {
@@ -34,13 +34,13 @@ QString ProgramFolderWithData(const QTemporaryDir& dir, const QString& name) {
 
 }  // namespace
 
-void SingleInstanceTest::laterCopiesCallTheFirstForwardUntilItEnds() {
+void SingleInstanceTest::LaterCopiesCallTheFirstForwardUntilItEnds() {
     QTemporaryDir dir;
     const QString folder = ProgramFolderWithData(dir, QStringLiteral("程序"));
     auto first = std::make_unique<SingleInstance>(folder);
     QVERIFY(!first->AnotherCopyRuns());
     QVERIFY(QFileInfo::exists(folder + QStringLiteral("/Data/Tessaly.lock")));
-    QSignalSpy calls(first.get(), &SingleInstance::bringForwardRequested);
+    QSignalSpy calls(first.get(), &SingleInstance::BringForwardRequested);
 
     for (int copy = 1; copy <= 2; ++copy) {
         const SingleInstance later(folder);
@@ -53,12 +53,12 @@ void SingleInstanceTest::laterCopiesCallTheFirstForwardUntilItEnds() {
     first.reset();
     const SingleInstance next(folder);
     QVERIFY(!next.AnotherCopyRuns());
-    QSignalSpy nextCalls(&next, &SingleInstance::bringForwardRequested);
+    QSignalSpy nextCalls(&next, &SingleInstance::BringForwardRequested);
     QVERIFY(SingleInstance(folder).AnotherCopyRuns());
     QTRY_COMPARE_WITH_TIMEOUT(nextCalls.count(), 1, 5000);
 }
 
-void SingleInstanceTest::eachProgramFolderHasItsOwnFirstCopy() {
+void SingleInstanceTest::EachProgramFolderHasItsOwnFirstCopy() {
     QTemporaryDir dir;
     const SingleInstance a(ProgramFolderWithData(dir, QStringLiteral("a")));
     const SingleInstance b(ProgramFolderWithData(dir, QStringLiteral("b")));
@@ -68,7 +68,7 @@ void SingleInstanceTest::eachProgramFolderHasItsOwnFirstCopy() {
             SingleInstance::ServerName(dir.filePath(QStringLiteral("b"))));
 }
 
-void SingleInstanceTest::withoutADataFolderNothingIsLockedOrCreated() {
+void SingleInstanceTest::WithoutADataFolderNothingIsLockedOrCreated() {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("bare"));
     QDir().mkpath(folder);
@@ -105,7 +105,7 @@ bool Spoil(const QString& data, Damage damage) {
 
 }  // namespace
 
-void SingleInstanceTest::aLockFileThatCannotBeOpenedStillLetsOneCopyRun_data() {
+void SingleInstanceTest::ALockFileThatCannotBeOpenedStillLetsOneCopyRun_data() {
     QTest::addColumn<int>("damage");
     QTest::newRow("folder") << int(FolderInPlace);
     QTest::newRow("link") << int(LinkInPlace);
@@ -117,7 +117,7 @@ void SingleInstanceTest::aLockFileThatCannotBeOpenedStillLetsOneCopyRun_data() {
     }
 }
 
-void SingleInstanceTest::aLockFileThatCannotBeOpenedStillLetsOneCopyRun() {
+void SingleInstanceTest::ALockFileThatCannotBeOpenedStillLetsOneCopyRun() {
     QFETCH(int, damage);
     QTemporaryDir dir;
     const QString folder = ProgramFolderWithData(dir, QStringLiteral("程序"));
@@ -126,7 +126,7 @@ void SingleInstanceTest::aLockFileThatCannotBeOpenedStillLetsOneCopyRun() {
 
     auto first = std::make_unique<SingleInstance>(folder);
     QVERIFY(!first->AnotherCopyRuns());
-    QSignalSpy calls(first.get(), &SingleInstance::bringForwardRequested);
+    QSignalSpy calls(first.get(), &SingleInstance::BringForwardRequested);
     QVERIFY(SingleInstance(folder).AnotherCopyRuns());
     QTRY_COMPARE_WITH_TIMEOUT(calls.count(), 1, 5000);
 

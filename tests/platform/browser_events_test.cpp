@@ -13,7 +13,7 @@ class BrowserEventsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void aLoadWithoutAUrlChangeCommitsAtItsEnd() {
+    void ALoadWithoutAUrlChangeCommitsAtItsEnd() {
         BrowserEvents events;
         BrowserEventLog log(&events);
         const QUrl url(QStringLiteral("http://127.0.0.1/a"));
@@ -25,13 +25,13 @@ private slots:
 
         QCOMPARE(log.events.first(), QStringLiteral("Navigate:http://127.0.0.1/a"));
         QVERIFY(log.events.contains(QStringLiteral("Progress:6000/10000")));
-        QCOMPARE(log.count("Navigate:"), 1);
-        QCOMPARE(log.count("DownloadComplete"), 1);
-        QVERIFY(log.firstIndex("Progress:-1/10000") < log.firstIndex("DownloadComplete"));
+        QCOMPARE(log.Count("Navigate:"), 1);
+        QCOMPARE(log.Count("DownloadComplete"), 1);
+        QVERIFY(log.FirstIndex("Progress:-1/10000") < log.FirstIndex("DownloadComplete"));
         QCOMPARE(log.events.last(), QStringLiteral("Status:完成"));
     }
 
-    void aStoppedLoadEndsWithoutANavigation() {
+    void AStoppedLoadEndsWithoutANavigation() {
         BrowserEvents events;
         BrowserEventLog log(&events);
         const QUrl url(QStringLiteral("http://127.0.0.1/game.jar"));
@@ -45,7 +45,7 @@ private slots:
         QCOMPARE(log.events.size(), 3);
     }
 
-    void commitReportsHistoryAndProgressFollowsWithStatusTexts() {
+    void CommitReportsHistoryAndProgressFollowsWithStatusTexts() {
         BrowserEvents events;
         BrowserEventLog log(&events);
         events.HistoryChanged(true, false);
@@ -56,11 +56,11 @@ private slots:
         events.LoadProgress(40);
         QCOMPARE(log.events.mid(0, 3),
                  (QStringList{"Navigate:http://127.0.0.1/b", "Command:1=0", "Command:2=1"}));
-        QVERIFY(log.count("Status:") >= 2);
-        QCOMPARE(log.lastOf("Progress:"), QStringLiteral("Progress:4000/10000"));
+        QVERIFY(log.Count("Status:") >= 2);
+        QCOMPARE(log.LastOf("Progress:"), QStringLiteral("Progress:4000/10000"));
     }
 
-    void aCardChangeInARenderedDeckCountsAsAPageShown() {
+    void ACardChangeInARenderedDeckCountsAsAPageShown() {
         BrowserEvents events;
         BrowserEventLog log(&events);
         const QUrl deck(QStringLiteral("http://127.0.0.1/deck.wml"));
@@ -71,17 +71,17 @@ private slots:
 
         events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/deck.wml#two")));
         QCOMPARE(log.events.first(), QStringLiteral("Navigate:http://127.0.0.1/deck.wml#two"));
-        QCOMPARE(log.count("Navigate:"), 1);
-        QCOMPARE(log.count("DownloadComplete"), 1);
+        QCOMPARE(log.Count("Navigate:"), 1);
+        QCOMPARE(log.Count("DownloadComplete"), 1);
         QCOMPARE(log.events.last(), QStringLiteral("Status:完成"));
 
         // The same kind of change in any other page is no page load.
         log.events.clear();
         events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#two")));
-        QCOMPARE(log.count("DownloadComplete"), 0);
+        QCOMPARE(log.Count("DownloadComplete"), 0);
     }
 
-    void aChangeWithinAPageIsAPageShownOnlyWhenTheUserCausedIt() {
+    void AChangeWithinAPageIsAPageShownOnlyWhenTheUserCausedIt() {
         BrowserEvents events;
         BrowserEventLog log(&events);
         int gestures = 0;  // actions the user has made and not yet used up
@@ -92,23 +92,23 @@ private slots:
         events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#loading")));
         events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html?step=1")));
         events.LoadEnded(BrowserEvents::LoadEnd::Succeeded, page);
-        QCOMPARE(log.count("Navigate:"), 1);  // one load, one page
+        QCOMPARE(log.Count("Navigate:"), 1);  // one load, one page
 
         for (int i = 0; i < 20; ++i) {
             events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#%1").arg(i)));
         }
-        QCOMPARE(log.count("Navigate:"), 1);  // a script on its own
+        QCOMPARE(log.Count("Navigate:"), 1);  // a script on its own
 
         gestures = 1;
         events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#top")));
         events.UrlCommitted(QUrl(QStringLiteral("http://127.0.0.1/page.html#again")));
-        QCOMPARE(log.count("Navigate:"), 2);
-        QCOMPARE(log.lastOf("Navigate:"),
+        QCOMPARE(log.Count("Navigate:"), 2);
+        QCOMPARE(log.LastOf("Navigate:"),
                  QStringLiteral("Navigate:http://127.0.0.1/page.html#top"));
-        QCOMPARE(log.count("DownloadComplete"), 1);
+        QCOMPARE(log.Count("DownloadComplete"), 1);
     }
 
-    void historyChangesAreReportedOnlyWhenTheyChange() {
+    void HistoryChangesAreReportedOnlyWhenTheyChange() {
         BrowserEvents events;
         BrowserEventLog log(&events);
         events.HistoryChanged(false, false);
@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(log.events, (QStringList{"Command:1=0", "Command:2=0", "Command:2=1"}));
     }
 
-    void hoveringALinkShowsItsAddressAndLeavingClearsIt() {
+    void HoveringALinkShowsItsAddressAndLeavingClearsIt() {
         BrowserEvents events;
         BrowserEventLog log(&events);
         events.LinkHovered(QString());  // nothing was hovered: nothing to clear

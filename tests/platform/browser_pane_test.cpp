@@ -8,8 +8,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "browser_event_log.h"
 #include "browser_pane.h"
+#include "browser_pane_fixture.h"
 #include "browser_profile.h"
 #include "failure.h"
 #include "local_http_server.h"
@@ -18,7 +18,6 @@
 #include "web_test_main.h"
 
 using tessaly::BrowserPane;
-using tessaly::testing::BrowserEventLog;
 using tessaly::testing::ClickElement;
 using tessaly::testing::LocalHttpServer;
 using tessaly::testing::WaitForTitle;
@@ -27,162 +26,155 @@ namespace {
 constexpr int LoadTimeoutMs = 30000;
 }
 
-class BrowserPaneTest : public QObject {
+class BrowserPaneTest : public QObject, tessaly::testing::BrowserPaneFixture {
     Q_OBJECT
 
 private slots:
     void init() {
-        profile_ = new QWebEngineProfile(this);  // in memory: nothing left behind
-        pane_ = new BrowserPane(profile_);
-        pane_->resize(400, 300);
-        pane_->show();
-        log_ = new BrowserEventLog(pane_);
+        MakeProfile(this);
+        ShowPane();
     }
-    void cleanup() {
-        delete log_;
-        delete pane_;
-        delete profile_;
-    }
+    void cleanup() { DeletePane(); }
 
-    void aPageLoadRaisesTheFiveNotificationsInOrder() {
-        server_.page("/a", "<p>hello</p>");
-        pane_->Navigate(server_.url("/a"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
+    void APageLoadRaisesTheFiveNotificationsInOrder() {
+        server_.Page("/a", "<p>hello</p>");
+        pane_->Navigate(server_.Url("/a"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
 
         const QStringList& events = log_->events;
-        QCOMPARE(log_->count("Navigate:"), 1);
-        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/a"));
-        QVERIFY2(log_->count("Status:") >= 2, qPrintable(events.join('\n')));
-        QVERIFY2(log_->firstIndex("Navigate:") < log_->firstIndex("Status:"),
+        QCOMPARE(log_->Count("Navigate:"), 1);
+        QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + server_.Url("/a"));
+        QVERIFY2(log_->Count("Status:") >= 2, qPrintable(events.join('\n')));
+        QVERIFY2(log_->FirstIndex("Navigate:") < log_->FirstIndex("Status:"),
                  qPrintable(events.join(" | ")));
-        QVERIFY(log_->firstIndex("Status:") < log_->firstIndex("Progress:"));
-        QVERIFY(log_->firstIndex("Progress:") < log_->firstIndex("DownloadComplete"));
+        QVERIFY(log_->FirstIndex("Status:") < log_->FirstIndex("Progress:"));
+        QVERIFY(log_->FirstIndex("Progress:") < log_->FirstIndex("DownloadComplete"));
         for (const QString& event : events) {
             if (event.startsWith("Progress:") && event != "Progress:-1/10000") {
                 const int progress = event.mid(9).section('/', 0, 0).toInt();
                 QVERIFY2(progress >= 0 && progress <= 10000, qPrintable(event));
             }
         }
-        QCOMPARE(log_->lastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
-        QCOMPARE(log_->lastOf("Status:"), QStringLiteral("Status:完成"));
+        QCOMPARE(log_->LastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
+        QCOMPARE(log_->LastOf("Status:"), QStringLiteral("Status:完成"));
     }
 
-    void backAndForwardFollowTheHistory() {
-        server_.page("/one", "<p>one</p>");
-        server_.page("/two", "<p>two</p>");
-        pane_->Navigate(server_.url("/one"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
-        QCOMPARE(log_->lastOf("Command:2"), QStringLiteral("Command:2=0"));
-        pane_->Navigate(server_.url("/two"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 2, LoadTimeoutMs);
-        QCOMPARE(log_->lastOf("Command:2"), QStringLiteral("Command:2=1"));
-        QCOMPARE(log_->lastOf("Command:1"), QStringLiteral("Command:1=0"));
+    void BackAndForwardFollowTheHistory() {
+        server_.Page("/one", "<p>one</p>");
+        server_.Page("/two", "<p>two</p>");
+        pane_->Navigate(server_.Url("/one"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
+        QCOMPARE(log_->LastOf("Command:2"), QStringLiteral("Command:2=0"));
+        pane_->Navigate(server_.Url("/two"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 2, LoadTimeoutMs);
+        QCOMPARE(log_->LastOf("Command:2"), QStringLiteral("Command:2=1"));
+        QCOMPARE(log_->LastOf("Command:1"), QStringLiteral("Command:1=0"));
 
         pane_->GoBack();
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 3, LoadTimeoutMs);
-        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/one"));
-        QCOMPARE(log_->lastOf("Command:2"), QStringLiteral("Command:2=0"));
-        QCOMPARE(log_->lastOf("Command:1"), QStringLiteral("Command:1=1"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 3, LoadTimeoutMs);
+        QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + server_.Url("/one"));
+        QCOMPARE(log_->LastOf("Command:2"), QStringLiteral("Command:2=0"));
+        QCOMPARE(log_->LastOf("Command:1"), QStringLiteral("Command:1=1"));
     }
 
-    void goingBackOrForwardWithoutHistoryFailsAndChangesNothing() {
+    void GoingBackOrForwardWithoutHistoryFailsAndChangesNothing() {
         QVERIFY_THROWS_EXCEPTION(tessaly::Failure, pane_->GoBack());
         QVERIFY_THROWS_EXCEPTION(tessaly::Failure, pane_->GoForward());
         // The engine reports in order: had either started a load, its
         // events would come before those of the next page.
-        server_.page("/after", "<p>after</p>");
-        pane_->Navigate(server_.url("/after"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
-        const int shown = log_->firstIndex("Navigate:");
+        server_.Page("/after", "<p>after</p>");
+        pane_->Navigate(server_.Url("/after"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
+        const int shown = log_->FirstIndex("Navigate:");
         for (int i = 0; i < shown; ++i) {
             QVERIFY2(log_->events[i].startsWith("Command:"), qPrintable(log_->events[i]));
         }
-        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/after"));
-        QCOMPARE(log_->count("Navigate:"), 1);
+        QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + server_.Url("/after"));
+        QCOMPARE(log_->Count("Navigate:"), 1);
     }
 
-    void refreshAndStopRaiseWhatALoadRaises() {
-        server_.page("/r", "<p>reload me</p>");
-        server_.page("/slow", "<p>slow</p>", 3000);
-        pane_->Navigate(server_.url("/r"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
+    void RefreshAndStopRaiseWhatALoadRaises() {
+        server_.Page("/r", "<p>reload me</p>");
+        server_.Page("/slow", "<p>slow</p>", 3000);
+        pane_->Navigate(server_.Url("/r"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
         log_->events.clear();
 
         pane_->Refresh();  // same address: no URL change, still a navigation
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
-        QCOMPARE(log_->count("Navigate:"), 1);
-        QCOMPARE(log_->lastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
+        QCOMPARE(log_->Count("Navigate:"), 1);
+        QCOMPARE(log_->LastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
         log_->events.clear();
 
-        pane_->Navigate(server_.url("/slow"));
-        QTRY_VERIFY_WITH_TIMEOUT(server_.requests().contains("/slow"), LoadTimeoutMs);
+        pane_->Navigate(server_.Url("/slow"));
+        QTRY_VERIFY_WITH_TIMEOUT(server_.Requests().contains("/slow"), LoadTimeoutMs);
         pane_->Stop();
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, 5000);
-        QCOMPARE(log_->lastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
-        QVERIFY(log_->count("Status:") >= 1);
-        QCOMPARE(log_->count("Navigate:"), 0);  // stopped before the page arrived
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, 5000);
+        QCOMPARE(log_->LastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
+        QVERIFY(log_->Count("Status:") >= 1);
+        QCOMPARE(log_->Count("Navigate:"), 0);  // stopped before the page arrived
     }
 
-    void aNewWindowTheUserAsksForOpensInThePane() {
-        server_.page("/target", "<p>target</p>");
-        server_.page("/popup", "<a id='l' target='_blank' href='/target'>open</a>");
-        pane_->Navigate(server_.url("/popup"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
-        QVERIFY(ClickElement(pane_->view(), "#l"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->lastOf("Navigate:") == "Navigate:" + server_.url("/target"),
+    void ANewWindowTheUserAsksForOpensInThePane() {
+        server_.Page("/target", "<p>target</p>");
+        server_.Page("/popup", "<a id='l' target='_blank' href='/target'>open</a>");
+        pane_->Navigate(server_.Url("/popup"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
+        QVERIFY(ClickElement(pane_->View(), "#l"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->LastOf("Navigate:") == "Navigate:" + server_.Url("/target"),
                                  LoadTimeoutMs);
-        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("/target"), LoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->title(), QStringLiteral("/target"), LoadTimeoutMs);
     }
 
-    void aFormSentToANewWindowKeepsItsData() {
-        server_.page("/sent", "<p>thanks</p>");
-        server_.page("/form",
+    void AFormSentToANewWindowKeepsItsData() {
+        server_.Page("/sent", "<p>thanks</p>");
+        server_.Page("/form",
                      "<form method='post' target='_blank' action='/sent'>"
                      "<input name='nick' value='雷霆'><input id='go' type='submit' value='go'>"
                      "</form>");
-        pane_->Navigate(server_.url("/form"));
-        QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
-        QVERIFY(ClickElement(pane_->view(), "#go"));
-        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("/sent"), LoadTimeoutMs);
-        const QByteArray request = server_.requestHeaders("/sent");
+        pane_->Navigate(server_.Url("/form"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
+        QVERIFY(ClickElement(pane_->View(), "#go"));
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->title(), QStringLiteral("/sent"), LoadTimeoutMs);
+        const QByteArray request = server_.RequestHeaders("/sent");
         QVERIFY2(request.startsWith("POST /sent "), request.constData());
         QVERIFY2(request.contains("Content-Length: 23"),
                  request.constData());  // nick=%E9%9B%B7%E9%9C%86
     }
 
-    void newWindowsAPageOpensOnItsOwnAreRefused() {
+    void NewWindowsAPageOpensOnItsOwnAreRefused() {
         // A frame opens a window as it loads, and the page opens a script in
         // a new window: neither replaces the page. Then the user opens one;
         // the engine reports in order, so once it arrives the earlier
         // requests have all been answered.
-        server_.page("/target", "<p>never</p>");
-        server_.page("/asked", "<p>asked</p>");
-        server_.page("/frame",
+        server_.Page("/target", "<p>never</p>");
+        server_.Page("/asked", "<p>asked</p>");
+        server_.Page("/frame",
                      "<script>window.open('/target'); parent.document.title += 'f';</script>");
-        server_.page("/host",
+        server_.Page("/host",
                      "<iframe src='/frame'></iframe><a id='l' target='_blank' href='/asked'>go</a>"
                      "<script>window.open('javascript:document.title=1'); document.title = 'h';"
                      "</script>");
-        pane_->Navigate(server_.url("/host"));
-        QVERIFY(!WaitForTitle(pane_->view(), [](const QString& title) {
+        pane_->Navigate(server_.Url("/host"));
+        QVERIFY(!WaitForTitle(pane_->View(), [](const QString& title) {
                      return title == "hf";
                  }).isEmpty());
-        QVERIFY(ClickElement(pane_->view(), "#l"));
-        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("/asked"), LoadTimeoutMs);
-        QVERIFY2(!log_->events.contains("Navigate:" + server_.url("/target")),
+        QVERIFY(ClickElement(pane_->View(), "#l"));
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->title(), QStringLiteral("/asked"), LoadTimeoutMs);
+        QVERIFY2(!log_->events.contains("Navigate:" + server_.Url("/target")),
                  qPrintable(log_->events.join('\n')));
-        QCOMPARE(log_->count("Navigate:"), 2);  // the page and the one the user asked for
+        QCOMPARE(log_->Count("Navigate:"), 2);  // the page and the one the user asked for
     }
 
-    void scriptChangesOfTheAddressCountOnlyWhenTheUserCausesThem() {
+    void ScriptChangesOfTheAddressCountOnlyWhenTheUserCausesThem() {
         // While loading (its picture takes a while), the page changes its own
         // address; after loading, it changes it in a loop. One page shown.
         LocalHttpServer::Response picture;
         picture.contentType = "image/gif";
         picture.body = QByteArray::fromBase64("R0lGODlhAQABAAAAACw=");
         picture.delayMs = 500;
-        server_.route("/slow.gif", picture);
-        server_.page(
+        server_.Route("/slow.gif", picture);
+        server_.Page(
             "/loop",
             "<img src='/slow.gif'><a id='jump' href='#card2' style='position: fixed; left: 0;"
             " top: 0; width: 100px; height: 40px; display: block'>next</a>"
@@ -190,38 +182,38 @@ private slots:
             "window.onload = () => setInterval(() => {"
             "  if (n % 2) history.pushState({}, '', '?step=' + n); else location.hash = n;"
             "  document.title = ++n; }, 10);</script>");
-        pane_->Navigate(server_.url("/loop"));
+        pane_->Navigate(server_.Url("/loop"));
         // Fifty rounds of the loop, well after the page finished loading.
-        QVERIFY(!WaitForTitle(pane_->view(), [](const QString& title) {
+        QVERIFY(!WaitForTitle(pane_->View(), [](const QString& title) {
                      return title.toInt() >= 50;
                  }).isEmpty());
-        QCOMPARE(log_->count("DownloadComplete"), 1);
-        QVERIFY2(log_->count("Navigate:") == 1, qPrintable(log_->events.join('\n')));
+        QCOMPARE(log_->Count("DownloadComplete"), 1);
+        QVERIFY2(log_->Count("Navigate:") == 1, qPrintable(log_->events.join('\n')));
 
         // A click on an in-page link is the user's: one page shown, even
         // while the loop goes on.
         // (The link stays in the corner; the page is too busy to be asked where.)
-        tessaly::testing::ClickAt(pane_->view(), QPoint(50, 20));
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), 2, LoadTimeoutMs);
-        const int rounds = pane_->view()->title().toInt();
-        QVERIFY(!WaitForTitle(pane_->view(), [rounds](const QString& title) {
+        tessaly::testing::ClickAt(pane_->View(), QPoint(50, 20));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("Navigate:"), 2, LoadTimeoutMs);
+        const int rounds = pane_->View()->title().toInt();
+        QVERIFY(!WaitForTitle(pane_->View(), [rounds](const QString& title) {
                      return title.toInt() >= rounds + 50;
                  }).isEmpty());
-        QCOMPARE(log_->count("Navigate:"), 2);
+        QCOMPARE(log_->Count("Navigate:"), 2);
     }
 
-    void backWithinAPageIsTheUsersOwnStep() {
-        server_.page("/anchors", "<a id='down' href='#down'>down</a>");
-        pane_->Navigate(server_.url("/anchors"));
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, LoadTimeoutMs);
-        QVERIFY(ClickElement(pane_->view(), "#down"));
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), 2, LoadTimeoutMs);
+    void BackWithinAPageIsTheUsersOwnStep() {
+        server_.Page("/anchors", "<a id='down' href='#down'>down</a>");
+        pane_->Navigate(server_.Url("/anchors"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("DownloadComplete"), 1, LoadTimeoutMs);
+        QVERIFY(ClickElement(pane_->View(), "#down"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("Navigate:"), 2, LoadTimeoutMs);
         pane_->GoBack();  // the toolbar's Back, clicked by the user
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), 3, LoadTimeoutMs);
-        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/anchors"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("Navigate:"), 3, LoadTimeoutMs);
+        QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + server_.Url("/anchors"));
     }
 
-    void theBuiltInSiteServesOnlyItsOwnFiles() {
+    void TheBuiltInSiteServesOnlyItsOwnFiles() {
         profile_->installUrlSchemeHandler(tessaly::StartPageScheme,
                                           new tessaly::StartPageSchemeHandler(profile_));
         // A local file its page may not show: the built-in site is a web site
@@ -234,7 +226,7 @@ private slots:
         picture.close();
         pane_->Navigate("tessaly://start/local_file_probe.html#" + picture.fileName());
         QCOMPARE(WaitForTitle(
-                     pane_->view(),
+                     pane_->View(),
                      [](const QString& title) { return title == "shown" || title == "refused"; }),
                  QStringLiteral("refused"));
 
@@ -245,13 +237,13 @@ private slots:
                                                     "images/qtlogo-64.png")}) {
             log_->events.clear();
             pane_->Navigate(other);
-            QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == 1, LoadTimeoutMs);
-            QVERIFY2(log_->lastOf("Status:").startsWith("Status:无法打开网页"), qPrintable(other));
+            QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
+            QVERIFY2(log_->LastOf("Status:").startsWith("Status:无法打开网页"), qPrintable(other));
         }
         QVERIFY(QFile::exists(":/qt-project.org/qmessagebox/images/qtlogo-64.png"));
     }
 
-    void theProgramsProfileKeepsSessionCookiesInMemory() {
+    void TheProgramsProfileKeepsSessionCookiesInMemory() {
         QTemporaryDir programFolder;
         QVERIFY(QDir(programFolder.path()).mkdir("Data"));
         QWebEngineProfile* profile = tessaly::CreateBrowserProfile(programFolder.path(), this);
@@ -262,9 +254,6 @@ private slots:
 
 private:
     LocalHttpServer server_;
-    QWebEngineProfile* profile_ = nullptr;
-    BrowserPane* pane_ = nullptr;
-    BrowserEventLog* log_ = nullptr;
 };
 
 TESSALY_WEB_TEST_MAIN(BrowserPaneTest)

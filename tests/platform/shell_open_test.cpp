@@ -26,7 +26,7 @@ private slots:
         qputenv("PATH", bin_.path().toUtf8() + ":" + qgetenv("PATH"));
     }
 
-    void theTargetArrivesAsOneUntouchedArgument_data() {
+    void TheTargetArrivesAsOneUntouchedArgument_data() {
         QTest::addColumn<QString>("target");
         QTest::newRow("url") << QStringLiteral("http://127.0.0.1:8080/wap?a=1&b=2#top");
         QTest::newRow("path with spaces and Chinese")
@@ -35,17 +35,17 @@ private slots:
             << QStringLiteral("a'b\"c; touch /tmp/tessaly-pwned `id` $(id) | x > y & *");
     }
 
-    void theTargetArrivesAsOneUntouchedArgument() {
+    void TheTargetArrivesAsOneUntouchedArgument() {
         QFETCH(QString, target);
         QCOMPARE(OpenedArgument(target), target);
     }
 
-    void aBareWebAddressOpensAsAWebPage() {
+    void ABareWebAddressOpensAsAWebPage() {
         QCOMPARE(OpenedArgument(QStringLiteral("www.tessaly.example")),
                  QStringLiteral("http://www.tessaly.example"));
     }
 
-    void aMissingOpenerIsSwallowed() {
+    void AMissingOpenerIsSwallowed() {
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
         QFile::remove(record_);

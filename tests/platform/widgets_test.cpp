@@ -40,7 +40,7 @@ class WidgetsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void aKeyHeldDownIsOneActionOfTheUser() {
+    void AKeyHeldDownIsOneActionOfTheUser() {
         QWidget view;
         QWidget inner(&view);  // the engine draws the page in a widget of its own
         tessaly::UserActivation activation(&view);
@@ -57,7 +57,7 @@ private slots:
         QVERIFY(activation.Consume(true));
     }
 
-    void aDisabledButtonEmitsNoClick() {
+    void ADisabledButtonEmitsNoClick() {
         SkinButton button;
         button.resize(80, 30);
         button.show();
@@ -70,26 +70,26 @@ private slots:
         QCOMPARE(clicks.count(), 1);
     }
 
-    void aCarriageReturnBreaksTheCaptionIntoTwoLines() {
+    void ACarriageReturnBreaksTheCaptionIntoTwoLines() {
         SkinButton button;
-        button.setSkinStyle(0);
-        button.setBackColor(Qt::white);
-        button.setTextColor(QColor(255, 0, 0));
+        button.SetSkinStyle(0);
+        button.SetBackColor(Qt::white);
+        button.SetTextColor(QColor(255, 0, 0));
         QFont font = button.font();
         font.setPixelSize(14);
         button.setFont(font);
         button.resize(90, 50);
 
-        button.setCaption(QStringLiteral("更方便地\r下载游戏"));
-        QCOMPARE(button.caption(), QStringLiteral("更方便地\r下载游戏"));
+        button.SetCaption(QStringLiteral("更方便地\r下载游戏"));
+        QCOMPARE(button.Caption(), QStringLiteral("更方便地\r下载游戏"));
         QCOMPARE(TextLineCount(button, QColor(255, 0, 0)), 2);
-        button.setCaption(QStringLiteral("更方便地"));
+        button.SetCaption(QStringLiteral("更方便地"));
         QCOMPARE(TextLineCount(button, QColor(255, 0, 0)), 1);
     }
 
-    void theButtonIsAPushButtonToScreenReaders() {
+    void TheButtonIsAPushButtonToScreenReaders() {
         SkinButton button;
-        button.setCaption(QStringLiteral("首页"));
+        button.SetCaption(QStringLiteral("首页"));
         button.setToolTip(QStringLiteral("返回默认首页!"));
         button.setEnabled(false);
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&button);
@@ -100,29 +100,29 @@ private slots:
         QVERIFY(accessible->state().disabled);
     }
 
-    void theBarKeepsWhatItWasGivenAndDrawsItClamped() {
+    void TheBarKeepsWhatItWasGivenAndDrawsItClamped() {
         ExperienceBar bar;
-        bar.setMinimum(1500.0F);
-        bar.setMaximum(3100.0F);
-        bar.setValue(2000.7F);
-        QCOMPARE(bar.minimum(), 1500.0F);
-        QCOMPARE(bar.maximum(), 3100.0F);
-        QCOMPARE(bar.value(), 2000.7F);
-        QCOMPARE(bar.filledFraction(), (2000.7F - 1500.0) / 1600.0);
+        bar.SetMinimum(1500.0F);
+        bar.SetMaximum(3100.0F);
+        bar.SetValue(2000.7F);
+        QCOMPARE(bar.Minimum(), 1500.0F);
+        QCOMPARE(bar.Maximum(), 3100.0F);
+        QCOMPARE(bar.Value(), 2000.7F);
+        QCOMPARE(bar.FilledFraction(), (2000.7F - 1500.0) / 1600.0);
 
-        bar.setValue(1000000.0F);  // past the maximum: full, value kept
-        QCOMPARE(bar.filledFraction(), 1.0);
-        QCOMPARE(bar.value(), 1000000.0F);
-        bar.setMaximum(0.0F);  // maximum below the minimum: empty, not refused
-        QCOMPARE(bar.filledFraction(), 0.0);
-        QCOMPARE(bar.maximum(), 0.0F);
+        bar.SetValue(1000000.0F);  // past the maximum: full, value kept
+        QCOMPARE(bar.FilledFraction(), 1.0);
+        QCOMPARE(bar.Value(), 1000000.0F);
+        bar.SetMaximum(0.0F);  // maximum below the minimum: empty, not refused
+        QCOMPARE(bar.FilledFraction(), 0.0);
+        QCOMPARE(bar.Maximum(), 0.0F);
     }
 
-    void theBarIsAProgressBarToScreenReaders() {
+    void TheBarIsAProgressBarToScreenReaders() {
         ExperienceBar bar;
-        bar.setMinimum(100.0F);
-        bar.setMaximum(200.0F);
-        bar.setValue(150.0F);
+        bar.SetMinimum(100.0F);
+        bar.SetMaximum(200.0F);
+        bar.SetValue(150.0F);
         bar.setToolTip(QStringLiteral("经验值:150/200    50%"));
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&bar);
         QVERIFY(accessible);

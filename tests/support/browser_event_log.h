@@ -28,14 +28,14 @@ public:
                 [this](const QString& url) { events << "Navigate:" + url; });
     }
 
-    int count(const QString& prefix) const {
+    int Count(const QString& prefix) const {
         int n = 0;
         for (const QString& event : events) {
             n += event.startsWith(prefix) ? 1 : 0;
         }
         return n;
     }
-    int firstIndex(const QString& prefix) const {
+    int FirstIndex(const QString& prefix) const {
         for (int i = 0; i < events.size(); ++i) {
             if (events[i].startsWith(prefix)) {
                 return i;
@@ -43,7 +43,7 @@ public:
         }
         return -1;
     }
-    QString lastOf(const QString& prefix) const {
+    QString LastOf(const QString& prefix) const {
         for (int i = events.size() - 1; i >= 0; --i) {
             if (events[i].startsWith(prefix)) {
                 return events[i];

@@ -18,19 +18,19 @@ LocalHttpServer::LocalHttpServer() {
     });
 }
 
-void LocalHttpServer::route(const QByteArray& path, const Response& response) {
+void LocalHttpServer::Route(const QByteArray& path, const Response& response) {
     routes_.insert(path, response);
 }
 
-void LocalHttpServer::page(const QByteArray& path, const QByteArray& html, int delayMs) {
+void LocalHttpServer::Page(const QByteArray& path, const QByteArray& html, int delayMs) {
     Response response;
     response.body = "<!DOCTYPE html><html><head><meta charset='utf-8'><title>" + path +
                     "</title></head><body>" + html + "</body></html>";
     response.delayMs = delayMs;
-    route(path, response);
+    Route(path, response);
 }
 
-QString LocalHttpServer::url(const QByteArray& path) const {
+QString LocalHttpServer::Url(const QByteArray& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2")
         .arg(server_.serverPort())
         .arg(QString::fromLatin1(path));

@@ -33,13 +33,13 @@ public:
     };
 
     LocalHttpServer();
-    void route(const QByteArray& path, const Response& response);
-    void page(const QByteArray& path, const QByteArray& html, int delayMs = 0);
-    QString url(const QByteArray& path) const;
-    QList<QByteArray> requests() const { return requests_; }
-    QByteArray lastRequestHeaders() const { return lastRequestHeaders_; }
+    void Route(const QByteArray& path, const Response& response);
+    void Page(const QByteArray& path, const QByteArray& html, int delayMs = 0);
+    QString Url(const QByteArray& path) const;
+    QList<QByteArray> Requests() const { return requests_; }
+    QByteArray LastRequestHeaders() const { return lastRequestHeaders_; }
     // The request line and headers of the last request for path.
-    QByteArray requestHeaders(const QByteArray& path) const { return headersByPath_.value(path); }
+    QByteArray RequestHeaders(const QByteArray& path) const { return headersByPath_.value(path); }
 
 private:
     void Serve(class QTcpSocket* socket);

@@ -76,7 +76,7 @@ private slots:
         QCOMPARE(session.window->windowTitle(),
                  QStringLiteral("Tessaly － www.tessaly.example    V2008I版"));
         QCOMPARE(session.window->size(), QSize(695, 564));
-        QCOMPARE(session.window->NamedControls().Get<SkinButton>("Webban")->caption(),
+        QCOMPARE(session.window->NamedControls().Get<SkinButton>("Webban")->Caption(),
                  QStringLiteral("更方便地\r下载游戏"));
         QCOMPARE(session.browser->calls, QStringList{"Navigate " + QString::fromUtf8(HomePageUrl)});
         QVERIFY(!session.window->NamedControls()["hou"]->isEnabled());
@@ -277,7 +277,7 @@ private slots:
         Session session({{1, 0.0}});
         session.window->Show();
         TerminationSignals termination;
-        connect(&termination, &TerminationSignals::requested, &*session.window,
+        connect(&termination, &TerminationSignals::Requested, &*session.window,
                 &frmWap::RequestClose);
         session.core.Experience = 99;
         WhenModalOpens([](QWidget*) { std::raise(SIGTERM); });

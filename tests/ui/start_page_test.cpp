@@ -53,8 +53,8 @@ private slots:
         window.Show();
         QTRY_COMPARE_WITH_TIMEOUT(window.NamedControls().Get<QLabel>("sta")->text(),
                                   QStringLiteral("完成"), LoadTimeoutMs);
-        QCOMPARE(pane->view()->url().toString(), QString::fromUtf8(HomePageUrl));
-        QVERIFY(pane->view()->title().contains(QStringLiteral("Tessaly")));
+        QCOMPARE(pane->View()->url().toString(), QString::fromUtf8(HomePageUrl));
+        QVERIFY(pane->View()->title().contains(QStringLiteral("Tessaly")));
         QCOMPARE(window.NamedControls().Get<QLabel>("toux")->text(), QStringLiteral("新兵"));
         QCOMPARE(window.NamedControls().Get<QLabel>("deng")->text(), QStringLiteral("〓∨〓"));
         QVERIFY(window.NamedControls()["exp"]->toolTip().startsWith(QStringLiteral("经验值:")));
@@ -100,13 +100,13 @@ private slots:
         });
         BrowserPane pane(profile_);
         pane.show();
-        downloads.setWindowOwner(&pane);
+        downloads.SetWindowOwner(&pane);
         int loads = 0;
         connect(&pane, &Browser::DownloadComplete, this, [&] { ++loads; });
         pane.Navigate(QStringLiteral("tessaly://start/games.html"));
         QTRY_VERIFY_WITH_TIMEOUT(loads >= 1, LoadTimeoutMs);
 
-        pane.view()->page()->runJavaScript(
+        pane.View()->page()->runJavaScript(
             QStringLiteral("document.querySelector('a[href=\"games/ninja.jad\"]').click()"));
         const QString jad = downloads_.filePath(QStringLiteral("ninja.jad"));
         const QString jar = downloads_.filePath(QStringLiteral("ninja.jar"));

@@ -109,7 +109,7 @@ private slots:
                 QCOMPARE(about->size(), QSize(382, 237));
                 QCOMPARE(about->NamedControls().Get<QLabel>("vert")->text(),
                          QStringLiteral("软件版本：V2008I版"));
-                QCOMPARE(about->NamedControls().Get<SkinButton>("qued")->caption(),
+                QCOMPARE(about->NamedControls().Get<SkinButton>("qued")->Caption(),
                          QStringLiteral("确  定"));
                 for (const char* link : {"Image1", "Label1", "Label3", "ttp", "Label2", "vert"}) {
                     QTest::mouseClick(about->NamedControls()[link], Qt::LeftButton);

@@ -15,7 +15,7 @@ ConnectionLimits::ConnectionLimits(std::size_t maxConnections, std::size_t maxUn
       maxUnverified_(std::clamp<std::size_t>(maxConnections / 2, 1,
                                              std::max<std::size_t>(1, maxUnverified))) {}
 
-std::unique_ptr<ConnectionLimits::Ticket> ConnectionLimits::Admit(tcp::socket& socket) {
+std::unique_ptr<ConnectionLimits::Ticket> ConnectionLimits::Admit(Tcp::socket& socket) {
     if (unverified_.size() >= maxUnverified_) {
         // Closed now, its descriptor freed at once; its session ends later.
         Ticket& oldest = *unverified_.front();

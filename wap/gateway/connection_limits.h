@@ -47,9 +47,9 @@ public:
 
     private:
         friend class ConnectionLimits;
-        Ticket(ConnectionLimits& limits, tcp::socket& socket) : limits_(limits), socket_(&socket) {}
+        Ticket(ConnectionLimits& limits, Tcp::socket& socket) : limits_(limits), socket_(&socket) {}
         ConnectionLimits& limits_;
-        tcp::socket* socket_;
+        Tcp::socket* socket_;
         std::list<Ticket*>::iterator queued_;
         bool inQueue_ = false;
         bool counted_ = true;  // until it is closed to make way
@@ -57,11 +57,11 @@ public:
 
     // Admits the connection on `socket`, closing the oldest unverified one
     // when there are too many of those; null when all places are taken.
-    std::unique_ptr<Ticket> Admit(tcp::socket& socket);
+    std::unique_ptr<Ticket> Admit(Tcp::socket& socket);
 
-    std::size_t open() const { return open_; }
-    std::size_t unverified() const { return unverified_.size(); }
-    std::size_t maxConnections() const { return maxConnections_; }
+    std::size_t Open() const { return open_; }
+    std::size_t Unverified() const { return unverified_.size(); }
+    std::size_t MaxConnections() const { return maxConnections_; }
 
 private:
     void Dequeue(Ticket& ticket);

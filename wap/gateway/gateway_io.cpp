@@ -46,9 +46,9 @@ void Reset(beast::tcp_stream& stream) {
     stream.socket().close(ignored);
 }
 
-void SendAtOnce(tcp::socket& socket) {
+void SendAtOnce(Tcp::socket& socket) {
     beast::error_code ignored;
-    socket.set_option(tcp::no_delay(true), ignored);
+    socket.set_option(Tcp::no_delay(true), ignored);
 }
 
 awaitable<void> WriteAnswer(beast::tcp_stream& client,
@@ -105,9 +105,9 @@ bool IsLocalOrPrivate(const asio::ip::address& address) {
            (bytes[0] == 169 && bytes[1] == 254);
 }
 
-awaitable<tcp::resolver::results_type> ResolveSite(const ProxyTarget& target,
+awaitable<Tcp::resolver::results_type> ResolveSite(const ProxyTarget& target,
                                                    std::uint16_t ownPort) {
-    tcp::resolver resolver(co_await asio::this_coro::executor);
+    Tcp::resolver resolver(co_await asio::this_coro::executor);
     auto endpoints = co_await resolver.async_resolve(target.host, target.port, asio::use_awaitable);
     for (const auto& entry : endpoints) {
         auto address = entry.endpoint().address();

@@ -24,7 +24,7 @@ namespace tessaly::wap {
 namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
-using tcp = asio::ip::tcp;
+using Tcp = asio::ip::tcp;
 using asio::awaitable;
 
 using RequestParser = BoundedParser<true, http::buffer_body>;
@@ -52,7 +52,7 @@ void Reset(beast::tcp_stream& stream);
 // A relay passes on what it has at once. With Nagle's algorithm on, a
 // response's body written after its header waits for the engine to
 // acknowledge the header, which the engine delays by up to 40 ms.
-void SendAtOnce(tcp::socket& socket);
+void SendAtOnce(Tcp::socket& socket);
 
 // Writes a response the gateway made itself, within AnswerWriteTimeout.
 awaitable<void> WriteAnswer(beast::tcp_stream& client, http::response<http::string_body>& response);
@@ -72,7 +72,7 @@ bool IsLocalOrPrivate(const asio::ip::address& address);
 
 // The addresses of a site, refusing the gateway's own port on this machine,
 // where a request would come back to the gateway.
-awaitable<tcp::resolver::results_type> ResolveSite(const ProxyTarget& target,
+awaitable<Tcp::resolver::results_type> ResolveSite(const ProxyTarget& target,
                                                    std::uint16_t ownPort);
 
 }  // namespace tessaly::wap

@@ -37,7 +37,7 @@ KernelPipe::~KernelPipe() {
     }
 }
 
-awaitable<beast::error_code> SpliceBody(tcp::socket& from, tcp::socket& to, std::uint64_t length,
+awaitable<beast::error_code> SpliceBody(Tcp::socket& from, Tcp::socket& to, std::uint64_t length,
                                         KernelPipe& pipe, std::chrono::milliseconds idleTimeout) {
     beast::error_code error;
     from.native_non_blocking(true, error);
@@ -73,10 +73,10 @@ awaitable<beast::error_code> SpliceBody(tcp::socket& from, tcp::socket& to, std:
     while ((remaining > 0 || inPipe > 0) && !error) {
         bool moved = false;
         bool writeBlocked = false;
-        if (remaining > 0 && inPipe < pipe.capacity()) {
+        if (remaining > 0 && inPipe < pipe.Capacity()) {
             const auto want = static_cast<std::size_t>(
-                std::min<std::uint64_t>(remaining, pipe.capacity() - inPipe));
-            const ssize_t got = ::splice(from.native_handle(), nullptr, pipe.writeEnd(), nullptr,
+                std::min<std::uint64_t>(remaining, pipe.Capacity() - inPipe));
+            const ssize_t got = ::splice(from.native_handle(), nullptr, pipe.WriteEnd(), nullptr,
                                          want, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
             if (got > 0) {
                 remaining -= static_cast<std::uint64_t>(got);
@@ -91,7 +91,7 @@ awaitable<beast::error_code> SpliceBody(tcp::socket& from, tcp::socket& to, std:
             }
         }
         if (inPipe > 0) {
-            const ssize_t sent = ::splice(pipe.readEnd(), nullptr, to.native_handle(), nullptr,
+            const ssize_t sent = ::splice(pipe.ReadEnd(), nullptr, to.native_handle(), nullptr,
                                           inPipe, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
             if (sent > 0) {
                 inPipe -= static_cast<std::size_t>(sent);
@@ -109,10 +109,10 @@ awaitable<beast::error_code> SpliceBody(tcp::socket& from, tcp::socket& to, std:
         }
         // Neither side could go on: wait for the one that holds things up.
         if (writeBlocked) {
-            co_await to.async_wait(tcp::socket::wait_write,
+            co_await to.async_wait(Tcp::socket::wait_write,
                                    asio::redirect_error(asio::use_awaitable, error));
         } else {
-            co_await from.async_wait(tcp::socket::wait_read,
+            co_await from.async_wait(Tcp::socket::wait_read,
                                      asio::redirect_error(asio::use_awaitable, error));
         }
         if (watch->timedOut) {

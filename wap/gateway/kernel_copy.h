@@ -17,9 +17,9 @@ public:
     KernelPipe& operator=(const KernelPipe&) = delete;
 
     explicit operator bool() const { return read_ >= 0; }
-    int readEnd() const { return read_; }
-    int writeEnd() const { return write_; }
-    std::size_t capacity() const { return capacity_; }
+    int ReadEnd() const { return read_; }
+    int WriteEnd() const { return write_; }
+    std::size_t Capacity() const { return capacity_; }
 
 private:
     int read_ = -1;
@@ -30,7 +30,7 @@ private:
 // Moves `length` bytes from one socket to the other with splice(2), so a
 // download never passes through the gateway's memory: two copies fewer per
 // byte. Fails when either side stays silent for `idleTimeout`.
-awaitable<beast::error_code> SpliceBody(tcp::socket& from, tcp::socket& to, std::uint64_t length,
+awaitable<beast::error_code> SpliceBody(Tcp::socket& from, Tcp::socket& to, std::uint64_t length,
                                         KernelPipe& pipe, std::chrono::milliseconds idleTimeout);
 
 }  // namespace tessaly::wap

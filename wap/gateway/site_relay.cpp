@@ -96,7 +96,7 @@ bool IsLocalAddressText(const std::string& host) {
     return !error && IsLocalOrPrivate(address);
 }
 
-bool AllLocal(const tcp::resolver::results_type& endpoints) {
+bool AllLocal(const Tcp::resolver::results_type& endpoints) {
     bool any = false;
     for (const auto& entry : endpoints) {
         if (!IsLocalOrPrivate(entry.endpoint().address())) {

@@ -19,7 +19,7 @@ constexpr std::size_t TunnelChunk = 64 * 1024;
 // Both sockets of an open tunnel and its idle watch, shared by the two
 // directions; whichever ends last frees them.
 struct TunnelEnds {
-    TunnelEnds(tcp::socket client, tcp::socket site, std::chrono::milliseconds idle)
+    TunnelEnds(Tcp::socket client, Tcp::socket site, std::chrono::milliseconds idle)
         : client(std::move(client)),
           site(std::move(site)),
           watchdog(this->client.get_executor()),
@@ -40,15 +40,15 @@ struct TunnelEnds {
         watchdog.cancel();
     }
 
-    tcp::socket client;
-    tcp::socket site;
+    Tcp::socket client;
+    Tcp::socket site;
     asio::steady_timer watchdog;
     std::chrono::milliseconds idle;
 };
 
 awaitable<void> Pump(std::shared_ptr<TunnelEnds> ends, bool fromClient) {
-    tcp::socket& from = fromClient ? ends->client : ends->site;
-    tcp::socket& to = fromClient ? ends->site : ends->client;
+    Tcp::socket& from = fromClient ? ends->client : ends->site;
+    Tcp::socket& to = fromClient ? ends->site : ends->client;
     std::vector<char> chunk(TunnelChunk);
     beast::error_code error;
     for (;;) {
@@ -66,7 +66,7 @@ awaitable<void> Pump(std::shared_ptr<TunnelEnds> ends, bool fromClient) {
     }
     beast::error_code ignored;
     if (error == asio::error::eof && to.is_open()) {
-        to.shutdown(tcp::socket::shutdown_send, ignored);
+        to.shutdown(Tcp::socket::shutdown_send, ignored);
     } else {
         ends->Close();
     }

@@ -92,7 +92,7 @@ struct WapGateway::Impl {
           acceptor(context) {}
 
     awaitable<void> Accept();
-    awaitable<void> Session(tcp::socket socket);
+    awaitable<void> Session(Tcp::socket socket);
     awaitable<bool> ServeLocalFile(beast::tcp_stream& client, const ProxyTarget& target,
                                    const std::string& url, bool keepAlive);
     void Run();
@@ -110,7 +110,7 @@ struct WapGateway::Impl {
     SiteRelay relay;
     LocalFiles localFiles;
     asio::io_context context{1};
-    tcp::acceptor acceptor;
+    Tcp::acceptor acceptor;
     std::thread thread;
     std::uint16_t port = 0;
     std::string user = "tessaly";
@@ -134,7 +134,7 @@ awaitable<void> WapGateway::Impl::Accept() {
     asio::steady_timer backoff(context);
     for (;;) {
         beast::error_code error;
-        tcp::socket socket = co_await acceptor.async_accept(
+        Tcp::socket socket = co_await acceptor.async_accept(
             asio::make_strand(context), asio::redirect_error(use_awaitable, error));
         if (error == asio::error::operation_aborted) {
             co_return;
@@ -153,7 +153,7 @@ awaitable<void> WapGateway::Impl::Accept() {
     }
 }
 
-awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
+awaitable<void> WapGateway::Impl::Session(Tcp::socket socket) {
     beast::tcp_stream client(std::move(socket));
     const auto ticket = limits.Admit(client.socket());
     if (!ticket) {
@@ -246,7 +246,7 @@ awaitable<void> WapGateway::Impl::Session(tcp::socket socket) {
         co_return;
     }
     beast::error_code ignored;
-    client.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    client.socket().shutdown(Tcp::socket::shutdown_send, ignored);
 }
 
 awaitable<bool> WapGateway::Impl::ServeLocalFile(beast::tcp_stream& client,
@@ -305,7 +305,7 @@ bool WapGateway::Start() {
         return true;
     }
     beast::error_code error;
-    const tcp::endpoint local(asio::ip::make_address_v4("127.0.0.1"), 0);
+    const Tcp::endpoint local(asio::ip::make_address_v4("127.0.0.1"), 0);
     impl_->acceptor.open(local.protocol(), error);
     if (!error) {
         impl_->acceptor.bind(local, error);
@@ -337,13 +337,13 @@ std::string WapGateway::LocalFileAddress(const std::string& path) {
     return impl_->localFiles.Share(path);
 }
 
-std::uint16_t WapGateway::port() const {
+std::uint16_t WapGateway::Port() const {
     return impl_->port;
 }
-const std::string& WapGateway::user() const {
+const std::string& WapGateway::User() const {
     return impl_->user;
 }
-const std::string& WapGateway::password() const {
+const std::string& WapGateway::Password() const {
     return impl_->password;
 }
 

@@ -57,9 +57,9 @@ public:
     // nothing else on disk is served. Empty for a path without a file name.
     std::string LocalFileAddress(const std::string& path);
 
-    std::uint16_t port() const;
-    const std::string& user() const;
-    const std::string& password() const;
+    std::uint16_t Port() const;
+    const std::string& User() const;
+    const std::string& Password() const;
 
 private:
     struct Impl;

@@ -12,9 +12,9 @@ QString DeclaredCharset(const QByteArray& body) {
     if (!head.startsWith("<?xml") && !head.startsWith("\xEF\xBB\xBF<?xml")) {
         return {};
     }
-    static const QRegularExpression encoding(
+    static const QRegularExpression Encoding(
         QStringLiteral(R"(^(?:\x{FEFF})?<\?xml[^>]*?encoding\s*=\s*["']([A-Za-z0-9._:-]+)["'])"));
-    const auto match = encoding.match(QString::fromLatin1(head));
+    const auto match = Encoding.match(QString::fromLatin1(head));
     return match.hasMatch() ? match.captured(1) : QString();
 }
 

@@ -31,7 +31,7 @@ QString TextHtml(QStringView text) {
 
 // A soft key's label when the deck gives none.
 QString DefaultLabel(const QString& type) {
-    static const QHash<QString, QString> labels = {
+    static const QHash<QString, QString> Labels = {
         {QStringLiteral("accept"), QStringLiteral("确定")},
         {QStringLiteral("prev"), QStringLiteral("返回")},
         {QStringLiteral("options"), QStringLiteral("选项")},
@@ -39,7 +39,7 @@ QString DefaultLabel(const QString& type) {
         {QStringLiteral("reset"), QStringLiteral("重置")},
         {QStringLiteral("delete"), QStringLiteral("删除")},
     };
-    return labels.value(type, QStringLiteral("选项"));
+    return Labels.value(type, QStringLiteral("选项"));
 }
 
 // What went wrong, in Chinese, with the reader's own wording after it.

@@ -23,7 +23,7 @@ constexpr qsizetype MaxReferenceLength = 12;
 // Looks at most MaxReferenceLength characters ahead, so the whole reading
 // stays linear in the deck's size.
 bool StartsReference(const QString& text, qsizetype at, bool declaresEntities) {
-    static const QLatin1String known[] = {QLatin1String("amp"), QLatin1String("lt"),
+    static const QLatin1String Known[] = {QLatin1String("amp"), QLatin1String("lt"),
                                           QLatin1String("gt"), QLatin1String("quot"),
                                           QLatin1String("apos")};
     const qsizetype end =
@@ -43,7 +43,7 @@ bool StartsReference(const QString& text, qsizetype at, bool declaresEntities) {
         (void)digits.toUInt(&ok, hex ? 16 : 10);
         return ok;
     }
-    for (const auto& entity : known) {
+    for (const auto& entity : Known) {
         if (name == entity) {
             return true;
         }

@@ -5,7 +5,7 @@
 namespace tessaly::wap {
 
 void AppendJsonString(QString& out, QStringView text) {
-    static const char hex[] = "0123456789abcdef";
+    static const char Hex[] = "0123456789abcdef";
     out += QLatin1Char('"');
     qsizetype plain = 0;  // start of the run of characters copied as they are
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -23,7 +23,7 @@ void AppendJsonString(QString& out, QStringView text) {
         } else {
             out += QLatin1String("\\u");
             for (int shift = 12; shift >= 0; shift -= 4) {
-                out += QLatin1Char(hex[(c >> shift) & 0xF]);
+                out += QLatin1Char(Hex[(c >> shift) & 0xF]);
             }
         }
     }

@@ -99,9 +99,9 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
                     .arg(nonce, QLatin1String(WmlRuntimeAddress().data(),
                                               qsizetype(WmlRuntimeAddress().size())));
     } else {
-        static const QString inPage = QString::fromUtf8(WmlRuntimeScript);
+        static const QString InPage = QString::fromUtf8(WmlRuntimeScript);
         page += QStringLiteral("</script><script nonce=\"%1\">").arg(nonce);
-        page += inPage;
+        page += InPage;
         page += QStringLiteral("</script>");
     }
     page += QStringLiteral("</body></html>");
@@ -136,9 +136,9 @@ std::string_view WmlRuntime() {
 }
 
 std::string_view WmlRuntimeAddress() {
-    static const std::string address =
+    static const std::string Address =
         std::string("http://") + WmlRuntimeHost + "/wml-" + WmlRuntimeVersion + ".js";
-    return address;
+    return Address;
 }
 
 }  // namespace tessaly::wap

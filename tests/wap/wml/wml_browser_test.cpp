@@ -20,8 +20,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "browser_event_log.h"
 #include "browser_pane.h"
+#include "browser_pane_fixture.h"
 #include "download_manager.h"
 #include "raw_deck_rescue.h"
 #include "rendered_decks.h"
@@ -32,7 +32,6 @@
 #include "wml_conversion.h"
 
 using tessaly::BrowserPane;
-using tessaly::testing::BrowserEventLog;
 
 namespace {
 
@@ -52,11 +51,11 @@ public:
         });
     }
 
-    void deck(const QByteArray& path, const QByteArray& wml) { decks_by_path_.insert(path, wml); }
-    QString url(const QByteArray& path) const {
+    void Deck(const QByteArray& path, const QByteArray& wml) { decksByPath_.insert(path, wml); }
+    QString Url(const QByteArray& path) const {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
     }
-    QByteArray postedTo(const QByteArray& path) const { return posted_.value(path); }
+    QByteArray PostedTo(const QByteArray& path) const { return posted_.value(path); }
 
 private:
     void Read(QTcpSocket* socket) {
@@ -80,9 +79,9 @@ private:
         }
         QByteArray head = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n";
         std::string body;
-        if (decks_by_path_.contains(path)) {
-            const QByteArray wml = decks_by_path_.value(path);
-            const std::string address = url(words.value(1)).toStdString();
+        if (decksByPath_.contains(path)) {
+            const QByteArray wml = decksByPath_.value(path);
+            const std::string address = Url(words.value(1)).toStdString();
             const auto page = tessaly::wap::ConvertWmlDeck(
                 std::string_view(wml.constData(), wml.size()), address, "");
             decks_.Add(address);
@@ -102,7 +101,7 @@ private:
 
     tessaly::wap::RenderedDecks& decks_;
     QTcpServer server_;
-    QHash<QByteArray, QByteArray> decks_by_path_;
+    QHash<QByteArray, QByteArray> decksByPath_;
     QHash<QByteArray, QByteArray> posted_;
 };
 
@@ -132,7 +131,7 @@ public:
         });
     }
 
-    QString url(const char* path) const {
+    QString Url(const char* path) const {
         return QStringLiteral("https://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
     }
     QStringList cookies;      // one entry per request for the deck
@@ -224,44 +223,38 @@ constexpr char Submitted[] = R"wml(<?xml version="1.0"?>
 
 }  // namespace
 
-class WmlBrowserTest : public QObject {
+class WmlBrowserTest : public QObject, tessaly::testing::BrowserPaneFixture {
     Q_OBJECT
 
 private slots:
     void init() {
-        profile_ = new QWebEngineProfile(this);
+        MakeProfile(this);
         auto* handler = new tessaly::StartPageSchemeHandler(profile_);
-        handler->setRenderedDecks(&decks_);
+        handler->SetRenderedDecks(&decks_);
         profile_->installUrlSchemeHandler(tessaly::StartPageScheme, handler);
-        pane_ = new BrowserPane(profile_);
-        pane_->SetCardDocumentTest([this](const QUrl& document) {
-            return decks_.Contains(document.toString().toStdString());
+        ShowPane({480, 600}, [this](BrowserPane& pane) {
+            pane.SetCardDocumentTest([this](const QUrl& document) {
+                return decks_.Contains(document.toString().toStdString());
+            });
+            pane.SetRenderedDecks(&decks_);
         });
-        pane_->SetRenderedDecks(&decks_);
-        pane_->resize(480, 600);
-        pane_->show();
-        log_ = new BrowserEventLog(pane_);
     }
-    void cleanup() {
-        delete log_;
-        delete pane_;
-        delete profile_;
-    }
+    void cleanup() { DeletePane(); }
 
-    void cardLinksPrevAndBackEachCountAsAPage() {
-        server_.deck("/cards.wml", TwoCards);
-        pane_->Navigate(server_.url("/cards.wml"));
+    void CardLinksPrevAndBackEachCountAsAPage() {
+        server_.Deck("/cards.wml", TwoCards);
+        pane_->Navigate(server_.Url("/cards.wml"));
         WaitForPages(1);
         QVERIFY(Text().contains(QStringLiteral("卡片一的内容")));
         QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
-        QCOMPARE(pane_->view()->title(), QStringLiteral("第一张"));
+        QCOMPARE(pane_->View()->title(), QStringLiteral("第一张"));
 
         Click("a.wml-link");
         WaitForPages(2);
-        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QCOMPARE(pane_->View()->url().fragment(), QStringLiteral("two"));
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
         QVERIFY(!Text().contains(QStringLiteral("卡片一的内容")));
-        QCOMPARE(pane_->view()->title(), QStringLiteral("第二张"));
+        QCOMPARE(pane_->View()->title(), QStringLiteral("第二张"));
 
         Click("section:not([hidden]) a.wml-link");  // prev
         WaitForPages(3);
@@ -275,46 +268,46 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
     }
 
-    void aTimerMovesToItsCard() {
-        server_.deck("/splash.wml", Splash);
-        pane_->Navigate(server_.url("/splash.wml"));
+    void ATimerMovesToItsCard() {
+        server_.Deck("/splash.wml", Splash);
+        pane_->Navigate(server_.Url("/splash.wml"));
         WaitForPages(1);
         // The timer is half a second; the deadline is the load deadline.
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("计时已到的主页")), LoadTimeoutMs);
         WaitForPages(2);
-        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("main"));
+        QCOMPARE(pane_->View()->url().fragment(), QStringLiteral("main"));
     }
 
-    void cardsTheDeckMovesToByItselfEarnOncePerLoad() {
-        server_.deck("/carousel.wml", Carousel);
-        QSignalSpy moves(pane_->view()->page(), &QWebEnginePage::urlChanged);
-        pane_->Navigate(server_.url("/carousel.wml"));
+    void CardsTheDeckMovesToByItselfEarnOncePerLoad() {
+        server_.Deck("/carousel.wml", Carousel);
+        QSignalSpy moves(pane_->View()->page(), &QWebEnginePage::urlChanged);
+        pane_->Navigate(server_.Url("/carousel.wml"));
         WaitForPages(1);
         QTRY_VERIFY_WITH_TIMEOUT(moves.count() >= 20, LoadTimeoutMs);
-        QCOMPARE(log_->count("DownloadComplete"), 2);  // the load and one card
-        QCOMPARE(log_->count("Navigate:"), 2);
+        QCOMPARE(log_->Count("DownloadComplete"), 2);  // the load and one card
+        QCOMPARE(log_->Count("Navigate:"), 2);
 
         // The user's click earns as ever; the card it leads on to by itself
         // does not, this load's allowance being spent.
         Click("section:not([hidden]) a.wml-link");
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("终点的内容")), LoadTimeoutMs);
         QTest::qWait(500);
-        QCOMPARE(log_->count("Navigate:"), 3);
-        QCOMPARE(log_->count("DownloadComplete"), 3);
+        QCOMPARE(log_->Count("Navigate:"), 3);
+        QCOMPARE(log_->Count("DownloadComplete"), 3);
 
         // Loaded again: one more card of its own.
-        pane_->Navigate(server_.url("/carousel.wml"));
+        pane_->Navigate(server_.Url("/carousel.wml"));
         WaitForPages(4);
         moves.clear();
         QTRY_VERIFY_WITH_TIMEOUT(moves.count() >= 20, LoadTimeoutMs);
-        QCOMPARE(log_->count("Navigate:"), 5);
-        QCOMPARE(log_->count("DownloadComplete"), 5);
+        QCOMPARE(log_->Count("Navigate:"), 5);
+        QCOMPARE(log_->Count("DownloadComplete"), 5);
     }
 
-    void aFormPostsItsFieldsAndVariablesReachTheNextDeck() {
-        server_.deck("/form.wml", Form);
-        server_.deck("/submit.wml", Submitted);
-        pane_->Navigate(server_.url("/form.wml"));
+    void AFormPostsItsFieldsAndVariablesReachTheNextDeck() {
+        server_.Deck("/form.wml", Form);
+        server_.Deck("/submit.wml", Submitted);
+        pane_->Navigate(server_.Url("/form.wml"));
         WaitForPages(1);
         // The user types a name and picks the second game.
         Run("var i=document.querySelector('input.wml-input');i.value='李<i>雷</i>';"
@@ -326,7 +319,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             Text().contains(QStringLiteral("已提交")) || Text().contains(QStringLiteral("欢迎")),
             LoadTimeoutMs);
-        const QByteArray posted = server_.postedTo("/submit.wml");
+        const QByteArray posted = server_.PostedTo("/submit.wml");
         QCOMPARE(posted, QByteArray("who=%E6%9D%8E%3Ci%3E%E9%9B%B7%3C%2Fi%3E&game=racer"));
 
         // Variables, markup in them included, arrive as text.
@@ -338,19 +331,19 @@ private slots:
         // A javascript: link is refused and says so.
         Click("a.wml-link");
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("已拒绝")), LoadTimeoutMs);
-        QCOMPARE(pane_->view()->title(), QStringLiteral("已提交"));
-        QCOMPARE(log_->count("Navigate:"), 2);
+        QCOMPARE(pane_->View()->title(), QStringLiteral("已提交"));
+        QCOMPARE(log_->Count("Navigate:"), 2);
     }
 
-    void aBrokenDeckShowsWhereItBroke() {
-        server_.deck("/broken.wml", "<wml><card><p>没有结束\n</card></wml>");
-        pane_->Navigate(server_.url("/broken.wml"));
+    void ABrokenDeckShowsWhereItBroke() {
+        server_.Deck("/broken.wml", "<wml><card><p>没有结束\n</card></wml>");
+        pane_->Navigate(server_.Url("/broken.wml"));
         WaitForPages(1);
         QVERIFY(Text().contains(QStringLiteral("此 WML 页面有错误")));
         QVERIFY(Text().contains(QStringLiteral("第 2 行")));
     }
 
-    void theSampleSiteRunsFromTheProgram() {
+    void TheSampleSiteRunsFromTheProgram() {
         // The splash card's timer (two seconds) leads to the portal deck.
         pane_->Navigate(QStringLiteral("tessaly://start/wap/splash.wml"));
         WaitForPages(1);
@@ -365,7 +358,7 @@ private slots:
         QVERIFY2(Text().contains(QStringLiteral("镕、喆、堃")), qPrintable(Text()));
     }
 
-    void aLocalDeckOpenedDirectlyIsShownConverted() {
+    void ALocalDeckOpenedDirectlyIsShownConverted() {
         // Reached by address rather than through the gateway: the engine
         // shows the deck as source until it is written over.
         QTemporaryDir folder;
@@ -374,7 +367,7 @@ private slots:
         QVERIFY(deck.open(QIODevice::WriteOnly));
         deck.write(TwoCards);
         deck.close();
-        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+        QSignalSpy rescued(pane_->DeckRescue(), &tessaly::RawDeckRescue::Rescued);
 
         const QUrl address = QUrl::fromLocalFile(deck.fileName());
         pane_->Navigate(address.toString());
@@ -383,8 +376,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
         QVERIFY(!Text().contains(QStringLiteral("<card")));
         QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
-        QCOMPARE(pane_->view()->url(), address);
-        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->title(), QStringLiteral("第一张"), LoadTimeoutMs);
+        QCOMPARE(pane_->View()->url(), address);
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->title(), QStringLiteral("第一张"), LoadTimeoutMs);
         QCOMPARE(rescued.count(), 1);
         qInfo("local deck shown converted %lld ms after its load ended",
               rescued.at(0).at(1).toLongLong());
@@ -393,12 +386,12 @@ private slots:
         Click("a.wml-link");
         WaitForPages(2);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
-        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QCOMPARE(pane_->View()->url().fragment(), QStringLiteral("two"));
         QCOMPARE(rescued.count(), 1);
 
         // Back leaves the deck for the page before it, not for its source.
-        server_.deck("/before.wml", Splash);
-        pane_->Navigate(server_.url("/before.wml"));
+        server_.Deck("/before.wml", Splash);
+        pane_->Navigate(server_.Url("/before.wml"));
         WaitForPages(3);
         pane_->GoBack();
         WaitForPages(4);
@@ -406,20 +399,20 @@ private slots:
         QVERIFY(!Text().contains(QStringLiteral("<card")));
     }
 
-    void aDeckOverHttpsIsShownConvertedWithTheSitesCookies() {
+    void ADeckOverHttpsIsShownConvertedWithTheSitesCookies() {
         TlsDeckServer site(TwoCards);
         // The certificate is our own, for 127.0.0.1 only.
-        connect(pane_->view()->page(), &QWebEnginePage::certificateError, this,
+        connect(pane_->View()->page(), &QWebEnginePage::certificateError, this,
                 [](QWebEngineCertificateError error) { error.acceptCertificate(); });
-        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+        QSignalSpy rescued(pane_->DeckRescue(), &tessaly::RawDeckRescue::Rescued);
 
-        pane_->Navigate(site.url("/deck.wml"));
+        pane_->Navigate(site.Url("/deck.wml"));
         WaitForPages(1);
         QTRY_COMPARE_WITH_TIMEOUT(rescued.count(), 1, LoadTimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
         QVERIFY(!Text().contains(QStringLiteral("<card")));
         QVERIFY(!Text().contains(QStringLiteral("卡片二的内容")));
-        QCOMPARE(pane_->view()->url(), QUrl(site.url("/deck.wml")));
+        QCOMPARE(pane_->View()->url(), QUrl(site.Url("/deck.wml")));
         QCOMPARE(rescued.count(), 1);
         qInfo("https deck shown converted %lld ms after its load ended",
               rescued.at(0).at(1).toLongLong());
@@ -429,16 +422,16 @@ private slots:
         Click("a.wml-link");
         WaitForPages(2);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
-        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("two"));
+        QCOMPARE(pane_->View()->url().fragment(), QStringLiteral("two"));
         QCOMPARE(rescued.count(), 1);
     }
 
-    void aBinaryDeckOverHttpsIsShownAsItsPageNotOfferedAsAFile() {
+    void ABinaryDeckOverHttpsIsShownAsItsPageNotOfferedAsAFile() {
         // cards.wmlc is cards.wml encoded by libwbxml2's xml2wbxml.
         QFile binary(QStringLiteral(TESSALY_WML_DECKS "/cards.wmlc"));
         QVERIFY(binary.open(QIODevice::ReadOnly));
         TlsDeckServer site(binary.readAll(), "application/vnd.wap.wmlc");
-        connect(pane_->view()->page(), &QWebEnginePage::certificateError, this,
+        connect(pane_->View()->page(), &QWebEnginePage::certificateError, this,
                 [](QWebEngineCertificateError error) { error.acceptCertificate(); });
         tessaly::testing::RecordingShell shell;
         QStringList asked;
@@ -459,20 +452,20 @@ private slots:
                 qputenv("TMPDIR", oldTemporary);
             }
         });
-        QSignalSpy rescued(pane_->deckRescue(), &tessaly::RawDeckRescue::Rescued);
+        QSignalSpy rescued(pane_->DeckRescue(), &tessaly::RawDeckRescue::Rescued);
 
-        const QString address = site.url("/deck.wmlc");
+        const QString address = site.Url("/deck.wmlc");
         pane_->Navigate(address);
         WaitForPages(1);
         QTRY_COMPARE_WITH_TIMEOUT(rescued.count(), 1, LoadTimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("欢迎光临")), LoadTimeoutMs);
         QVERIFY(!Text().contains(QStringLiteral("这是第二张卡片")));
-        QCOMPARE(pane_->view()->url(), QUrl(address));
+        QCOMPARE(pane_->View()->url(), QUrl(address));
         QCOMPARE(Run(QStringLiteral("location.href")).toString(), address);
-        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + address);
+        QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + address);
         // The stopped navigation was not reported: the page is its end.
-        QCOMPARE(log_->count("Status:已停止"), 0);
-        QVERIFY2(asked.isEmpty() && downloads.items().isEmpty(), qPrintable(asked.join(' ')));
+        QCOMPARE(log_->Count("Status:已停止"), 0);
+        QVERIFY2(asked.isEmpty() && downloads.Items().isEmpty(), qPrintable(asked.join(' ')));
         // The navigation's own answer was used, not a second request, and
         // nothing of it stays on disk.
         QCOMPARE(site.cookies, QStringList({QString()}));
@@ -483,27 +476,27 @@ private slots:
         Click("a.wml-link");
         WaitForPages(2);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("这是第二张卡片")), LoadTimeoutMs);
-        QCOMPARE(pane_->view()->url().fragment(), QStringLiteral("second"));
+        QCOMPARE(pane_->View()->url().fragment(), QStringLiteral("second"));
         QCOMPARE(rescued.count(), 1);
 
         // One that cannot be decoded is not lost: its page says so, as the
         // gateway's does.
         TlsDeckServer broken("\x03\x04 not a deck", "application/vnd.wap.wmlc");
-        pane_->Navigate(broken.url("/deck.wmlc"));
+        pane_->Navigate(broken.Url("/deck.wmlc"));
         WaitForPages(3);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("无法显示此页")), LoadTimeoutMs);
-        QCOMPARE(pane_->view()->url(), QUrl(broken.url("/deck.wmlc")));
-        QVERIFY(asked.isEmpty() && downloads.items().isEmpty());
+        QCOMPARE(pane_->View()->url(), QUrl(broken.Url("/deck.wmlc")));
+        QVERIFY(asked.isEmpty() && downloads.Items().isEmpty());
         QVERIFY(QDir(temporary.path()).isEmpty());
 
         // One whose transfer breaks off is a failed load, not a broken deck.
         binary.seek(0);
         TlsDeckServer cut(binary.readAll(), "application/vnd.wap.wmlc");
         cut.cutShort = true;
-        pane_->Navigate(cut.url("/deck.wmlc"));
+        pane_->Navigate(cut.Url("/deck.wmlc"));
         WaitForPages(4);
-        QCOMPARE(log_->lastOf("Status:"), "Status:无法打开网页 " + cut.url("/deck.wmlc"));
-        QVERIFY(asked.isEmpty() && downloads.items().isEmpty());
+        QCOMPARE(log_->LastOf("Status:"), "Status:无法打开网页 " + cut.Url("/deck.wmlc"));
+        QVERIFY(asked.isEmpty() && downloads.Items().isEmpty());
         QVERIFY(QDir(temporary.path()).isEmpty());
 
         // One the site sends as a named attachment is a file to save, never
@@ -511,17 +504,17 @@ private slots:
         binary.seek(0);
         TlsDeckServer attachment(binary.readAll(), "application/vnd.wap.wmlc");
         attachment.extraHeaders = "Content-Disposition: attachment; filename=\"game.wmlc\"\r\n";
-        pane_->Navigate(attachment.url("/deck.wmlc"));
+        pane_->Navigate(attachment.Url("/deck.wmlc"));
         QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 1, LoadTimeoutMs);
         QVERIFY2(asked.first().endsWith(QLatin1String("game.wmlc")), qPrintable(asked.first()));
-        QCOMPARE(pane_->view()->url(), QUrl(broken.url("/deck.wmlc")));
+        QCOMPARE(pane_->View()->url(), QUrl(broken.Url("/deck.wmlc")));
     }
 
-    void aPrevWithNowhereToGoKeepsTheVariablesItSet() {
-        server_.deck("/alone.wml",
+    void APrevWithNowhereToGoKeepsTheVariablesItSet() {
+        server_.Deck("/alone.wml",
                      "<wml><card title=\"独\"><p>标记：$(mark) <anchor>设置<prev>"
                      "<setvar name=\"mark\" value=\"已设\"/></prev></anchor></p></card></wml>");
-        pane_->Navigate(server_.url("/alone.wml"));
+        pane_->Navigate(server_.Url("/alone.wml"));
         WaitForPages(1);
         Click("a.wml-link");
         // The deck is the first of the session: prev goes nowhere, and
@@ -538,16 +531,16 @@ private slots:
 
 private:
     void WaitForPages(int pages) {
-        QTRY_VERIFY2_WITH_TIMEOUT(log_->count("DownloadComplete") >= pages,
+        QTRY_VERIFY2_WITH_TIMEOUT(log_->Count("DownloadComplete") >= pages,
                                   qPrintable(log_->events.join('\n')), LoadTimeoutMs);
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("Navigate:"), pages, LoadTimeoutMs);
-        QCOMPARE(log_->count("DownloadComplete"), pages);
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("Navigate:"), pages, LoadTimeoutMs);
+        QCOMPARE(log_->Count("DownloadComplete"), pages);
     }
 
     QVariant Run(const QString& script) {
         QVariant result;
         bool done = false;
-        pane_->view()->page()->runJavaScript(script, [&](const QVariant& value) {
+        pane_->View()->page()->runJavaScript(script, [&](const QVariant& value) {
             result = value;
             done = true;
         });
@@ -572,7 +565,7 @@ private:
                 .arg(QLatin1String(selector));
         const QVariantList at = Run(script).toList();
         QVERIFY2(at.size() == 2, selector);
-        QWidget* surface = pane_->view()->focusProxy();
+        QWidget* surface = pane_->View()->focusProxy();
         QVERIFY(surface);
         const QPoint point(at[0].toInt(), at[1].toInt());
         QTest::mouseMove(surface, point);
@@ -581,9 +574,6 @@ private:
 
     tessaly::wap::RenderedDecks decks_;
     DeckServer server_{decks_};
-    QWebEngineProfile* profile_ = nullptr;
-    BrowserPane* pane_ = nullptr;
-    BrowserEventLog* log_ = nullptr;
 };
 
 TESSALY_WEB_TEST_MAIN(WmlBrowserTest)

@@ -18,8 +18,8 @@
 #include <QWebEngineView>
 #include <cstdlib>
 
-#include "browser_event_log.h"
 #include "browser_pane.h"
+#include "browser_pane_fixture.h"
 #include "download_item.h"
 #include "download_manager.h"
 #include "gateway_route.h"
@@ -34,7 +34,6 @@
 #include "web_engine_setup.h"
 
 using tessaly::BrowserPane;
-using tessaly::testing::BrowserEventLog;
 using tessaly::testing::ClickElement;
 using tessaly::testing::LocalHttpServer;
 using tessaly::wap::RenderedDecks;
@@ -84,7 +83,7 @@ QByteArray Deck(const QByteArray& text) {
 
 }  // namespace
 
-class GatewayBrowserTest : public QObject {
+class GatewayBrowserTest : public QObject, tessaly::testing::BrowserPaneFixture {
     Q_OBJECT
 
 public:
@@ -93,39 +92,32 @@ public:
 
 private slots:
     void init() {
-        profile_ = new QWebEngineProfile(this);  // in memory: nothing left behind
+        MakeProfile(this);
         // The credentials sit beside whatever else the profile owns.
         const QObject* handler = new QObject(profile_);
-        tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
-                                       QString::fromStdString(gateway_.password()));
-        tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.user()),
-                                       QString::fromStdString(gateway_.password()));
+        tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.User()),
+                                       QString::fromStdString(gateway_.Password()));
+        tessaly::SetGatewayCredentials(profile_, QString::fromStdString(gateway_.User()),
+                                       QString::fromStdString(gateway_.Password()));
         QVERIFY(profile_->children().contains(handler));
-        pane_ = new BrowserPane(profile_);
-        pane_->resize(400, 300);
-        pane_->show();
-        log_ = new BrowserEventLog(pane_);
+        ShowPane();
     }
-    void cleanup() {
-        delete log_;
-        delete pane_;
-        delete profile_;
-    }
+    void cleanup() { DeletePane(); }
 
-    void wapPagesAreShownAsPages() {
-        server_.route("/deck.wml", Typed(Deck("Text of the deck"), "text/vnd.wap.wml"));
-        server_.route("/deck.wmlc", Typed(EncodeWmlc(Deck("Text of the binary deck")),
+    void WapPagesAreShownAsPages() {
+        server_.Route("/deck.wml", Typed(Deck("Text of the deck"), "text/vnd.wap.wml"));
+        server_.Route("/deck.wmlc", Typed(EncodeWmlc(Deck("Text of the binary deck")),
                                           "application/vnd.wap.wmlc"));
-        server_.route(
+        server_.Route(
             "/page.xhtml",
             Typed("<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
                   "<head><title>x</title></head><body><p>Mobile profile page</p></body></html>",
                   "application/vnd.wap.xhtml+xml; charset=utf-8"));
-        server_.page("/page.html", "<p>Plain web page</p>");
+        server_.Page("/page.html", "<p>Plain web page</p>");
         LocalHttpServer::Response moved;
         moved.status = 302;
-        moved.headers = {{"Location", server_.url("/page.html").toUtf8()}};
-        server_.route("/moved", moved);
+        moved.headers = {{"Location", server_.Url("/page.html").toUtf8()}};
+        server_.Route("/moved", moved);
         QSignalSpy offered(profile_, &QWebEngineProfile::downloadRequested);
 
         const struct {
@@ -133,22 +125,22 @@ private slots:
             QString text;
             QString landing;
         } visits[] = {
-            {"/deck.wml", "Text of the deck", server_.url("/deck.wml")},
-            {"/deck.wmlc", "Text of the binary deck", server_.url("/deck.wmlc")},
-            {"/page.xhtml", "Mobile profile page", server_.url("/page.xhtml")},
-            {"/page.html", "Plain web page", server_.url("/page.html")},
-            {"/moved", "Plain web page", server_.url("/page.html")},
+            {"/deck.wml", "Text of the deck", server_.Url("/deck.wml")},
+            {"/deck.wmlc", "Text of the binary deck", server_.Url("/deck.wmlc")},
+            {"/page.xhtml", "Mobile profile page", server_.Url("/page.xhtml")},
+            {"/page.html", "Plain web page", server_.Url("/page.html")},
+            {"/moved", "Plain web page", server_.Url("/page.html")},
         };
         int navigations = 0;
         for (const auto& visit : visits) {
             ++navigations;
-            pane_->Navigate(server_.url(visit.path));
-            QTRY_VERIFY_WITH_TIMEOUT(log_->count("DownloadComplete") == navigations, Timeout);
+            pane_->Navigate(server_.Url(visit.path));
+            QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == navigations, Timeout);
             const QString text = PageText();
             QVERIFY2(text.contains(visit.text), qPrintable(visit.path + ": " + text));
             QVERIFY2(!text.contains("<card") && !text.contains("<?xml"), qPrintable(text));
-            QCOMPARE(log_->count("Navigate:"), navigations);
-            QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + visit.landing);
+            QCOMPARE(log_->Count("Navigate:"), navigations);
+            QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + visit.landing);
             // Watched for the whole load and its end: nothing was offered as a file.
             QCOMPARE(offered.count(), 0);
             if (visit.path.contains(".wml")) {
@@ -157,35 +149,35 @@ private slots:
                 QVERIFY2(RuntimeRecorded(visit.landing), qPrintable(visit.path));
             }
         }
-        QVERIFY(decks_.Contains(server_.url("/deck.wml").toStdString()));
-        QVERIFY(decks_.Contains(server_.url("/deck.wmlc").toStdString()));
-        QVERIFY(!decks_.Contains(server_.url("/page.html").toStdString()));
-        const QByteArray seen = server_.requestHeaders("/page.html");
+        QVERIFY(decks_.Contains(server_.Url("/deck.wml").toStdString()));
+        QVERIFY(decks_.Contains(server_.Url("/deck.wmlc").toStdString()));
+        QVERIFY(!decks_.Contains(server_.Url("/page.html").toStdString()));
+        const QByteArray seen = server_.RequestHeaders("/page.html");
         QVERIFY2(seen.contains("MIDP-2.0"), seen.constData());
         QVERIFY(seen.contains("text/vnd.wap.wml"));
     }
 
-    void filesArriveByteForByte() {
+    void FilesArriveByteForByte() {
         QTemporaryDir folder;
         tessaly::testing::RecordingShell shell;
         tessaly::DownloadManager manager(
             profile_, shell, [](QWidget*, const QString& proposed) { return proposed; });
-        manager.setDownloadFolder(folder.path());
+        manager.SetDownloadFolder(folder.path());
         const QByteArray game = Binary(200 * 1024 + 3);
         const QByteArray video = Binary(5 * 1024 * 1024 + 11);
-        server_.route("/game.jar", Typed(game, "application/java-archive"));
-        server_.route("/clip.3gp", Typed(video, "video/3gpp"));
-        server_.page("/files", "<a id='g' href='/game.jar'>g</a> <a id='v' href='/clip.3gp'>v</a>");
-        pane_->Navigate(server_.url("/files"));
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, Timeout);
+        server_.Route("/game.jar", Typed(game, "application/java-archive"));
+        server_.Route("/clip.3gp", Typed(video, "video/3gpp"));
+        server_.Page("/files", "<a id='g' href='/game.jar'>g</a> <a id='v' href='/clip.3gp'>v</a>");
+        pane_->Navigate(server_.Url("/files"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("DownloadComplete"), 1, Timeout);
         // Each download is the user's own click, as a page may not start one.
-        QVERIFY(ClickElement(pane_->view(), "#g"));
-        QTRY_COMPARE_WITH_TIMEOUT(manager.items().size(), 1, Timeout);
-        QVERIFY(ClickElement(pane_->view(), "#v"));
+        QVERIFY(ClickElement(pane_->View(), "#g"));
+        QTRY_COMPARE_WITH_TIMEOUT(manager.Items().size(), 1, Timeout);
+        QVERIFY(ClickElement(pane_->View(), "#v"));
         const auto finished = [&] {
             int done = 0;
-            for (const tessaly::DownloadItem* item : manager.items()) {
-                done += item->state() == tessaly::DownloadItem::State::Finished ? 1 : 0;
+            for (const tessaly::DownloadItem* item : manager.Items()) {
+                done += item->GetState() == tessaly::DownloadItem::State::Finished ? 1 : 0;
             }
             return done;
         };
@@ -194,7 +186,7 @@ private slots:
         QVERIFY(Read(folder.filePath("clip.3gp")) == video);
     }
 
-    void aSiteThatResetsIsAFailedLoad() {
+    void ASiteThatResetsIsAFailedLoad() {
         QTcpServer site;
         QVERIFY(site.listen(QHostAddress::LocalHost, 0));
         connect(&site, &QTcpServer::newConnection, this, [&site] {
@@ -202,28 +194,28 @@ private slots:
                 connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->abort(); });
             }
         });
-        QSignalSpy finished(pane_->view()->page(), &QWebEnginePage::loadFinished);
+        QSignalSpy finished(pane_->View()->page(), &QWebEnginePage::loadFinished);
         pane_->Navigate(QStringLiteral("http://127.0.0.1:%1/").arg(site.serverPort()));
         QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), Timeout);
         QCOMPARE(finished.first().first().toBool(), false);
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, Timeout);
-        QCOMPARE(log_->count("Navigate:"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("DownloadComplete"), 1, Timeout);
+        QCOMPARE(log_->Count("Navigate:"), 1);
     }
 
-    void theStartPageAddressBoxOpensATypedHost() {
+    void TheStartPageAddressBoxOpensATypedHost() {
         profile_->installUrlSchemeHandler(tessaly::StartPageScheme,
                                           new tessaly::StartPageSchemeHandler(profile_));
-        server_.page("/typed.html", "<p>Typed address</p>");
+        server_.Page("/typed.html", "<p>Typed address</p>");
         pane_->Navigate(QStringLiteral("tessaly://start/index.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 1, Timeout);
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("DownloadComplete"), 1, Timeout);
         // Typed as a bare host and port, without http://.
-        const QString typed = server_.url("/typed.html").mid(QStringLiteral("http://").size());
-        pane_->view()->page()->runJavaScript(
+        const QString typed = server_.Url("/typed.html").mid(QStringLiteral("http://").size());
+        pane_->View()->page()->runJavaScript(
             QStringLiteral("document.getElementById('address').value = '%1';"
                            "document.getElementById('open').click();")
                 .arg(typed));
-        QTRY_COMPARE_WITH_TIMEOUT(log_->count("DownloadComplete"), 2, Timeout);
-        QCOMPARE(log_->lastOf("Navigate:"), "Navigate:" + server_.url("/typed.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("DownloadComplete"), 2, Timeout);
+        QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + server_.Url("/typed.html"));
         const QString text = PageText();
         QVERIFY2(text.contains("Typed address"), qPrintable(text));
     }
@@ -237,7 +229,7 @@ private:
     bool RuntimeRecorded(const QString& url) {
         QVariant history;
         bool done = false;
-        pane_->view()->page()->runJavaScript(
+        pane_->View()->page()->runJavaScript(
             QStringLiteral("JSON.parse(sessionStorage.getItem('tessaly.wml.context')).history"),
             [&](const QVariant& result) {
                 history = result;
@@ -250,7 +242,7 @@ private:
     QString PageText() {
         QString text;
         bool done = false;
-        pane_->view()->page()->toPlainText([&](const QString& result) {
+        pane_->View()->page()->toPlainText([&](const QString& result) {
             text = result;
             done = true;
         });
@@ -263,9 +255,6 @@ private:
     WapGateway& gateway_;
     RenderedDecks& decks_;
     LocalHttpServer server_;
-    QWebEngineProfile* profile_ = nullptr;
-    BrowserPane* pane_ = nullptr;
-    BrowserEventLog* log_ = nullptr;
 };
 
 int main(int argc, char* argv[]) {
@@ -275,7 +264,7 @@ int main(int argc, char* argv[]) {
     if (!gateway.Start()) {
         return 1;
     }
-    tessaly::RouteBrowserThroughGateway(gateway.port());
+    tessaly::RouteBrowserThroughGateway(gateway.Port());
     QApplication app(argc, argv);
     GatewayBrowserTest test(gateway, decks);
     return QTest::qExec(&test, argc, argv);

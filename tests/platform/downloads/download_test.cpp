@@ -89,7 +89,7 @@ class DownloadTest : public QObject {
 private slots:
     // --- file names and descriptors, without a browser ---
 
-    void serverNamesBecomePlainSafeFileNames_data() {
+    void ServerNamesBecomePlainSafeFileNames_data() {
         QTest::addColumn<QString>("proposed");
         QTest::addColumn<QString>("safe");
         QTest::newRow("plain") << "game.jar"
@@ -127,13 +127,13 @@ private slots:
         QTest::newRow("com0 is not a device") << "com0.jar"
                                               << "com0.jar";
     }
-    void serverNamesBecomePlainSafeFileNames() {
+    void ServerNamesBecomePlainSafeFileNames() {
         QFETCH(QString, proposed);
         QFETCH(QString, safe);
         QCOMPARE(tessaly::SafeFileName(proposed), safe);
     }
 
-    void longNamesAreShortenedKeepingTheExtension() {
+    void LongNamesAreShortenedKeepingTheExtension() {
         const QString longName = QString(150, QChar(0x6E38)) + ".jar";  // 450 bytes of 游
         const QString safe = tessaly::SafeFileName(longName);
         QVERIFY(safe.toUtf8().size() <= tessaly::MaxFileNameBytes);
@@ -152,7 +152,7 @@ private slots:
         QVERIFY(numbered.endsWith(" (12).jar"));
     }
 
-    void aTakenNameGetsTheNextFreeNumber() {
+    void ATakenNameGetsTheNextFreeNumber() {
         QSet<QString> taken{"/d/game.jar", "/d/game (1).jar.part", "/d/game (2).jar"};
         auto isTaken = [&](const QString& path) { return taken.contains(path); };
         QCOMPARE(tessaly::FreeFilePath("/d", "game.jar", isTaken), "/d/game (3).jar");
@@ -167,7 +167,7 @@ private slots:
                  "/d/README (4)");
     }
 
-    void aDescriptorNamesItsArchive() {
+    void ADescriptorNamesItsArchive() {
         const QUrl base("http://wap.example.cn/games/2008/game.jad");
         const auto parse = [&](const QByteArray& text) {
             return tessaly::ParseJavaDescriptor(text, base);
@@ -207,7 +207,10 @@ private slots:
                 return answer_(proposed);
             },
             this);
-        manager_->setDownloadFolder(dir());
+        manager_->SetDownloadFolder(Dir());
+        manager_->SetWindowFactory([](tessaly::ShellOpener& shell, QWidget* owner) {
+            return new tessaly::DownloadsWindow(shell, owner);
+        });
         pane_ = new tessaly::BrowserPane(profile_);
         pane_->resize(400, 300);
         pane_->show();
@@ -219,120 +222,120 @@ private slots:
         folder_.reset();
     }
 
-    void aGameArrivesByteForByteAndCanBeOpenedOnRequest() {
+    void AGameArrivesByteForByteAndCanBeOpenedOnRequest() {
         const QByteArray game = Binary(300 * 1024 + 17);
-        server_.route("/games/game.jar", File(game, "application/java-archive"));
-        server_.page("/list",
+        server_.Route("/games/game.jar", File(game, "application/java-archive"));
+        server_.Page("/list",
                      "<a id='l' href='/games/game.jar'>下载</a>"
                      "<script>window.onload=()=>document.getElementById('l').click()</script>");
-        pane_->Navigate(server_.url("/list"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
+        pane_->Navigate(server_.Url("/list"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
 
-        QCOMPARE(proposals_, QStringList{path("game.jar")});
-        DownloadItem* item = manager_->items().value(0);
-        QCOMPARE(item->state(), DownloadItem::State::Finished);
-        QCOMPARE(item->filePath(), path("game.jar"));
-        QVERIFY(Read(path("game.jar")) == game);
-        QCOMPARE(entries(), QStringList{"game.jar"});  // no partial file left
+        QCOMPARE(proposals_, QStringList{Path("game.jar")});
+        DownloadItem* item = manager_->Items().value(0);
+        QCOMPARE(item->GetState(), DownloadItem::State::Finished);
+        QCOMPARE(item->FilePath(), Path("game.jar"));
+        QVERIFY(Read(Path("game.jar")) == game);
+        QCOMPARE(Entries(), QStringList{"game.jar"});  // no partial file left
         QVERIFY(shell_.opened.isEmpty());              // nothing opened unasked
 
-        tessaly::DownloadsWindow* window = manager_->downloadsWindow();
+        tessaly::DownloadsWindow* window = DownloadsWindow();
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->windowTitle(), QStringLiteral("下载管理"));
-        QWidget* row = window->rowFor(item);
-        QCOMPARE(label(row, "name"), QStringLiteral("game.jar"));
-        QCOMPARE(label(row, "state"), QStringLiteral("已完成"));
-        QCOMPARE(label(row, "size"), QStringLiteral("300 KB"));
-        QVERIFY(!button(row, "cancel")->isEnabled());
-        button(row, "openFile")->click();
-        button(row, "openFolder")->click();
+        QWidget* row = window->RowFor(item);
+        QCOMPARE(Label(row, "name"), QStringLiteral("game.jar"));
+        QCOMPARE(Label(row, "state"), QStringLiteral("已完成"));
+        QCOMPARE(Label(row, "size"), QStringLiteral("300 KB"));
+        QVERIFY(!Button(row, "cancel")->isEnabled());
+        Button(row, "openFile")->click();
+        Button(row, "openFolder")->click();
         QCOMPARE(shell_.opened,
-                 QStringList({QDir::toNativeSeparators(path("game.jar")),
-                              QDir::toNativeSeparators(QDir(dir()).absolutePath())}));
+                 QStringList({QDir::toNativeSeparators(Path("game.jar")),
+                              QDir::toNativeSeparators(QDir(Dir()).absolutePath())}));
     }
 
-    void ringtonesAndVideosAreSavedNotPlayed() {
+    void RingtonesAndVideosAreSavedNotPlayed() {
         // Chromium would play these in the page; a click on the link saves them.
         const QByteArray song = "ID3\x03" + Binary(40000);
-        server_.route("/ring/song.mp3", File(song, "audio/mpeg"));
-        server_.route("/ring/clip.3gp", File(Binary(30000), "video/3gpp"));
-        server_.page(
+        server_.Route("/ring/song.mp3", File(song, "audio/mpeg"));
+        server_.Route("/ring/clip.3gp", File(Binary(30000), "video/3gpp"));
+        server_.Page(
             "/ring/list",
             "<a id='s' href='song.mp3'><b>铃声</b></a> <a id='c' href='clip.3gp'>视频</a>");
         QSignalSpy shown(pane_, &tessaly::Browser::NavigateComplete2);
         QSignalSpy loaded(pane_, &tessaly::Browser::DownloadComplete);
-        pane_->Navigate(server_.url("/ring/list"));
+        pane_->Navigate(server_.Url("/ring/list"));
         QVERIFY(loaded.wait(Timeout));
-        QVERIFY(ClickElement(pane_->view(), "#s b"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
-        QVERIFY(ClickElement(pane_->view(), "#c"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+        QVERIFY(ClickElement(pane_->View(), "#s b"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
+        QVERIFY(ClickElement(pane_->View(), "#c"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 2, Timeout);
 
-        QCOMPARE(proposals_, QStringList({path("song.mp3"), path("clip.3gp")}));
-        QVERIFY(Read(path("song.mp3")) == song);
+        QCOMPARE(proposals_, QStringList({Path("song.mp3"), Path("clip.3gp")}));
+        QVERIFY(Read(Path("song.mp3")) == song);
         QCOMPARE(shown.size(), 1);  // the list stays in the pane
     }
 
-    void aDescriptorBringsItsArchiveAndAWrongSizeFails() {
+    void ADescriptorBringsItsArchiveAndAWrongSizeFails() {
         const QByteArray jar = Binary(50000);
-        server_.route("/wap/bin/game.jar", File(jar, "application/java-archive"));
+        server_.Route("/wap/bin/game.jar", File(jar, "application/java-archive"));
         LocalHttpServer::Response jad = File(
             "MIDlet-Name: Thunder\r\nMIDlet-Jar-URL: bin/game.jar\r\nMIDlet-Jar-Size: 50000\r\n",
             "text/vnd.sun.j2me.app-descriptor");
         jad.headers.append({QByteArray("Set-Cookie"), QByteArray("sid=42; Path=/")});
-        server_.route("/wap/game.jad", jad);
-        pane_->Navigate(server_.url("/wap/game.jad"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+        server_.Route("/wap/game.jad", jad);
+        pane_->Navigate(server_.Url("/wap/game.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 2, Timeout);
 
         QCOMPARE(proposals_.size(), 1);  // one dialog for both files
-        QCOMPARE(manager_->items().value(1)->state(), DownloadItem::State::Finished);
-        QVERIFY(Read(path("game.jar")) == jar);
-        QCOMPARE(entries(), QStringList({"game.jad", "game.jar"}));
-        QVERIFY(server_.requestHeaders("/wap/bin/game.jar").contains("sid=42"));
-        QCOMPARE(manager_->downloadsWindow()->rowCount(), 2);
+        QCOMPARE(manager_->Items().value(1)->GetState(), DownloadItem::State::Finished);
+        QVERIFY(Read(Path("game.jar")) == jar);
+        QCOMPARE(Entries(), QStringList({"game.jad", "game.jar"}));
+        QVERIFY(server_.RequestHeaders("/wap/bin/game.jar").contains("sid=42"));
+        QCOMPARE(DownloadsWindow()->RowCount(), 2);
 
-        server_.route("/other.jar", File(jar, "application/java-archive"));
-        server_.route("/wap/wrong.jad",
-                      File("MIDlet-Jar-URL: " + server_.url("/other.jar").toUtf8() +
+        server_.Route("/other.jar", File(jar, "application/java-archive"));
+        server_.Route("/wap/wrong.jad",
+                      File("MIDlet-Jar-URL: " + server_.Url("/other.jar").toUtf8() +
                                "\nMIDlet-Jar-Size: 12\n",
                            "text/vnd.sun.j2me.app-descriptor"));
-        pane_->Navigate(server_.url("/wap/wrong.jad"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 4, Timeout);
-        DownloadItem* wrong = manager_->items().value(3);
-        QWidget* row = failedRow(wrong, "大小不符");
+        pane_->Navigate(server_.Url("/wap/wrong.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 4, Timeout);
+        DownloadItem* wrong = manager_->Items().value(3);
+        QWidget* row = FailedRow(wrong, "大小不符");
         QVERIFY(row);
-        QVERIFY(!button(row, "openFile")->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList({"game.jad", "game.jar", "wrong.jad"}),
+        QVERIFY(!Button(row, "openFile")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList({"game.jad", "game.jar", "wrong.jad"}),
                                   5000);
     }
 
-    void unsafeServerNamesAreMadeSafe() {
+    void UnsafeServerNamesAreMadeSafe() {
         LocalHttpServer::Response evil = File("#!/bin/sh\n", "application/octet-stream");
         evil.headers.append({QByteArray("Content-Disposition"),
                              QByteArray("attachment; filename=\"../../evil.sh\"")});
-        server_.route("/get", evil);
-        server_.route("/con.jar", File("jar", "application/java-archive"));
+        server_.Route("/get", evil);
+        server_.Route("/con.jar", File("jar", "application/java-archive"));
 
-        pane_->Navigate(server_.url("/get?id=1"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
-        pane_->Navigate(server_.url("/con.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
+        pane_->Navigate(server_.Url("/get?id=1"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
+        pane_->Navigate(server_.Url("/con.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 2, Timeout);
 
-        QCOMPARE(proposals_, QStringList({path("evil.sh"), path("_con.jar")}));
-        QCOMPARE(entries(), QStringList({"_con.jar", "evil.sh"}));
-        QVERIFY(!QFileInfo::exists(QDir(dir()).absoluteFilePath("../../evil.sh")));
-        QVERIFY(!(QFileInfo(path("evil.sh")).permissions() & QFile::ExeUser));
+        QCOMPARE(proposals_, QStringList({Path("evil.sh"), Path("_con.jar")}));
+        QCOMPARE(Entries(), QStringList({"_con.jar", "evil.sh"}));
+        QVERIFY(!QFileInfo::exists(QDir(Dir()).absoluteFilePath("../../evil.sh")));
+        QVERIFY(!(QFileInfo(Path("evil.sh")).permissions() & QFile::ExeUser));
     }
 
-    void anExistingFileIsNeverOverwritten() {
-        server_.route("/a/game.jar", File("first", "application/java-archive"));
-        server_.route("/b/game.jar", File("second", "application/java-archive"));
-        server_.route("/c/game.jar", File("third", "application/java-archive"));
-        pane_->Navigate(server_.url("/a/game.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
-        pane_->Navigate(server_.url("/b/game.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
-        QCOMPARE(proposals_.value(1), path("game (1).jar"));
+    void AnExistingFileIsNeverOverwritten() {
+        server_.Route("/a/game.jar", File("first", "application/java-archive"));
+        server_.Route("/b/game.jar", File("second", "application/java-archive"));
+        server_.Route("/c/game.jar", File("third", "application/java-archive"));
+        pane_->Navigate(server_.Url("/a/game.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
+        pane_->Navigate(server_.Url("/b/game.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 2, Timeout);
+        QCOMPARE(proposals_.value(1), Path("game (1).jar"));
 
         // A file that appears under the proposed name while the dialog is
         // open is kept; the download takes the next number.
@@ -342,282 +345,282 @@ private slots:
             appeared.write("mine");
             return proposed;
         };
-        pane_->Navigate(server_.url("/c/game.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 3, Timeout);
-        QCOMPARE(proposals_.value(2), path("game (2).jar"));
+        pane_->Navigate(server_.Url("/c/game.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 3, Timeout);
+        QCOMPARE(proposals_.value(2), Path("game (2).jar"));
 
-        QCOMPARE(Read(path("game.jar")), QByteArray("first"));
-        QCOMPARE(Read(path("game (1).jar")), QByteArray("second"));
-        QCOMPARE(Read(path("game (2).jar")), QByteArray("mine"));
-        QCOMPARE(Read(path("game (3).jar")), QByteArray("third"));
-        QCOMPARE(manager_->items().value(2)->fileName(), QStringLiteral("game (3).jar"));
+        QCOMPARE(Read(Path("game.jar")), QByteArray("first"));
+        QCOMPARE(Read(Path("game (1).jar")), QByteArray("second"));
+        QCOMPARE(Read(Path("game (2).jar")), QByteArray("mine"));
+        QCOMPARE(Read(Path("game (3).jar")), QByteArray("third"));
+        QCOMPARE(manager_->Items().value(2)->FileName(), QStringLiteral("game (3).jar"));
     }
 
-    void aFileChosenInTheDialogIsReplacedOnlyByAWholeDownload() {
-        QFile old(path("old.jar"));
+    void AFileChosenInTheDialogIsReplacedOnlyByAWholeDownload() {
+        QFile old(Path("old.jar"));
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old");
         old.close();
-        answer_ = [this](const QString&) { return path("old.jar"); };  // confirmed there
+        answer_ = [this](const QString&) { return Path("old.jar"); };  // confirmed there
 
         LocalHttpServer::Response slow = File(Binary(2 * 1024 * 1024), "application/java-archive");
         slow.chunkBytes = 16 * 1024;
         slow.chunkIntervalMs = 20;
-        server_.route("/slow.jar", slow);
-        pane_->Navigate(server_.url("/slow.jar"));
+        server_.Route("/slow.jar", slow);
+        pane_->Navigate(server_.Url("/slow.jar"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            manager_->items().size() == 1 && manager_->items().value(0)->receivedBytes() > 0,
+            manager_->Items().size() == 1 && manager_->Items().value(0)->ReceivedBytes() > 0,
             Timeout);
-        QCOMPARE(Read(path("old.jar")), QByteArray("old"));
-        manager_->items().value(0)->cancel();
-        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList{"old.jar"}, 5000);
-        QCOMPARE(Read(path("old.jar")), QByteArray("old"));
+        QCOMPARE(Read(Path("old.jar")), QByteArray("old"));
+        manager_->Items().value(0)->Cancel();
+        QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList{"old.jar"}, 5000);
+        QCOMPARE(Read(Path("old.jar")), QByteArray("old"));
 
-        server_.route("/new.jar", File("new", "application/java-archive"));
-        pane_->Navigate(server_.url("/new.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
-        QCOMPARE(manager_->items().value(1)->state(), DownloadItem::State::Finished);
-        QCOMPARE(Read(path("old.jar")), QByteArray("new"));
-        QCOMPARE(entries(), QStringList{"old.jar"});
+        server_.Route("/new.jar", File("new", "application/java-archive"));
+        pane_->Navigate(server_.Url("/new.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 2, Timeout);
+        QCOMPARE(manager_->Items().value(1)->GetState(), DownloadItem::State::Finished);
+        QCOMPARE(Read(Path("old.jar")), QByteArray("new"));
+        QCOMPARE(Entries(), QStringList{"old.jar"});
     }
 
-    void aNameMadeSafeNeverReplacesAFileTheDialogDidNotShow() {
-        QFile old(path("game.jar"));
+    void ANameMadeSafeNeverReplacesAFileTheDialogDidNotShow() {
+        QFile old(Path("game.jar"));
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old");
         old.close();
         // "game.jar." becomes "game.jar" once made safe: not the file confirmed.
-        answer_ = [this](const QString&) { return path("game.jar."); };
-        server_.route("/new.jar", File("new", "application/java-archive"));
-        pane_->Navigate(server_.url("/new.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
-        QCOMPARE(Read(path("game.jar")), QByteArray("old"));
-        QCOMPARE(Read(path("game (1).jar")), QByteArray("new"));
+        answer_ = [this](const QString&) { return Path("game.jar."); };
+        server_.Route("/new.jar", File("new", "application/java-archive"));
+        pane_->Navigate(server_.Url("/new.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
+        QCOMPARE(Read(Path("game.jar")), QByteArray("old"));
+        QCOMPARE(Read(Path("game (1).jar")), QByteArray("new"));
     }
 
-    void cancellingMidWayLeavesNoFile() {
+    void CancellingMidWayLeavesNoFile() {
         LocalHttpServer::Response slow = File(Binary(4 * 1024 * 1024), "application/zip");
         slow.chunkBytes = 16 * 1024;
         slow.chunkIntervalMs = 20;
-        server_.route("/big.zip", slow);
-        pane_->Navigate(server_.url("/big.zip"));
+        server_.Route("/big.zip", slow);
+        pane_->Navigate(server_.Url("/big.zip"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            manager_->items().size() == 1 && manager_->items().value(0)->receivedBytes() > 0,
+            manager_->Items().size() == 1 && manager_->Items().value(0)->ReceivedBytes() > 0,
             Timeout);
 
-        DownloadItem* item = manager_->items().value(0);
-        QWidget* row = manager_->downloadsWindow()->rowFor(item);
-        QCOMPARE(label(row, "state"), QStringLiteral("正在下载"));
-        QVERIFY2(label(row, "detail").contains(" / 4.0 MB  "), qPrintable(label(row, "detail")));
-        QVERIFY(label(row, "detail").endsWith("/秒"));
-        QVERIFY(!QFileInfo::exists(path("big.zip")));  // data sits under the partial name
-        QVERIFY(!button(row, "openFile")->isEnabled());
-        QVERIFY(!button(row, "openFolder")->isEnabled());
+        DownloadItem* item = manager_->Items().value(0);
+        QWidget* row = DownloadsWindow()->RowFor(item);
+        QCOMPARE(Label(row, "state"), QStringLiteral("正在下载"));
+        QVERIFY2(Label(row, "detail").contains(" / 4.0 MB  "), qPrintable(Label(row, "detail")));
+        QVERIFY(Label(row, "detail").endsWith("/秒"));
+        QVERIFY(!QFileInfo::exists(Path("big.zip")));  // data sits under the partial name
+        QVERIFY(!Button(row, "openFile")->isEnabled());
+        QVERIFY(!Button(row, "openFolder")->isEnabled());
 
-        QCOMPARE(entries().size(), 1);
-        QVERIFY2(entries().value(0).startsWith("big.zip.part"), qPrintable(entries().join(',')));
-        button(row, "cancel")->click();
-        QCOMPARE(item->state(), DownloadItem::State::Cancelled);
-        QCOMPARE(label(row, "state"), QStringLiteral("已取消"));
+        QCOMPARE(Entries().size(), 1);
+        QVERIFY2(Entries().value(0).startsWith("big.zip.part"), qPrintable(Entries().join(',')));
+        Button(row, "cancel")->click();
+        QCOMPARE(item->GetState(), DownloadItem::State::Cancelled);
+        QCOMPARE(Label(row, "state"), QStringLiteral("已取消"));
         // Once the engine has let go of the transfer, it writes nothing more.
-        QTRY_VERIFY_WITH_TIMEOUT(engineIdle(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(entries().isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(EngineIdle(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(Entries().isEmpty(), 5000);
     }
 
-    void declinedAndMissingDownloadsLeaveNoFile() {
-        server_.route("/declined.jar", File("x", "application/java-archive"));
+    void DeclinedAndMissingDownloadsLeaveNoFile() {
+        server_.Route("/declined.jar", File("x", "application/java-archive"));
         answer_ = [](const QString&) { return QString(); };  // the user cancels the dialog
-        pane_->Navigate(server_.url("/declined.jar"));
+        pane_->Navigate(server_.Url("/declined.jar"));
         QTRY_VERIFY_WITH_TIMEOUT(proposals_.size() == 1, Timeout);
         // Decided as the dialog returns, before the test runs again.
-        QVERIFY(manager_->items().isEmpty());
-        QVERIFY(!manager_->downloadsWindow());
+        QVERIFY(manager_->Items().isEmpty());
+        QVERIFY(!DownloadsWindow());
 
         // A missing file shows the server's page, or fails: never a file.
         answer_ = [](const QString& proposed) { return proposed; };
         QSignalSpy loaded(pane_, &tessaly::Browser::DownloadComplete);
-        pane_->Navigate(server_.url("/missing.jar"));
+        pane_->Navigate(server_.Url("/missing.jar"));
         QVERIFY(loaded.wait(Timeout));
         // The pane shows the server's page: the answer was no download.
-        QTRY_COMPARE_WITH_TIMEOUT(pane_->view()->url(), QUrl(server_.url("/missing.jar")), Timeout);
-        QVERIFY(manager_->items().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->url(), QUrl(server_.Url("/missing.jar")), Timeout);
+        QVERIFY(manager_->Items().isEmpty());
 
         // The archive a descriptor names is missing: its row fails.
-        const int before = int(manager_->items().size());
-        server_.route("/lost.jad",
+        const int before = int(manager_->Items().size());
+        server_.Route("/lost.jad",
                       File("MIDlet-Jar-URL: lost.jar\n", "text/vnd.sun.j2me.app-descriptor"));
-        pane_->Navigate(server_.url("/lost.jad"));
+        pane_->Navigate(server_.Url("/lost.jad"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            manager_->items().size() == before + 2 && doneCount() == before + 2, Timeout);
-        DownloadItem* lost = manager_->items().last();
-        QCOMPARE(lost->fileName(), QStringLiteral("lost.jar"));
-        QCOMPARE(lost->state(), DownloadItem::State::Failed);
-        QCOMPARE(label(manager_->downloadsWindow()->rowFor(lost), "state"), QStringLiteral("失败"));
-        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList{"lost.jad"}, 5000);
+            manager_->Items().size() == before + 2 && DoneCount() == before + 2, Timeout);
+        DownloadItem* lost = manager_->Items().last();
+        QCOMPARE(lost->FileName(), QStringLiteral("lost.jar"));
+        QCOMPARE(lost->GetState(), DownloadItem::State::Failed);
+        QCOMPARE(Label(DownloadsWindow()->RowFor(lost), "state"), QStringLiteral("失败"));
+        QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList{"lost.jad"}, 5000);
     }
 
     // --- hostile sites and broken transfers ---
 
-    void anArchiveNeverBringsAnother() {
+    void AnArchiveNeverBringsAnother() {
         // Each "archive" is served as a descriptor naming the next one.
         for (int i = 0; i < 5; ++i) {
-            server_.route("/chain/" + QByteArray::number(i) + ".jad",
+            server_.Route("/chain/" + QByteArray::number(i) + ".jad",
                           Descriptor("MIDlet-Jar-URL: " + QByteArray::number(i + 1) + ".jad\n"));
         }
-        pane_->Navigate(server_.url("/chain/0.jad"));
-        QTRY_VERIFY_WITH_TIMEOUT(manager_->items().size() >= 2 && doneCount() >= 2, Timeout);
+        pane_->Navigate(server_.Url("/chain/0.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager_->Items().size() >= 2 && DoneCount() >= 2, Timeout);
         // A further fetch would have started as the archive finished.
-        QCOMPARE(manager_->items().size(), 2);
+        QCOMPARE(manager_->Items().size(), 2);
         QCOMPARE(proposals_.size(), 1);
-        QCOMPARE(manager_->items().value(1)->role(), DownloadItem::Role::Archive);
-        QCOMPARE(manager_->items().value(1)->state(), DownloadItem::State::Finished);
+        QCOMPARE(manager_->Items().value(1)->GetRole(), DownloadItem::Role::Archive);
+        QCOMPARE(manager_->Items().value(1)->GetState(), DownloadItem::State::Finished);
     }
 
-    void anArchiveStopsOnceItPassesItsDeclaredSize() {
+    void AnArchiveStopsOnceItPassesItsDeclaredSize() {
         LocalHttpServer::Response huge =
             Trickled(Binary(5 * 1024 * 1024), "application/java-archive");
         huge.chunkBytes = 64 * 1024;
         huge.chunkIntervalMs = 10;
-        server_.route("/huge.jar", huge);
-        server_.route("/small.jad", Descriptor("MIDlet-Jar-URL: huge.jar\nMIDlet-Jar-Size: 100\n"));
-        pane_->Navigate(server_.url("/small.jad"));
-        QTRY_VERIFY_WITH_TIMEOUT(manager_->items().size() == 2 && doneCount() == 2, Timeout);
-        const DownloadItem* archive = manager_->items().value(1);
-        QCOMPARE(archive->state(), DownloadItem::State::Failed);
-        QVERIFY2(archive->failureReason().contains("大小不符"),
-                 qPrintable(archive->failureReason()));
+        server_.Route("/huge.jar", huge);
+        server_.Route("/small.jad", Descriptor("MIDlet-Jar-URL: huge.jar\nMIDlet-Jar-Size: 100\n"));
+        pane_->Navigate(server_.Url("/small.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager_->Items().size() == 2 && DoneCount() == 2, Timeout);
+        const DownloadItem* archive = manager_->Items().value(1);
+        QCOMPARE(archive->GetState(), DownloadItem::State::Failed);
+        QVERIFY2(archive->FailureReason().contains("大小不符"),
+                 qPrintable(archive->FailureReason()));
         // Stopped as soon as it was known: with the size announced, at once.
-        QVERIFY2(archive->receivedBytes() < 1024 * 1024,
-                 qPrintable(QString::number(archive->receivedBytes())));
-        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList{"small.jad"}, 5000);
+        QVERIFY2(archive->ReceivedBytes() < 1024 * 1024,
+                 qPrintable(QString::number(archive->ReceivedBytes())));
+        QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList{"small.jad"}, 5000);
     }
 
-    void aDescriptorWhoseArchiveCannotBeFetchedSaysSoInItsRow() {
+    void ADescriptorWhoseArchiveCannotBeFetchedSaysSoInItsRow() {
         const QByteArray refused = "ftp://127.0.0.1/games/" + QByteArray(120, 'x') + "/thunder.jar";
-        server_.route("/ftp.jad", Descriptor("MIDlet-Jar-URL: " + refused + "\n"));
-        pane_->Navigate(server_.url("/ftp.jad"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
-        DownloadItem* descriptor = manager_->items().value(0);
-        QCOMPARE(manager_->items().size(), 1);
-        QWidget* row = failedRow(descriptor, QString::fromUtf8(refused));
+        server_.Route("/ftp.jad", Descriptor("MIDlet-Jar-URL: " + refused + "\n"));
+        pane_->Navigate(server_.Url("/ftp.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
+        DownloadItem* descriptor = manager_->Items().value(0);
+        QCOMPARE(manager_->Items().size(), 1);
+        QWidget* row = FailedRow(descriptor, QString::fromUtf8(refused));
         QVERIFY(row);
         // Too long for the row: the row's tooltip shows the whole reason.
         QVERIFY2(row->toolTip().contains(refused), qPrintable(row->toolTip()));
-        QCOMPARE(Read(path("ftp.jad")).left(15), QByteArray("MIDlet-Jar-URL:"));  // the file stays
+        QCOMPARE(Read(Path("ftp.jad")).left(15), QByteArray("MIDlet-Jar-URL:"));  // the file stays
 
         // An archive on a server that cannot be reached fails in its row.
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const QByteArray port = QByteArray::number(closed.serverPort());
         closed.close();
-        server_.route("/gone.jad",
+        server_.Route("/gone.jad",
                       Descriptor("MIDlet-Jar-URL: http://127.0.0.1:" + port + "/gone.jar\n"));
-        pane_->Navigate(server_.url("/gone.jad"));
-        QTRY_VERIFY_WITH_TIMEOUT(manager_->items().size() == 3 && doneCount() == 3, 90000);
-        DownloadItem* gone = manager_->items().value(2);
-        QVERIFY(failedRow(gone, QString()));
-        QVERIFY(!gone->failureReason().isEmpty());
+        pane_->Navigate(server_.Url("/gone.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager_->Items().size() == 3 && DoneCount() == 3, 90000);
+        DownloadItem* gone = manager_->Items().value(2);
+        QVERIFY(FailedRow(gone, QString()));
+        QVERIFY(!gone->FailureReason().isEmpty());
     }
 
-    void aPageCannotStartDownloadsOnItsOwn() {
+    void APageCannotStartDownloadsOnItsOwn() {
         // The page clicks a download link from a timer; the one download the
         // opening of the page allows asks, nothing else does.
         // (Slow enough that each click's download starts before the next
         // click would cancel it.)
-        server_.route("/auto.jar", File("jar", "application/java-archive"));
-        server_.page("/auto",
+        server_.Route("/auto.jar", File("jar", "application/java-archive"));
+        server_.Page("/auto",
                      "<a id='l' href='/auto.jar'>get</a><script>var n = 0;"
                      "setInterval(() => { document.getElementById('l').click();"
                      " document.title = ++n; }, 400);</script>");
         answer_ = [](const QString&) { return QString(); };  // the user declines
-        pane_->Navigate(server_.url("/auto"));
-        QVERIFY(!WaitForTitle(pane_->view(), [](const QString& title) {
+        pane_->Navigate(server_.Url("/auto"));
+        QVERIFY(!WaitForTitle(pane_->View(), [](const QString& title) {
                      return title.toInt() >= 8;
                  }).isEmpty());
         QCOMPARE(proposals_.size(), 1);
-        QVERIFY(manager_->items().isEmpty());
+        QVERIFY(manager_->Items().isEmpty());
 
         // The user's own click still asks.
         answer_ = [](const QString& proposed) { return proposed; };
-        QVERIFY(ClickElement(pane_->view(), "#l"));
+        QVERIFY(ClickElement(pane_->View(), "#l"));
         QTRY_COMPARE_WITH_TIMEOUT(proposals_.size(), 2, Timeout);
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
         QCOMPARE(proposals_.size(), 2);
     }
 
-    void eachDownloadTheUserStartsEndsLikeANavigationOnce() {
-        server_.route("/games/game.jar", File("jar", "application/java-archive"));
-        server_.route("/games/typed.jar", File("typed", "application/java-archive"));
-        server_.page("/list", "<a id='l' href='/games/game.jar'>下载</a>");
+    void EachDownloadTheUserStartsEndsLikeANavigationOnce() {
+        server_.Route("/games/game.jar", File("jar", "application/java-archive"));
+        server_.Route("/games/typed.jar", File("typed", "application/java-archive"));
+        server_.Page("/list", "<a id='l' href='/games/game.jar'>下载</a>");
         QSignalSpy loaded(pane_, &tessaly::Browser::DownloadComplete);
         QSignalSpy progress(pane_, &tessaly::Browser::ProgressChange);
         const auto ends = [&] {
             return int(std::count_if(progress.begin(), progress.end(),
                                      [](const QList<QVariant>& args) { return args[0] == -1; }));
         };
-        pane_->Navigate(server_.url("/list"));
+        pane_->Navigate(server_.Url("/list"));
         QVERIFY(loaded.wait(Timeout));
         loaded.clear();
         progress.clear();
 
         // A link: the download starts no navigation, yet ends like one.
-        QVERIFY(ClickElement(pane_->view(), "#l"));
-        QTRY_COMPARE_WITH_TIMEOUT(doneCount(), 1, Timeout);
+        QVERIFY(ClickElement(pane_->View(), "#l"));
+        QTRY_COMPARE_WITH_TIMEOUT(DoneCount(), 1, Timeout);
         QCOMPARE(loaded.count(), 1);
         QCOMPARE(ends(), 1);
 
         // Clicked again at once: the same download, asked for and earned once.
-        const int offered = requestCount();
-        QVERIFY(ClickElement(pane_->view(), "#l"));
-        QTRY_VERIFY_WITH_TIMEOUT(requestCount() == offered + 1 && engineIdle(), Timeout);
+        const int offered = RequestCount();
+        QVERIFY(ClickElement(pane_->View(), "#l"));
+        QTRY_VERIFY_WITH_TIMEOUT(RequestCount() == offered + 1 && EngineIdle(), Timeout);
         QCOMPARE(proposals_.size(), 1);
         QCOMPARE(loaded.count(), 1);
 
         // Typed: the navigation that became the download ends, once.
-        pane_->Navigate(server_.url("/games/typed.jar"));
-        QTRY_COMPARE_WITH_TIMEOUT(doneCount(), 2, Timeout);
+        pane_->Navigate(server_.Url("/games/typed.jar"));
+        QTRY_COMPARE_WITH_TIMEOUT(DoneCount(), 2, Timeout);
         QCOMPARE(loaded.count(), 2);
         QCOMPARE(ends(), 2);
 
         // Opened again at once: a repeat, whose navigation ends without a word.
-        pane_->Navigate(server_.url("/games/typed.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(requestCount() == offered + 3 && engineIdle(), Timeout);
+        pane_->Navigate(server_.Url("/games/typed.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(RequestCount() == offered + 3 && EngineIdle(), Timeout);
         QTest::qWait(2500);  // past the time a stopped navigation waits for its download
         QCOMPARE(loaded.count(), 2);
         QCOMPARE(ends(), 2);
         QCOMPARE(proposals_.size(), 2);
-        QCOMPARE(entries(), QStringList({"game.jar", "typed.jar"}));
+        QCOMPARE(Entries(), QStringList({"game.jar", "typed.jar"}));
     }
 
-    void aHeldEnterOnADownloadControlIsOneDownload() {
+    void AHeldEnterOnADownloadControlIsOneDownload() {
         // Enter held for 1.5 s on a focused control that opens a game's
         // descriptor, as a deck's <do> does.
-        server_.route("/held.jad", Descriptor("MIDlet-Jar-URL: held.jar\n"));
-        server_.route("/held.jar", File(Binary(1000), "application/java-archive"));
-        server_.page("/deck",
+        server_.Route("/held.jad", Descriptor("MIDlet-Jar-URL: held.jar\n"));
+        server_.Route("/held.jar", File(Binary(1000), "application/java-archive"));
+        server_.Page("/deck",
                      "<button id='d' type='button' onclick=\"location.assign('/held.jad')\">"
                      "下载</button>");
         QSignalSpy loaded(pane_, &tessaly::Browser::DownloadComplete);
-        pane_->Navigate(server_.url("/deck"));
+        pane_->Navigate(server_.Url("/deck"));
         QVERIFY(loaded.wait(Timeout));
-        pane_->view()->setFocus();
-        pane_->view()->page()->runJavaScript("document.getElementById('d').focus()");
-        QWidget* input = pane_->view()->focusProxy();
+        pane_->View()->setFocus();
+        pane_->View()->page()->runJavaScript("document.getElementById('d').focus()");
+        QWidget* input = pane_->View()->focusProxy();
         QVERIFY(input);
         QTest::simulateEvent(input, true, Qt::Key_Return, {}, QStringLiteral("\r"), false, 200);
         for (int i = 0; i < 30; ++i) {
             QTest::simulateEvent(input, true, Qt::Key_Return, {}, QStringLiteral("\r"), true, 50);
         }
         QTest::simulateEvent(input, false, Qt::Key_Return, {}, QStringLiteral("\r"), false);
-        QTRY_COMPARE_WITH_TIMEOUT(doneCount(), 2, Timeout);
-        QTRY_VERIFY_WITH_TIMEOUT(engineIdle(), Timeout);
-        QCOMPARE(proposals_, QStringList{path("held.jad")});
-        QCOMPARE(entries(), QStringList({"held.jad", "held.jar"}));
+        QTRY_COMPARE_WITH_TIMEOUT(DoneCount(), 2, Timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(EngineIdle(), Timeout);
+        QCOMPARE(proposals_, QStringList{Path("held.jad")});
+        QCOMPARE(Entries(), QStringList({"held.jad", "held.jar"}));
         QCOMPARE(loaded.count(), 2);  // the page, and the one download
     }
 
-    void onlyAKeyPressedForItAnswersTheSaveDialog() {
-        std::unique_ptr<QFileDialog> dialog(tessaly::CreateSaveDialog(nullptr, path("game.jar")));
+    void OnlyAKeyPressedForItAnswersTheSaveDialog() {
+        std::unique_ptr<QFileDialog> dialog(tessaly::CreateSaveDialog(nullptr, Path("game.jar")));
         QSignalSpy answered(dialog.get(), &QDialog::finished);
         dialog->show();
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -637,72 +640,72 @@ private slots:
         enter(false);
         QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, Timeout);
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(dialog->selectedFiles(), QStringList{path("game.jar")});
+        QCOMPARE(dialog->selectedFiles(), QStringList{Path("game.jar")});
     }
 
-    void aStalledDownloadFailsAndADroppedOneAsksNothingMore() {
-        manager_->setStallTimeout(1500);
+    void AStalledDownloadFailsAndADroppedOneAsksNothingMore() {
+        manager_->SetStallTimeout(1500);
         LocalHttpServer::Response stall = Trickled(Binary(1024 * 1024), "application/java-archive");
         stall.stallAfterBytes = 64 * 1024;
-        server_.route("/stall.jar", stall);
-        pane_->Navigate(server_.url("/stall.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
-        QVERIFY(failedRow(manager_->items().value(0), "停止发送"));
-        QTRY_VERIFY_WITH_TIMEOUT(engineIdle(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList(), 5000);
+        server_.Route("/stall.jar", stall);
+        pane_->Navigate(server_.Url("/stall.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
+        QVERIFY(FailedRow(manager_->Items().value(0), "停止发送"));
+        QTRY_VERIFY_WITH_TIMEOUT(EngineIdle(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList(), 5000);
 
         // The server drops the connection half-way: the download fails (the
         // engine's own retry asks no second question), and no internal file
         // name is ever offered.
-        manager_->setStallTimeout(tessaly::DownloadItem::DefaultStallTimeoutMs);
+        manager_->SetStallTimeout(tessaly::DownloadItem::DefaultStallTimeoutMs);
         LocalHttpServer::Response drop = stall;
         drop.closeAfterStallMs = 300;
-        server_.route("/drop.jar", drop);
-        pane_->Navigate(server_.url("/drop.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 2, Timeout);
-        DownloadItem* dropped = manager_->items().value(1);
-        QCOMPARE(dropped->state(), DownloadItem::State::Failed);
-        QVERIFY(!dropped->failureReason().isEmpty());
-        QCOMPARE(proposals_, QStringList({path("stall.jar"), path("drop.jar")}));
-        QCOMPARE(manager_->items().size(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(entries(), QStringList(), 5000);
+        server_.Route("/drop.jar", drop);
+        pane_->Navigate(server_.Url("/drop.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 2, Timeout);
+        DownloadItem* dropped = manager_->Items().value(1);
+        QCOMPARE(dropped->GetState(), DownloadItem::State::Failed);
+        QVERIFY(!dropped->FailureReason().isEmpty());
+        QCOMPARE(proposals_, QStringList({Path("stall.jar"), Path("drop.jar")}));
+        QCOMPARE(manager_->Items().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList(), 5000);
     }
 
     // --- the save dialog ---
 
-    void theSaveDialogStartsAtHomeWhenTheDownloadFolderIsMissing() {
-        manager_->setDownloadFolder(path("no such folder"));
-        answer_ = [this](const QString& proposed) { return path(QFileInfo(proposed).fileName()); };
-        server_.route("/game.jar", File("jar", "application/java-archive"));
-        pane_->Navigate(server_.url("/game.jar"));
-        QTRY_VERIFY_WITH_TIMEOUT(doneCount() == 1, Timeout);
+    void TheSaveDialogStartsAtHomeWhenTheDownloadFolderIsMissing() {
+        manager_->SetDownloadFolder(Path("no such folder"));
+        answer_ = [this](const QString& proposed) { return Path(QFileInfo(proposed).fileName()); };
+        server_.Route("/game.jar", File("jar", "application/java-archive"));
+        pane_->Navigate(server_.Url("/game.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
         QCOMPARE(QFileInfo(proposals_.value(0)).absolutePath(), QDir::homePath());
-        QVERIFY(!QFileInfo::exists(path("no such folder")));
+        QVERIFY(!QFileInfo::exists(Path("no such folder")));
     }
 
-    void theSaveDialogShowsItsColumnsWholeAndInChinese() {
-        QFile big(path("big.jar"));
+    void TheSaveDialogShowsItsColumnsWholeAndInChinese() {
+        QFile big(Path("big.jar"));
         QVERIFY(big.open(QIODevice::WriteOnly));
         big.write(Binary(3000));
         big.close();
-        QFile small(path("small.jar"));
+        QFile small(Path("small.jar"));
         QVERIFY(small.open(QIODevice::WriteOnly));
         small.write("0123456789");
         small.close();
 
-        std::unique_ptr<QFileDialog> dialog(tessaly::CreateSaveDialog(nullptr, path("new.jar")));
+        std::unique_ptr<QFileDialog> dialog(tessaly::CreateSaveDialog(nullptr, Path("new.jar")));
         dialog->show();
         auto* files = qobject_cast<QFileSystemModel*>(dialog->proxyModel()->sourceModel());
         QVERIFY(files);
         const auto shown = [&](const QString& name, int column) {
-            const QModelIndex source = files->index(path(name), column);
+            const QModelIndex source = files->index(Path(name), column);
             return dialog->proxyModel()->mapFromSource(source).data().toString();
         };
         QTRY_COMPARE_WITH_TIMEOUT(shown("big.jar", 1), QStringLiteral("2.9 KB"), Timeout);
         QCOMPARE(shown("small.jar", 1), QStringLiteral("10 字节"));
-        static const QRegularExpression date(
+        static const QRegularExpression Date(
             QStringLiteral("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{2}:\\d{2}$"));
-        QVERIFY2(date.match(shown("big.jar", 3)).hasMatch(), qPrintable(shown("big.jar", 3)));
+        QVERIFY2(Date.match(shown("big.jar", 3)).hasMatch(), qPrintable(shown("big.jar", 3)));
 
         auto* list = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
         QVERIFY(list && list->isVisible());
@@ -717,19 +720,19 @@ private slots:
         QVERIFY(header->length() <= list->viewport()->width());
     }
 
-    void aDownloadCanBeCancelledWhileTheSaveDialogIsOpen() {
+    void ADownloadCanBeCancelledWhileTheSaveDialogIsOpen() {
         QWidget owner;
         owner.resize(300, 200);
         owner.show();
-        manager_->setWindowOwner(&owner);
-        server_.route("/long.zip", Trickled(Binary(8 * 1024 * 1024), "application/zip"));
-        server_.route("/next.jar", File("jar", "application/java-archive"));
-        pane_->Navigate(server_.url("/long.zip"));
+        manager_->SetWindowOwner(&owner);
+        server_.Route("/long.zip", Trickled(Binary(8 * 1024 * 1024), "application/zip"));
+        server_.Route("/next.jar", File("jar", "application/java-archive"));
+        pane_->Navigate(server_.Url("/long.zip"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            manager_->items().size() == 1 && manager_->items().value(0)->receivedBytes() > 0,
+            manager_->Items().size() == 1 && manager_->Items().value(0)->ReceivedBytes() > 0,
             Timeout);
-        DownloadItem* running = manager_->items().value(0);
-        QPushButton* cancel = button(manager_->downloadsWindow()->rowFor(running), "cancel");
+        DownloadItem* running = manager_->Items().value(0);
+        QPushButton* cancel = Button(DownloadsWindow()->RowFor(running), "cancel");
 
         bool dialogSeen = false;
         answer_ = [&](const QString& proposed) {
@@ -746,33 +749,37 @@ private slots:
             });
             return tessaly::AskSavePathWithDialog(&owner, proposed);
         };
-        pane_->Navigate(server_.url("/next.jar"));
+        pane_->Navigate(server_.Url("/next.jar"));
         QTRY_VERIFY_WITH_TIMEOUT(dialogSeen, Timeout);
-        QTRY_COMPARE_WITH_TIMEOUT(running->state(), DownloadItem::State::Cancelled, Timeout);
-        manager_->setWindowOwner(nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(running->GetState(), DownloadItem::State::Cancelled, Timeout);
+        manager_->SetWindowOwner(nullptr);
     }
 
 private:
-    QString dir() const { return folder_->path(); }
-    QString path(const QString& name) const { return QDir(dir()).absoluteFilePath(name); }
-    QStringList entries() const {
-        return QDir(dir()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    // The manager's window, as the program makes it.
+    tessaly::DownloadsWindow* DownloadsWindow() const {
+        return qobject_cast<tessaly::DownloadsWindow*>(manager_->DownloadsWindow());
+    }
+    QString Dir() const { return folder_->path(); }
+    QString Path(const QString& name) const { return QDir(Dir()).absoluteFilePath(name); }
+    QStringList Entries() const {
+        return QDir(Dir()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     }
     // The row of item, once checked to show it failed with a reason that
     // contains reasonPart; null when it does not.
-    QWidget* failedRow(const DownloadItem* item, const QString& reasonPart) const {
-        QWidget* row = manager_->downloadsWindow()->rowFor(item);
-        const bool shown = item->state() == DownloadItem::State::Failed &&
-                           label(row, "state") == QStringLiteral("失败") &&
-                           label(row, "detail").contains(reasonPart);
+    QWidget* FailedRow(const DownloadItem* item, const QString& reasonPart) const {
+        QWidget* row = DownloadsWindow()->RowFor(item);
+        const bool shown = item->GetState() == DownloadItem::State::Failed &&
+                           Label(row, "state") == QStringLiteral("失败") &&
+                           Label(row, "detail").contains(reasonPart);
         if (!shown) {
-            qWarning("row: %s / %s", qPrintable(label(row, "state")),
-                     qPrintable(label(row, "detail")));
+            qWarning("row: %s / %s", qPrintable(Label(row, "state")),
+                     qPrintable(Label(row, "detail")));
         }
         return shown ? row : nullptr;
     }
     // Whether the engine has finished with every transfer it was given.
-    bool engineIdle() const {
+    bool EngineIdle() const {
         for (const auto* request : profile_->findChildren<QWebEngineDownloadRequest*>()) {
             if (!request->isFinished()) {
                 return false;
@@ -781,21 +788,21 @@ private:
         return true;
     }
     // Downloads the engine has offered so far.
-    int requestCount() const {
+    int RequestCount() const {
         return int(profile_->findChildren<QWebEngineDownloadRequest*>().size());
     }
-    int doneCount() const {
+    int DoneCount() const {
         int n = 0;
-        for (const DownloadItem* item : manager_->items()) {
-            n += item->isActive() ? 0 : 1;
+        for (const DownloadItem* item : manager_->Items()) {
+            n += item->IsActive() ? 0 : 1;
         }
         return n;
     }
-    static QString label(QWidget* row, const char* name) {
+    static QString Label(QWidget* row, const char* name) {
         auto* found = row ? row->findChild<QLabel*>(QLatin1String(name)) : nullptr;
         return found ? found->text() : QStringLiteral("<no label>");
     }
-    static QPushButton* button(QWidget* row, const char* name) {
+    static QPushButton* Button(QWidget* row, const char* name) {
         return row->findChild<QPushButton*>(QLatin1String(name));
     }
 

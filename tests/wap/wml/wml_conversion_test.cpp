@@ -41,11 +41,11 @@ QString Html(const ConvertedPage& page) {
 // What a reader sees: the page without scripts, styles and tags, with
 // character references resolved.
 QString VisibleText(QString html) {
-    static const QRegularExpression hidden(QStringLiteral("<(script|style|title)[^>]*>.*?</\\1>"),
+    static const QRegularExpression Hidden(QStringLiteral("<(script|style|title)[^>]*>.*?</\\1>"),
                                            QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
-    html.remove(hidden);
-    html.remove(tag);
+    static const QRegularExpression Tag(QStringLiteral("<[^>]*>"));
+    html.remove(Hidden);
+    html.remove(Tag);
     html.replace(QLatin1String("&#160;"), QStringLiteral("\u00A0"));
     html.replace(QLatin1String("&#173;"), QStringLiteral("\u00AD"));
     html.replace(QLatin1String("&lt;"), QLatin1String("<"));
@@ -57,15 +57,15 @@ QString VisibleText(QString html) {
 }
 
 QString Title(const QString& html) {
-    static const QRegularExpression title(QStringLiteral("<title>(.*?)</title>"));
-    return VisibleText(title.match(html).captured(1));
+    static const QRegularExpression Title(QStringLiteral("<title>(.*?)</title>"));
+    return VisibleText(Title.match(html).captured(1));
 }
 
 // The data handed to the runtime.
 QJsonObject DeckData(const QString& html) {
-    static const QRegularExpression data(
+    static const QRegularExpression Data(
         QStringLiteral("<script type=\"application/json\" id=\"wml-deck-data\">(.*?)</script>"));
-    return QJsonDocument::fromJson(data.match(html).captured(1).toUtf8()).object();
+    return QJsonDocument::fromJson(Data.match(html).captured(1).toUtf8()).object();
 }
 
 std::vector<std::string> DeckNames() {
@@ -140,10 +140,10 @@ TEST(DeckPage, AllowsOnlyItsOwnScriptByAFreshNonce) {
         return QString();
     };
     const QString policy = policyOf(first);
-    static const QRegularExpression nonceIn(QStringLiteral("script-src 'nonce-([A-Za-z0-9+/=]+)'"));
-    const QString nonce = nonceIn.match(policy).captured(1);
+    static const QRegularExpression NonceIn(QStringLiteral("script-src 'nonce-([A-Za-z0-9+/=]+)'"));
+    const QString nonce = NonceIn.match(policy).captured(1);
     ASSERT_GE(nonce.size(), 16) << policy.toStdString();
-    EXPECT_NE(nonceIn.match(policyOf(second)).captured(1), nonce);
+    EXPECT_NE(NonceIn.match(policyOf(second)).captured(1), nonce);
     EXPECT_TRUE(policy.contains(QLatin1String("default-src 'none'")));
 
     const QString html = Html(first);
@@ -154,8 +154,8 @@ TEST(DeckPage, AllowsOnlyItsOwnScriptByAFreshNonce) {
     EXPECT_EQ(html.count(QLatin1String("<script")), 2);
     EXPECT_TRUE(html.contains(QStringLiteral("<script nonce=\"%1\">").arg(nonce)));
     // The data has no markup characters a parser could act on.
-    static const QRegularExpression data(QStringLiteral("id=\"wml-deck-data\">(.*?)</script>"));
-    const QString json = data.match(html).captured(1);
+    static const QRegularExpression Data(QStringLiteral("id=\"wml-deck-data\">(.*?)</script>"));
+    const QString json = Data.match(html).captured(1);
     EXPECT_FALSE(json.contains('<') || json.contains('>') || json.contains('&'));
 
     // Served by the gateway, the page loads the runtime by its address, still
@@ -164,7 +164,7 @@ TEST(DeckPage, AllowsOnlyItsOwnScriptByAFreshNonce) {
         ConvertWmlDeck(std::string_view(deck.constData(), deck.size()), DeckUrl, "",
                        tessaly::wap::RuntimeDelivery::ByAddress);
     const QString servedHtml = Html(served);
-    const QString servedNonce = nonceIn.match(policyOf(served)).captured(1);
+    const QString servedNonce = NonceIn.match(policyOf(served)).captured(1);
     EXPECT_EQ(servedHtml.count(QLatin1String("<script")), 2);
     EXPECT_TRUE(servedHtml.contains(
         QStringLiteral("<script nonce=\"%1\" src=\"%2\" defer></script>")

@@ -21,7 +21,7 @@ class OpenDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void typedTextBecomesAnAddress() {
+    void TypedTextBecomesAnAddress() {
         QCOMPARE(AddressToOpen("wap.example.com"), QStringLiteral("http://wap.example.com/"));
         QCOMPARE(AddressToOpen("  wap.example.com:8080/a.wml "),
                  QStringLiteral("http://wap.example.com:8080/a.wml"));
@@ -40,7 +40,7 @@ private slots:
         }
     }
 
-    void aTypedHostNavigatesAndIsRemembered() {
+    void ATypedHostNavigatesAndIsRemembered() {
         QTemporaryDir program;
         QVERIFY(QDir(program.path()).mkdir("Data"));
         QStringList visited;
@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(visited.size(), 2);
     }
 
-    void withoutADataFolderNothingIsWritten() {
+    void WithoutADataFolderNothingIsWritten() {
         QTemporaryDir program;
         QStringList visited;
         frmOpen dialog(nullptr, program.path(), [&](const QString& url) { visited << url; });
@@ -87,7 +87,7 @@ private slots:
                  QStringList());
     }
 
-    void aDamagedListIsReadWithinBounds() {
+    void ADamagedListIsReadWithinBounds() {
         QTemporaryDir program;
         QVERIFY(QDir(program.path()).mkdir("Data"));
         const QString list = program.filePath("Data/Address.txt");
@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(addresses.Load(), QStringList{"http://wap.example.com/"});
     }
 
-    void browsingFillsInTheChosenFile() {
+    void BrowsingFillsInTheChosenFile() {
         QTemporaryDir program;
         const QString chosen = QDir(program.path()).filePath("deck.wml");
         frmOpen dialog(

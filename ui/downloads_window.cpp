@@ -97,18 +97,18 @@ public:
         layout->addWidget(progress_);
         layout->addLayout(bottom);
 
-        connect(cancel_, &QPushButton::clicked, item, &DownloadItem::cancel);
+        connect(cancel_, &QPushButton::clicked, item, &DownloadItem::Cancel);
         connect(openFile_, &QPushButton::clicked, this, [this] {
             if (item_) {
-                shell_.ShellOpen(window(), QDir::toNativeSeparators(item_->filePath()));
+                shell_.ShellOpen(window(), QDir::toNativeSeparators(item_->FilePath()));
             }
         });
         connect(openFolder_, &QPushButton::clicked, this, [this] {
             if (item_) {
-                shell_.ShellOpen(window(), QDir::toNativeSeparators(item_->folder()));
+                shell_.ShellOpen(window(), QDir::toNativeSeparators(item_->Folder()));
             }
         });
-        connect(item, &DownloadItem::changed, this, &DownloadRow::Refresh);
+        connect(item, &DownloadItem::Changed, this, &DownloadRow::Refresh);
         Refresh();
     }
 
@@ -118,41 +118,41 @@ private:
             return;
         }
         const DownloadItem& item = *item_;
-        name_->setText(item.fileName());
-        name_->setToolTip(QDir::toNativeSeparators(item.filePath()));
-        const qint64 size = item.state() == DownloadItem::State::Finished ? item.receivedBytes()
-                                                                          : item.totalBytes();
+        name_->setText(item.FileName());
+        name_->setToolTip(QDir::toNativeSeparators(item.FilePath()));
+        const qint64 size = item.GetState() == DownloadItem::State::Finished ? item.ReceivedBytes()
+                                                                             : item.TotalBytes();
         if (size >= 0) {
             size_->setText(FormatBytes(size));
         } else {
-            size_->setText(item.isActive() ? QStringLiteral("大小未知") : QString());
+            size_->setText(item.IsActive() ? QStringLiteral("大小未知") : QString());
         }
 
-        const bool finished = item.state() == DownloadItem::State::Finished;
-        if (item.isActive() && item.totalBytes() <= 0) {
+        const bool finished = item.GetState() == DownloadItem::State::Finished;
+        if (item.IsActive() && item.TotalBytes() <= 0) {
             progress_->setRange(0, 0);  // size unknown: a busy bar
         } else {
             progress_->setRange(0, ProgressScale);
-            const qint64 total = item.totalBytes();
+            const qint64 total = item.TotalBytes();
             int value = 0;  // a cancelled or failed download shows an empty bar
             if (finished) {
                 value = ProgressScale;
-            } else if (item.isActive() && total > 0) {
-                value = int(item.receivedBytes() * ProgressScale / total);
+            } else if (item.IsActive() && total > 0) {
+                value = int(item.ReceivedBytes() * ProgressScale / total);
             }
             progress_->setValue(value);
         }
         detail_->setText(ProgressText(item));
         detail_->setToolTip(detail_->text());
         state_->setText(StateText(item));
-        const bool failed = item.state() == DownloadItem::State::Failed;
+        const bool failed = item.GetState() == DownloadItem::State::Failed;
         state_->setStyleSheet(failed ? QStringLiteral("color: #c00000;") : QString());
         // A long reason is cut short in the row: the whole of it shows over
         // any part of the row.
-        setToolTip(failed ? StateText(item) + QStringLiteral("：") + item.failureReason()
+        setToolTip(failed ? StateText(item) + QStringLiteral("：") + item.FailureReason()
                           : QString());
 
-        cancel_->setEnabled(item.isActive());
+        cancel_->setEnabled(item.IsActive());
         openFile_->setEnabled(finished);
         openFolder_->setEnabled(finished);
     }
@@ -172,8 +172,8 @@ private:
 }  // namespace
 
 DownloadsWindow::DownloadsWindow(ShellOpener& shell, QWidget* owner)
-    : QWidget(nullptr, Qt::Tool), shell_(shell) {
-    setOwner(owner);
+    : DownloadList(nullptr, Qt::Tool), shell_(shell) {
+    SetOwner(owner);
     setWindowTitle(QStringLiteral("下载管理"));
     setFixedSize(WindowWidth, WindowHeight);
 
@@ -193,7 +193,7 @@ DownloadsWindow::DownloadsWindow(ShellOpener& shell, QWidget* owner)
     layout->addWidget(scroll);
 }
 
-void DownloadsWindow::setOwner(QWidget* owner) {
+void DownloadsWindow::SetOwner(QWidget* owner) {
     // Not a child window of the owner: a dialog modal to the owner (the save
     // dialog) would then block this window too, and with it 取消.
     if (owner_) {
@@ -205,7 +205,7 @@ void DownloadsWindow::setOwner(QWidget* owner) {
     }
 }
 
-void DownloadsWindow::addItem(DownloadItem* item) {
+void DownloadsWindow::AddItem(DownloadItem* item) {
     if (rows_.contains(item)) {
         return;
     }

@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "download_list.h"
+
 class QVBoxLayout;
 
 namespace tessaly {
@@ -15,19 +17,19 @@ class ShellOpener;
 // download, newest first: file name, size, progress with bytes and speed,
 // state, and the buttons 取消, 打开文件 and 打开文件夹 (the last two only
 // once the file is complete).
-class DownloadsWindow : public QWidget {
+class DownloadsWindow : public DownloadList {
     Q_OBJECT
 
 public:
     DownloadsWindow(ShellOpener& shell, QWidget* owner);
 
-    void setOwner(QWidget* owner);
-    void addItem(DownloadItem* item);
+    void SetOwner(QWidget* owner) override;
+    void AddItem(DownloadItem* item) override;
 
-    int rowCount() const { return rows_.size(); }
+    int RowCount() const { return rows_.size(); }
     // The row showing item; its parts are named "name", "size", "progress",
     // "detail", "state", "cancel", "openFile" and "openFolder".
-    QWidget* rowFor(const DownloadItem* item) const { return rows_.value(item); }
+    QWidget* RowFor(const DownloadItem* item) const { return rows_.value(item); }
 
 private:
     ShellOpener& shell_;
