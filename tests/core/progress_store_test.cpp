@@ -50,6 +50,13 @@ TEST(StartRun, StoredRecordIsCountedAndItsThresholdRead) {
     EXPECT_EQ(core.Threshold(1), 0);
     EXPECT_EQ(ReadBytes(folder.Progress()), "7,5,12345.5\r\n");
     EXPECT_EQ(ReadBytes(folder.LevelTable()), table);
+
+    // A record is read up to 4096 bytes: blanks an editor left before a
+    // field do not cut it off.
+    WriteBytes(folder.Progress(), "7,4," + std::string(4000, ' ') + "2.5\r\n");
+    Core padded(folder.Path());
+    padded.StartRun();
+    EXPECT_EQ(padded.Experience, 2.5);
 }
 
 TEST(StartRun, RunCountZeroOrMissingDiscardsTheStoredLevel) {

@@ -234,6 +234,13 @@ TEST(DeckPage, MendsARawAmpersandInAnAddress) {
     const QJsonArray tasks = data.value("tasks").toArray();
     ASSERT_FALSE(tasks.isEmpty());
     EXPECT_EQ(tasks.at(0).toObject().value("href").toString(), "/list?a=1&b=2");
+
+    // References beside the raw '&' stay references, the longest included.
+    const QString mended =
+        Html(Convert("<wml><card><p>A & B &quot;C&quot; &#x4e2d; &#20013;</p></card></wml>"));
+    EXPECT_TRUE(mended.contains("A &amp; B")) << mended.toStdString();
+    EXPECT_FALSE(mended.contains("&amp;quot;")) << mended.toStdString();
+    EXPECT_FALSE(mended.contains("&amp;#")) << mended.toStdString();
 }
 
 // The lenient pass looks only a few characters past each '&': a deck full
