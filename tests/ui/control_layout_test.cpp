@@ -57,6 +57,12 @@ private slots:
         QCOMPARE(controls.Get<ExperienceBar>("exp"), controls["exp"]);
         QCOMPARE(controls.Find("exp"), controls["exp"]);
         QCOMPARE(controls.Find("stb"), nullptr);
+        // Twips become the nearest pixel (15 to a pixel), not the one below.
+        const QList<QPair<int, int>> twips = {{0, 0},  {7, 0},  {8, 1},     {15, 1},
+                                              {22, 1}, {23, 2}, {5820, 388}};
+        for (const auto& [given, pixels] : twips) {
+            QCOMPARE(TwipsToPixels(given), pixels);
+        }
     }
 
     void WrongLookupsEndTheProgram_data() {

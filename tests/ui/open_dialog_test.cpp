@@ -70,6 +70,9 @@ private slots:
         }
         QCOMPARE(listed, QStringList({"wap.other.example/menu.wml", "wap.example.com"}));
         QCOMPARE(visited.size(), 2);
+        // An address typed again moves to the top, once.
+        QCOMPARE(tessaly::TypedAddresses(program.path()).Remember("wap.example.com"),
+                 QStringList({"wap.example.com", "wap.other.example/menu.wml"}));
         third.quxiao_Click();
         QCOMPARE(third.result(), int(QDialog::Rejected));
         QCOMPARE(visited.size(), 2);

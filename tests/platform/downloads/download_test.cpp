@@ -495,6 +495,19 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList{"small.jad"}, 5000);
     }
 
+    // A descriptor that gives no size still bounds its archive, at 32 MB.
+    void AnArchiveOfNoDeclaredSizeStopsPast32Megabytes() {
+        server_.Route("/big.jar", File(Binary(33 * 1024 * 1024), "application/java-archive"));
+        server_.Route("/nosize.jad", Descriptor("MIDlet-Jar-URL: big.jar\n"));
+        pane_->Navigate(server_.Url("/nosize.jad"));
+        QTRY_VERIFY_WITH_TIMEOUT(manager_->Items().size() == 2 && DoneCount() == 2, Timeout);
+        const DownloadItem* archive = manager_->Items().value(1);
+        QCOMPARE(archive->GetState(), DownloadItem::State::Failed);
+        QVERIFY2(archive->FailureReason().contains("文件太大"),
+                 qPrintable(archive->FailureReason()));
+        QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList{"nosize.jad"}, 5000);
+    }
+
     void ADescriptorWhoseArchiveCannotBeFetchedSaysSoInItsRow() {
         const QByteArray refused = "ftp://127.0.0.1/games/" + QByteArray(120, 'x') + "/thunder.jar";
         server_.Route("/ftp.jad", Descriptor("MIDlet-Jar-URL: " + refused + "\n"));

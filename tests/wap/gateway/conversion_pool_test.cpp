@@ -88,6 +88,10 @@ TEST(ConversionPool, RefusesAtOnceWhenTooManyWait) {
         released.wait();
         return std::optional<ConvertedPage>(PageOf("late"));
     };
+    // The bound itself is the point: 32 conversions at most, not "whatever
+    // the constant says" (a bound of thousands would hold that much memory).
+    constexpr std::size_t Bound = 32;
+    static_assert(ConversionPool::MostPending <= Bound);
     std::vector<Result> waiting(ConversionPool::MostPending);
     for (Result& result : waiting) {
         asio::co_spawn(context, Convert(pool, blocked, result), asio::detached);
