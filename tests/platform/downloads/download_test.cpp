@@ -656,6 +656,17 @@ private slots:
         QCOMPARE(dialog->selectedFiles(), QStringList{Path("game.jar")});
     }
 
+    // A slow download that keeps receiving is no stalled one: 3 MB at
+    // 800 KB/s take about twice the stall time.
+    void ASlowDownloadThatKeepsReceivingIsNotStalled() {
+        manager_->SetStallTimeout(2000);
+        server_.Route("/slow.jar", Trickled(Binary(3 * 1024 * 1024), "application/java-archive"));
+        pane_->Navigate(server_.Url("/slow.jar"));
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 1, Timeout);
+        QCOMPARE(manager_->Items().value(0)->GetState(), DownloadItem::State::Finished);
+        QTRY_VERIFY_WITH_TIMEOUT(EngineIdle(), 5000);
+    }
+
     void AStalledDownloadFailsAndADroppedOneAsksNothingMore() {
         manager_->SetStallTimeout(1500);
         LocalHttpServer::Response stall = Trickled(Binary(1024 * 1024), "application/java-archive");
