@@ -34,6 +34,10 @@ std::string RandomSecret() {
     return secret;
 }
 
+bool HasBody(const RequestParser& parser) {
+    return parser.chunked() || parser.content_length().value_or(0) > 0;
+}
+
 void EraseHopByHop(http::fields& fields) {
     for (const http::field name : HopByHop) {
         fields.erase(name);
@@ -89,12 +93,22 @@ awaitable<void> SendPage(beast::tcp_stream& client, http::response<http::string_
     co_await WriteAnswer(client, response);
 }
 
-bool IsLocalOrPrivate(const asio::ip::address& address) {
+namespace {
+
+// An IPv4-mapped IPv6 address as the IPv4 address it is; others unchanged.
+asio::ip::address Unmapped(const asio::ip::address& address) {
+    if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+    }
+    return address;
+}
+
+}  // namespace
+
+bool IsLocalOrPrivate(const asio::ip::address& given) {
+    const asio::ip::address address = Unmapped(given);
     if (address.is_v6()) {
         const auto v6 = address.to_v6();
-        if (v6.is_v4_mapped()) {
-            return IsLocalOrPrivate(asio::ip::make_address_v4(asio::ip::v4_mapped, v6));
-        }
         const auto bytes = v6.to_bytes();
         return v6.is_loopback() || v6.is_unspecified() || v6.is_link_local() ||
                (bytes[0] & 0xfe) == 0xfc;  // fc00::/7, unique local
@@ -110,10 +124,7 @@ awaitable<Tcp::resolver::results_type> ResolveSite(const ProxyTarget& target,
     Tcp::resolver resolver(co_await asio::this_coro::executor);
     auto endpoints = co_await resolver.async_resolve(target.host, target.port, asio::use_awaitable);
     for (const auto& entry : endpoints) {
-        auto address = entry.endpoint().address();
-        if (address.is_v6() && address.to_v6().is_v4_mapped()) {
-            address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
-        }
+        const auto address = Unmapped(entry.endpoint().address());
         if ((address.is_loopback() || address.is_unspecified()) &&
             entry.endpoint().port() == ownPort) {
             throw beast::system_error(asio::error::access_denied);

@@ -42,6 +42,9 @@ inline constexpr auto AnswerWriteTimeout = std::chrono::seconds(30);
 // password, a local file's address.
 std::string RandomSecret();
 
+// Whether a request has a body to read after its header.
+bool HasBody(const RequestParser& parser);
+
 // Removes the headers that describe one connection, not the message.
 void EraseHopByHop(http::fields& fields);
 

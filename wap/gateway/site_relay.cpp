@@ -28,10 +28,6 @@ struct RelayResult {
     beast::error_code write;
 };
 
-bool HasBody(const RequestParser& parser) {
-    return parser.chunked() || parser.content_length().value_or(0) > 0;
-}
-
 // Moves the message `parser` reads from `from` on to `to`: its header, then
 // its body as it arrives, never whole: a page a site sends slowly shows as it
 // comes. Reads (and writes) take at most their timeout, when one is given.

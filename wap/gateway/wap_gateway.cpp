@@ -3,7 +3,6 @@
 #include <sys/resource.h>
 
 #include <QByteArray>
-#include <algorithm>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
 #include <boost/asio/io_context.hpp>
@@ -45,10 +44,6 @@ std::size_t DescriptorLimit() {
         return 1024;
     }
     return static_cast<std::size_t>(limit.rlim_cur);
-}
-
-bool HasBody(const RequestParser& parser) {
-    return parser.chunked() || parser.content_length().value_or(0) > 0;
 }
 
 // Reads and converts a local file, on the pool. Made outside any coroutine:
@@ -277,13 +272,10 @@ awaitable<bool> WapGateway::Impl::ServeLocalFile(beast::tcp_stream& client,
     }
     http::response<http::string_body> response{http::status::ok, 11};
     response.set(http::field::cache_control, "no-store");
-    // The address holds the file's secret: no page it leads to may learn it.
-    response.set("Referrer-Policy", "no-referrer");
     response.set("X-Content-Type-Options", "nosniff");
-    page->headers.erase(
-        std::remove_if(page->headers.begin(), page->headers.end(),
-                       [](const auto& header) { return header.first == "Referrer-Policy"; }),
-        page->headers.end());
+    // The address holds the file's secret: no page it leads to may learn it.
+    // Added last among the page's own headers, it replaces a deck's policy.
+    page->headers.emplace_back("Referrer-Policy", "no-referrer");
     co_await SendPage(client, response, std::move(page), url, keepAlive);
     co_return keepAlive;
 }
