@@ -291,6 +291,9 @@ private slots:
         // does not, this load's allowance being spent.
         Click("section:not([hidden]) a.wml-link");
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("终点的内容")), LoadTimeoutMs);
+        // Checking an absence: the last card is shown, and an award for it
+        // would come with its address change, which reaches the program in
+        // a few milliseconds; half a second is a wide margin.
         QTest::qWait(500);
         QCOMPARE(log_->Count("Navigate:"), 3);
         QCOMPARE(log_->Count("DownloadComplete"), 3);
