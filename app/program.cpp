@@ -1,15 +1,18 @@
 #include "program.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QShortcut>
 #include <QTimer>
-#include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QWebEngineView>
 
 #include "browser_pane.h"
 #include "browser_profile.h"
+#include "constants.h"
 #include "download_manager.h"
 #include "downloads_window.h"
 #include "fonts.h"
@@ -69,7 +72,7 @@ Program::~Program() {
     // Pages and downloads go before the profile they use.
     main_.reset();
     delete downloads_;
-    delete warmUpPage_;
+    delete pane_;
     delete profile_;
     gateway_.Stop();
 }
@@ -77,25 +80,32 @@ Program::~Program() {
 int Program::Run() {
     splash_ = new frmSplash(core_, [this] { ShowMainWindow(); });
     splash_->Show();
-    // Once the splash is on screen, start the browser engine in the background
-    // so the home page comes quickly when the main window opens.
-    QTimer::singleShot(0, this, &Program::WarmUpBrowserEngine);
+    // Once the splash is on screen, the browser engine starts and loads the
+    // home page in the background, so the main window opens on it.
+    QTimer::singleShot(0, this, &Program::PreloadHomePage);
     return QApplication::exec();
 }
 
-void Program::WarmUpBrowserEngine() {
-    warmUpPage_ = new QWebEnginePage(profile_, this);
-    AnswerGatewayAuthentication(warmUpPage_);
-    warmUpPage_->load(QUrl(QStringLiteral("about:blank")));
-}
-
-void Program::ShowMainWindow() {
-    auto* browser = new BrowserPane(profile_);
-    browser->SetCardDocumentTest([this](const QUrl& document) {
+void Program::PreloadHomePage() {
+    if (pane_ != nullptr || main_) {
+        return;  // the main window came first and loads the page itself
+    }
+    pane_ = new BrowserPane(profile_);
+    pane_->SetCardDocumentTest([this](const QUrl& document) {
         return decks_.Contains(document.toString(QUrl::FullyEncoded).toStdString());
     });
     // Decks that come past the gateway (https, local files) are shown converted too.
-    browser->SetRenderedDecks(&decks_);
+    pane_->SetRenderedDecks(&decks_);
+    // Nothing the load raises reaches the main window before it asks for
+    // the home page itself.
+    pane_->Preload(QString::fromUtf8(HomePageUrl));
+}
+
+void Program::ShowMainWindow() {
+    if (pane_ == nullptr) {
+        PreloadHomePage();
+    }
+    BrowserPane* browser = std::exchange(pane_, nullptr);
     main_ = std::make_unique<frmWap>(core_, shell_, browser, [] { QCoreApplication::exit(0); });
     connect(main_.get(), &frmWap::Closed, &app_, &QCoreApplication::quit, Qt::QueuedConnection);
     // The downloads window opens by itself on the first download; Ctrl+J brings it back.
@@ -112,8 +122,17 @@ void Program::ShowMainWindow() {
             });
         });
     }
+    // The splash, its pictures and the engine's start leave freed heap behind:
+    // once the home page is shown, it goes back to the system.
+    connect(browser, &Browser::DownloadComplete, this, &Program::ReturnFreedMemory,
+            Qt::SingleShotConnection);
     main_->Show();
-    delete warmUpPage_;
+}
+
+void Program::ReturnFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 void Program::BringForward() {

@@ -10,11 +10,11 @@
 #include "wap_gateway.h"
 
 class QApplication;
-class QWebEnginePage;
 class QWebEngineProfile;
 
 namespace tessaly {
 
+class BrowserPane;
 class DownloadManager;
 class frmSplash;
 class frmWap;
@@ -38,8 +38,9 @@ public:
 
 private:
     void ShowMainWindow();
-    void WarmUpBrowserEngine();
+    void PreloadHomePage();
     void EndOnRequest();
+    void ReturnFreedMemory();
     // A local WAP file's address as the gateway serves it; other addresses as they are.
     QString ThroughGatewayIfWap(const QString& url);
 
@@ -53,7 +54,8 @@ private:
     wap::WapGateway gateway_;
     QWebEngineProfile* profile_;
     DownloadManager* downloads_;
-    QPointer<QWebEnginePage> warmUpPage_;
+    // The browser pane from the splash until the main window takes it.
+    BrowserPane* pane_ = nullptr;
     QPointer<frmSplash> splash_;
     std::unique_ptr<frmWap> main_;
 };

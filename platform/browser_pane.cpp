@@ -9,6 +9,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <algorithm>
 #include <utility>
 
 #include "failure.h"
@@ -28,6 +29,11 @@ namespace {
 // navigation stopped for another reason (an empty answer, say) reports its
 // end this much later.
 constexpr int DownloadWaitMs = 2000;
+
+// Notifications a preloaded page may hold. One load of the home page raises
+// a few dozen; past this, the oldest status text or progress goes first, so
+// a page that keeps changing its status does not cost its load's end.
+constexpr std::size_t MostHeldNotifications = 512;
 
 // A new window may show a web page or the built-in site; never a script,
 // a blank page for a script to fill, or a local file.
@@ -133,11 +139,57 @@ void BrowserPane::ConnectEngine() {
 }
 
 void BrowserPane::ConnectEvents() {
-    connect(&events_, &BrowserEvents::StatusTextChange, this, &Browser::StatusTextChange);
-    connect(&events_, &BrowserEvents::ProgressChange, this, &Browser::ProgressChange);
-    connect(&events_, &BrowserEvents::CommandStateChange, this, &Browser::CommandStateChange);
-    connect(&events_, &BrowserEvents::DownloadComplete, this, &Browser::DownloadComplete);
-    connect(&events_, &BrowserEvents::NavigateComplete2, this, &Browser::NavigateComplete2);
+    connect(&events_, &BrowserEvents::StatusTextChange, this, [this](const QString& text) {
+        Notify([this, text] { emit StatusTextChange(text); }, true);
+    });
+    connect(&events_, &BrowserEvents::ProgressChange, this, [this](int progress, int progressMax) {
+        Notify([this, progress, progressMax] { emit ProgressChange(progress, progressMax); },
+               progress >= 0);
+    });
+    connect(&events_, &BrowserEvents::CommandStateChange, this, [this](int command, bool enable) {
+        Notify([this, command, enable] { emit CommandStateChange(command, enable); });
+    });
+    connect(&events_, &BrowserEvents::DownloadComplete, this,
+            [this] { Notify([this] { emit DownloadComplete(); }); });
+    connect(&events_, &BrowserEvents::NavigateComplete2, this,
+            [this](const QString& url) { Notify([this, url] { emit NavigateComplete2(url); }); });
+}
+
+void BrowserPane::Notify(std::function<void()> raise, bool mayDrop) {
+    if (!holding_) {
+        raise();
+        return;
+    }
+    if (held_.size() >= MostHeldNotifications) {
+        const auto oldStatus = std::find_if(
+            held_.begin(), held_.end(), [](const HeldNotification& held) { return held.mayDrop; });
+        held_.erase(oldStatus == held_.end() ? held_.begin() : oldStatus);
+    }
+    held_.push_back({mayDrop, std::move(raise)});
+}
+
+void BrowserPane::Preload(const QString& url) {
+    preloaded_ = QUrl::fromUserInput(url);
+    holding_ = true;
+    held_.clear();
+    activation_->NoteCommand();
+    view_->load(*preloaded_);
+}
+
+void BrowserPane::ReleaseHeldNotifications() {
+    // Raising one may hold another (the load goes on): each is raised in turn.
+    for (std::size_t i = 0; i < held_.size() && holding_; ++i) {
+        const std::function<void()> raise = held_[i].raise;
+        raise();
+    }
+    held_.clear();
+    holding_ = false;
+}
+
+void BrowserPane::DropPreload() {
+    preloaded_.reset();
+    holding_ = false;
+    held_.clear();
 }
 
 void BrowserPane::OpenNewWindow(QWebEngineNewWindowRequest& request) {
@@ -246,11 +298,19 @@ void BrowserPane::ReportHistory() {
 }
 
 void BrowserPane::Navigate(const QString& url) {
+    const QUrl address = QUrl::fromUserInput(url);
+    if (std::exchange(preloaded_, std::nullopt) == address) {
+        // Still holding: what the load raised from now on queues behind what it already did.
+        QTimer::singleShot(0, this, &BrowserPane::ReleaseHeldNotifications);
+        return;
+    }
+    DropPreload();
     activation_->NoteCommand();
-    view_->load(QUrl::fromUserInput(url));
+    view_->load(address);
 }
 
 void BrowserPane::GoBack() {
+    DropPreload();
     if (!view_->history()->canGoBack()) {
         throw Failure("no page to go back to");
     }
@@ -259,6 +319,7 @@ void BrowserPane::GoBack() {
 }
 
 void BrowserPane::GoForward() {
+    DropPreload();
     if (!view_->history()->canGoForward()) {
         throw Failure("no page to go forward to");
     }
@@ -267,6 +328,7 @@ void BrowserPane::GoForward() {
 }
 
 void BrowserPane::Stop() {
+    DropPreload();
     stopAsked_ = true;
     ReleaseStop();
     EndArrivingDeck(rescue_->DropBinaryDeck());
@@ -274,6 +336,7 @@ void BrowserPane::Stop() {
 }
 
 void BrowserPane::Refresh() {
+    DropPreload();
     activation_->NoteCommand();
     view_->reload();
 }

@@ -3,7 +3,9 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "browser.h"
 #include "browser_events.h"
@@ -37,6 +39,14 @@ public:
     void Stop() override;
     void Refresh() override;
 
+    // Loads url while the pane is not yet on screen, holding every
+    // notification of that load. The first Navigate to the same address
+    // shows the load already made and raises what it held, after Navigate
+    // returns and in order, as if the load had begun then; any other
+    // command drops what was held. A window that opens on a page the
+    // engine has already loaded shows it at once.
+    void Preload(const QString& url);
+
     QWebEngineView* View() const { return view_; }
 
     // The pane whose view shows page, or null.
@@ -67,6 +77,11 @@ private:
     QWebEnginePage* NewPage();
     void ConnectEngine();
     void ConnectEvents();
+    // Raises a notification now, or keeps it for the Navigate that shows a
+    // preloaded page; one that mayDrop goes first when too many are held.
+    void Notify(std::function<void()> raise, bool mayDrop = false);
+    void ReleaseHeldNotifications();
+    void DropPreload();
     void OpenNewWindow(QWebEngineNewWindowRequest& request);
     // Shows page in place of the current one, which is let go.
     void AdoptPage(QWebEnginePage* page);
@@ -88,6 +103,14 @@ private:
     QTimer stopWait_;
     // The user's Stop: what stops now is reported at once.
     bool stopAsked_ = false;
+    // A preloaded page not yet asked for, and the notifications of its load.
+    std::optional<QUrl> preloaded_;
+    bool holding_ = false;
+    struct HeldNotification {
+        bool mayDrop;
+        std::function<void()> raise;
+    };
+    std::vector<HeldNotification> held_;
 };
 
 }  // namespace tessaly

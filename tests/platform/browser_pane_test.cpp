@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
@@ -57,6 +58,31 @@ private slots:
         }
         QCOMPARE(log_->LastOf("Progress:"), QStringLiteral("Progress:-1/10000"));
         QCOMPARE(log_->LastOf("Status:"), QStringLiteral("Status:完成"));
+    }
+
+    // The program loads the home page while its splash shows; the main
+    // window must hear of that load only once it asks for the page.
+    void APreloadedPageRaisesNothingUntilItIsAskedFor() {
+        server_.Page("/home", "<p>home</p>");
+        server_.Page("/elsewhere", "<p>elsewhere</p>");
+        for (const QString& asked : {server_.Url("/home"), server_.Url("/elsewhere")}) {
+            log_->events.clear();
+            QSignalSpy loaded(pane_->View()->page(), &QWebEnginePage::loadFinished);
+            pane_->Preload(server_.Url("/home"));
+            QTRY_VERIFY_WITH_TIMEOUT(loaded.count() == 1, LoadTimeoutMs);
+            // The engine reports a load's end before loadFinished, so an
+            // unheld DownloadComplete would be in the log by now.
+            QCoreApplication::processEvents();
+            QVERIFY2(log_->events.isEmpty(), qPrintable(log_->events.join(" | ")));
+
+            pane_->Navigate(asked);
+            QVERIFY2(log_->events.isEmpty(), "raised before Navigate returned");
+            QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, LoadTimeoutMs);
+            QCOMPARE(log_->Count("Navigate:"), 1);
+            QCOMPARE(log_->LastOf("Navigate:"), "Navigate:" + asked);
+            QVERIFY(log_->FirstIndex("Navigate:") < log_->FirstIndex("DownloadComplete"));
+            QCOMPARE(log_->LastOf("Status:"), QStringLiteral("Status:完成"));
+        }
     }
 
     void BackAndForwardFollowTheHistory() {
