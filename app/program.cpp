@@ -20,6 +20,7 @@
 #include "frmSplash.h"
 #include "frmWap.h"
 #include "gateway_route.h"
+#include "page_windows.h"
 #include "proxy_target.h"
 #include "qt_paths.h"
 #include "termination_signals.h"
@@ -126,6 +127,9 @@ void Program::ShowMainWindow() {
     // once the home page is shown, it goes back to the system.
     connect(browser, &Browser::DownloadComplete, this, &Program::ReturnFreedMemory,
             Qt::SingleShotConnection);
+    // What the gateway recorded of the page the site sent, for 页面信息 and 查看源代码.
+    ConnectPageWindows(browser, main_.get(), profile_,
+                       [](const QUrl&) -> std::optional<SentDocument> { return std::nullopt; });
     main_->Show();
 }
 

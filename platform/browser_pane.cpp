@@ -1,20 +1,35 @@
 #include "browser_pane.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
 #include <utility>
 
 #include "failure.h"
+#include "find_bar.h"
 #include "gateway_route.h"
+#include "page_scripts.h"
 #include "raw_deck_rescue.h"
+#include "site_preferences.h"
 #include "start_page_scheme.h"
 #include "user_activation.h"
 
@@ -54,8 +69,13 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
       profile_(profile),
       view_(new QWebEngineView(this)),
       activation_(new UserActivation(view_)),
-      rescue_(new RawDeckRescue(this)) {
+      rescue_(new RawDeckRescue(this)),
+      preferences_(new SitePreferences(this)),
+      findBar_(new FindBar(view_, this)) {
     view_->setPage(NewPage());
+    profile_->setUrlRequestInterceptor(preferences_);
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view_, &QWidget::customContextMenuRequested, this, &BrowserPane::ShowContextMenu);
     events_.SetUserGestureTest([this] { return activation_->Consume(true); });
     stopWait_.setSingleShot(true);
     stopWait_.setInterval(DownloadWaitMs);
@@ -70,6 +90,7 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
 
     ConnectEngine();
     ConnectEvents();
+    AddShortcuts();
 }
 
 QWebEnginePage* BrowserPane::NewPage() {
@@ -77,6 +98,15 @@ QWebEnginePage* BrowserPane::NewPage() {
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     // Every page, the one a new window adopts included, answers the gateway.
     AnswerGatewayAuthentication(page);
+    // The engine keeps Backspace to itself: the page's own script world
+    // hears it and goes back when no field has the focus.
+    QWebEngineScript backspace;
+    backspace.setName(QStringLiteral("tessaly-backspace"));
+    backspace.setSourceCode(BackspaceScript());
+    backspace.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    backspace.setWorldId(QWebEngineScript::ApplicationWorld);
+    backspace.setRunsOnSubFrames(false);
+    page->scripts().insert(backspace);
     return page;
 }
 
@@ -92,6 +122,7 @@ void BrowserPane::ConnectEngine() {
                         ReleaseStop();
                         EndArrivingDeck(rescue_->LoadStarted(info.url()));
                         stopAsked_ = false;
+                        ApplySitePreferences(info.url());
                         events_.LoadStarted(info.url());
                         break;
                     case QWebEngineLoadingInfo::LoadSucceededStatus:
@@ -118,6 +149,7 @@ void BrowserPane::ConnectEngine() {
                 }
             });
     connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
+        ApplySitePreferences(url);
         ReportHistory();
         // The page still shown changed its address (a card, a fragment) while
         // a navigation that became a download was pending: the user has moved
@@ -339,6 +371,209 @@ void BrowserPane::Refresh() {
     DropPreload();
     activation_->NoteCommand();
     view_->reload();
+}
+
+}  // namespace tessaly
+
+namespace tessaly {
+
+void BrowserPane::AddShortcuts() {
+    const auto add = [this](const QList<QKeySequence>& keys, auto action) {
+        for (const QKeySequence& key : keys) {
+            auto* shortcut = new QShortcut(key, this);
+            shortcut->setContext(Qt::WindowShortcut);
+            connect(shortcut, &QShortcut::activated, this, action);
+        }
+    };
+    // Back and Forward without a page there do nothing, as the toolbar's do.
+    add({QKeySequence(Qt::ALT | Qt::Key_Left)}, [this] {
+        if (view_->history()->canGoBack()) {
+            GoBack();
+        }
+    });
+    add({QKeySequence(Qt::ALT | Qt::Key_Right)}, [this] {
+        if (view_->history()->canGoForward()) {
+            GoForward();
+        }
+    });
+    add({QKeySequence(Qt::Key_F5)}, &BrowserPane::Refresh);
+    add({QKeySequence(Qt::Key_Escape)}, [this] {
+        if (findBar_->isVisible()) {
+            findBar_->Close();
+        } else {
+            Stop();
+        }
+    });
+    add({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal)},
+        &BrowserPane::ZoomIn);
+    add({QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &BrowserPane::ZoomOut);
+    add({QKeySequence(Qt::CTRL | Qt::Key_0)}, &BrowserPane::ResetZoom);
+    add({QKeySequence(Qt::CTRL | Qt::Key_F)}, &BrowserPane::OpenFindBar);
+    add({QKeySequence(Qt::CTRL | Qt::Key_I)}, &BrowserPane::PageInfoRequested);
+    add({QKeySequence(Qt::CTRL | Qt::Key_U)}, &BrowserPane::SourceRequested);
+}
+
+void BrowserPane::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!plain || event->isAutoRepeat()) {
+        Browser::keyPressEvent(event);
+        return;
+    }
+    if (key >= Qt::Key_1 && key <= Qt::Key_9) {
+        RunPageScript(AccessKeyScript(key - Qt::Key_0));
+    } else if (key == Qt::Key_F1 || key == Qt::Key_F2) {
+        RunPageScript(SoftKeyScript(key == Qt::Key_F1 ? 0 : 1));
+    } else {
+        Browser::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void BrowserPane::resizeEvent(QResizeEvent* event) {
+    Browser::resizeEvent(event);
+    findBar_->Place();
+}
+
+void BrowserPane::RunPageScript(const QString& script, std::function<void(const QVariant&)> done) {
+    QPointer<BrowserPane> pane(this);
+    view_->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                 [pane, done = std::move(done)](const QVariant& result) {
+                                     if (pane && done) {
+                                         done(result);
+                                     }
+                                 });
+}
+
+void BrowserPane::ApplySitePreferences(const QUrl& url) {
+    view_->setZoomFactor(preferences_->Zoom(url));
+    // Read only where the page declares nothing itself.
+    const QString encoding = preferences_->Encoding(url);
+    view_->page()->settings()->setDefaultTextEncoding(encoding);
+}
+
+void BrowserPane::ZoomIn() {
+    view_->setZoomFactor(preferences_->StepZoom(view_->url(), +1));
+}
+
+void BrowserPane::ZoomOut() {
+    view_->setZoomFactor(preferences_->StepZoom(view_->url(), -1));
+}
+
+void BrowserPane::ResetZoom() {
+    preferences_->ResetZoom(view_->url());
+    view_->setZoomFactor(1.0);
+}
+
+void BrowserPane::OpenFindBar() {
+    findBar_->Open();
+}
+
+QString BrowserPane::Encoding() const {
+    return preferences_->Encoding(view_->url());
+}
+
+void BrowserPane::SetEncoding(const QString& encoding) {
+    preferences_->SetEncoding(view_->url(), encoding);
+    ApplySitePreferences(view_->url());
+    // The page kept in the cache was read in the old encoding.
+    DropPreload();
+    activation_->NoteCommand();
+    view_->page()->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
+void BrowserPane::ReadPageFacts(std::function<void(const PageFacts&)> facts) {
+    PageFacts known;
+    known.address = view_->url();
+    known.title = view_->title();
+    RunPageScript(PageFactsScript(), [known, facts = std::move(facts)](const QVariant& result) {
+        PageFacts all = known;
+        const QJsonObject read = QJsonDocument::fromJson(result.toString().toUtf8()).object();
+        all.contentType = read.value(QStringLiteral("contentType")).toString();
+        all.encoding = read.value(QStringLiteral("characterSet")).toString();
+        all.bytes = static_cast<qint64>(read.value(QStringLiteral("bytes")).toDouble(-1));
+        all.cards = read.value(QStringLiteral("cards")).toInt();
+        all.card = read.value(QStringLiteral("card")).toString();
+        facts(all);
+    });
+}
+
+namespace {
+
+// Separators left at an end or next to each other once items are taken out.
+void TidySeparators(QMenu& menu) {
+    QAction* previous = nullptr;
+    for (QAction* action : menu.actions()) {
+        if (action->isSeparator() && (previous == nullptr || previous->isSeparator())) {
+            menu.removeAction(action);
+            continue;
+        }
+        previous = action;
+    }
+    if (previous != nullptr && previous->isSeparator()) {
+        menu.removeAction(previous);
+    }
+}
+
+}  // namespace
+
+void BrowserPane::ShowContextMenu(const QPoint& position) {
+    if (view_->lastContextMenuRequest() == nullptr) {
+        return;  // the engine's menu is built from its request
+    }
+    QMenu* menu = view_->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QWebEnginePage* page = view_->page();
+    // A second window or tab, the developer tools and saving the page as a
+    // whole do not exist in one pane; the pane's own Back, Forward and
+    // Refresh replace the engine's, so they count as the toolbar's do.
+    for (const auto action :
+         {QWebEnginePage::OpenLinkInNewWindow, QWebEnginePage::OpenLinkInNewTab,
+          QWebEnginePage::OpenLinkInNewBackgroundTab, QWebEnginePage::InspectElement,
+          QWebEnginePage::SavePage, QWebEnginePage::ViewSource, QWebEnginePage::Back,
+          QWebEnginePage::Forward, QWebEnginePage::Reload}) {
+        menu->removeAction(page->action(action));
+    }
+    QAction* first = menu->actions().value(0);
+    QAction* back = new QAction(QStringLiteral("后退"), menu);
+    back->setEnabled(view_->history()->canGoBack());
+    connect(back, &QAction::triggered, this, [this] {
+        if (view_->history()->canGoBack()) {
+            GoBack();
+        }
+    });
+    QAction* forward = new QAction(QStringLiteral("前进"), menu);
+    forward->setEnabled(view_->history()->canGoForward());
+    connect(forward, &QAction::triggered, this, [this] {
+        if (view_->history()->canGoForward()) {
+            GoForward();
+        }
+    });
+    QAction* refresh = new QAction(QStringLiteral("刷新"), menu);
+    connect(refresh, &QAction::triggered, this, &BrowserPane::Refresh);
+    menu->insertActions(first, {back, forward, refresh});
+    menu->insertSeparator(first);
+
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("复制页面地址"), this,
+                    [this] { QGuiApplication::clipboard()->setText(view_->url().toString()); });
+    menu->addAction(QStringLiteral("页面信息"), this, &BrowserPane::PageInfoRequested);
+    menu->addAction(QStringLiteral("查看源代码"), this, &BrowserPane::SourceRequested);
+    QMenu* encodings = menu->addMenu(QStringLiteral("编码"));
+    auto* group = new QActionGroup(encodings);
+    const QString chosen = Encoding();
+    for (const QString& encoding : SitePreferences::Encodings) {
+        QAction* item =
+            encodings->addAction(encoding.isEmpty() ? QStringLiteral("自动") : encoding);
+        item->setCheckable(true);
+        item->setChecked(encoding == chosen);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, encoding] { SetEncoding(encoding); });
+    }
+    TidySeparators(*menu);
+    menu->popup(view_->mapToGlobal(position));
 }
 
 }  // namespace tessaly

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QUrl>
+#include <QVariant>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -21,8 +22,21 @@ namespace tessaly {
 namespace wap {
 class RenderedDecks;
 }
+class FindBar;
 class RawDeckRescue;
+class SitePreferences;
 class UserActivation;
+
+// What the page shown says of itself, read from its document.
+struct PageFacts {
+    QUrl address;
+    QString title;
+    QString contentType;  // of the document the engine shows
+    QString encoding;     // the one the engine reads it in
+    qint64 bytes = -1;    // as it came, or -1 when the engine does not know
+    int cards = 0;        // for a page made from a WML deck
+    QString card;         // the card shown: its title, or its name
+};
 
 // The browser pane over Qt WebEngine (Chromium). New windows the user asks
 // for open in the same pane; those a page opens on its own are refused.
@@ -49,6 +63,20 @@ public:
 
     QWebEngineView* View() const { return view_; }
 
+    // Zoom for the site shown, kept for the site until the program ends.
+    void ZoomIn();
+    void ZoomOut();
+    void ResetZoom();
+    // Finds text in the page, in a bar over the pane's bottom edge.
+    void OpenFindBar();
+    // Reads the page shown again in `encoding` (empty for automatic), as
+    // every page of its site until the program ends.
+    void SetEncoding(const QString& encoding);
+    QString Encoding() const;
+    // Gives facts what the page shown says of itself; facts may come after
+    // the pane is gone, never with a dangling pane.
+    void ReadPageFacts(std::function<void(const PageFacts&)> facts);
+
     // The pane whose view shows page, or null.
     static BrowserPane* ForPage(const QWebEnginePage* page);
 
@@ -73,10 +101,26 @@ public:
     void SetRenderedDecks(wap::RenderedDecks* decks);
     RawDeckRescue* DeckRescue() const { return rescue_; }
 
+signals:
+    // The user asked for the page's details or its source (context menu).
+    void PageInfoRequested();
+    void SourceRequested();
+
+protected:
+    // Keys the page did not take: digits follow access keys, F1 and F2
+    // press a card's soft keys. (Backspace is heard in the page itself.)
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     QWebEnginePage* NewPage();
     void ConnectEngine();
     void ConnectEvents();
+    void AddShortcuts();
+    void ShowContextMenu(const QPoint& position);
+    void ApplySitePreferences(const QUrl& url);
+    // Runs a script of page_scripts.h in the page's isolated world.
+    void RunPageScript(const QString& script, std::function<void(const QVariant&)> done = {});
     // Raises a notification now, or keeps it for the Navigate that shows a
     // preloaded page; one that mayDrop goes first when too many are held.
     void Notify(std::function<void()> raise, bool mayDrop = false);
@@ -95,6 +139,8 @@ private:
     QWebEngineView* view_;
     UserActivation* activation_;
     RawDeckRescue* rescue_;
+    SitePreferences* preferences_;
+    FindBar* findBar_;
     BrowserEvents events_;
     // A navigation the engine stopped, not yet reported: it may have become a
     // download (over https, a binary deck to be shown as its page).

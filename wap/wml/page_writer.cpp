@@ -21,6 +21,10 @@ constexpr char PageStyle[] =
     ".wml-table{border-collapse:collapse}.wml-table td{border:1px solid #ccc;padding:1px 4px}"
     ".wml-keys{border-top:1px solid #ccc;margin-top:8px;padding-top:6px;display:flex;"
     "flex-wrap:wrap;gap:6px}.wml-do{min-width:64px}.wml-input.wml-bad{outline:2px solid #c33}"
+    // F1 and F2 press a card's first two soft keys, as a phone's left and right keys did.
+    ".wml-keys>.wml-do:nth-child(-n+2)::before{font-size:10px;color:#777;margin-right:4px}"
+    ".wml-keys>.wml-do:nth-child(1)::before{content:'F1'}"
+    ".wml-keys>.wml-do:nth-child(2)::before{content:'F2'}"
     ".wml-alt{color:#555}.wml-note{font-size:11px;color:#8a5a00;margin:2px 0}"
     "pre.wml-source{font-size:12px;background:#f6f6f6;padding:6px;overflow:auto}"
     "pre.wml-source mark{background:#fbb}";
