@@ -86,12 +86,12 @@ TEST(XhtmlPages, OneNotWellFormedIsShownAsHtmlInItsCharsetWithANote) {
     content.body = "<html><body><p>" + GbkChinese + "</p></body></html>";
     content.userCharset = "GBK";
     const auto fine = ConvertWapBody(content, decks);
-    EXPECT_EQ(fine->contentType, "application/xhtml+xml; charset=GBK");
-    EXPECT_EQ(fine->body, content.body);
+    EXPECT_EQ(fine.value().contentType, "application/xhtml+xml; charset=GBK");
+    EXPECT_EQ(fine.value().body, content.body);
     content.contentType = "application/vnd.wap.xhtml+xml; charset=utf-8";
     content.charset = "utf-8";
     content.body = "<html><p>a & b</p></html>";
-    EXPECT_EQ(ConvertWapBody(content, decks)->contentType, "text/html; charset=utf-8");
+    EXPECT_EQ(ConvertWapBody(content, decks).value().contentType, "text/html; charset=utf-8");
 }
 
 TEST(UserCharsets, OnlyTheOffersCountAndOnlyWhereNothingIsNamed) {
@@ -116,7 +116,7 @@ TEST(UserCharsets, OnlyTheOffersCountAndOnlyWhereNothingIsNamed) {
     deck.contentType = "text/vnd.wap.wml";
     deck.userCharset = "GBK";
     deck.body = "<wml><card id=\"a\"><p>" + GbkChinese + "</p></card><card id=\"b\"/></wml>";
-    EXPECT_TRUE(Has(ConvertWapBody(deck, decks)->body, "中文"));
+    EXPECT_TRUE(Has(ConvertWapBody(deck, decks).value().body, "中文"));
     auto details = decks.Details(deck.url + "#b");
     ASSERT_TRUE(details.has_value());
     EXPECT_EQ(details->charset, "GB18030");
@@ -125,8 +125,8 @@ TEST(UserCharsets, OnlyTheOffersCountAndOnlyWhereNothingIsNamed) {
     EXPECT_EQ(details->bytes, deck.body.size());
     EXPECT_TRUE(Has(details->source, "<p>中文</p>"));
     deck.body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + deck.body;
-    EXPECT_FALSE(Has(ConvertWapBody(deck, decks)->body, "中文"));
-    EXPECT_EQ(decks.Details(deck.url)->charset, "UTF-8");
+    EXPECT_FALSE(Has(ConvertWapBody(deck, decks).value().body, "中文"));
+    EXPECT_EQ(decks.Details(deck.url).value().charset, "UTF-8");
 }
 
 TEST(DocumentDetailsRecord, KeepsRecentSourcesWithinItsBounds) {
@@ -136,20 +136,20 @@ TEST(DocumentDetailsRecord, KeepsRecentSourcesWithinItsBounds) {
         decks.RecordDetails(url(i), DocumentDetails{"text/vnd.wap.wml", "UTF-8", 10, 1, "deck"});
     }
     // The oldest source is forgotten, its details are not.
-    EXPECT_EQ(decks.Details(url(0))->source, "");
-    EXPECT_EQ(decks.Details(url(0))->bytes, 10u);
-    EXPECT_EQ(decks.Details(url(1))->source, "deck");
+    EXPECT_EQ(decks.Details(url(0)).value().source, "");
+    EXPECT_EQ(decks.Details(url(0)).value().bytes, 10u);
+    EXPECT_EQ(decks.Details(url(1)).value().source, "deck");
     // Recording again makes it the newest, in place of the old details.
     decks.RecordDetails(url(1), DocumentDetails{"text/html", "", 5, 0, "new"});
-    EXPECT_EQ(decks.Details(url(1))->contentType, "text/html");
+    EXPECT_EQ(decks.Details(url(1)).value().contentType, "text/html");
     decks.RecordDetails(url(99), DocumentDetails{"x", "", 1, 0, "y"});
-    EXPECT_EQ(decks.Details(url(1))->source, "new");
-    EXPECT_EQ(decks.Details(url(2))->source, "");
+    EXPECT_EQ(decks.Details(url(1)).value().source, "new");
+    EXPECT_EQ(decks.Details(url(2)).value().source, "");
     // A source over the bound is not kept.
     decks.RecordDetails(
         url(7),
         DocumentDetails{"x", "", 1, 0, std::string(RenderedDecks::MaxSourceBytes + 1, 'x')});
-    EXPECT_EQ(decks.Details(url(7))->source, "");
+    EXPECT_EQ(decks.Details(url(7)).value().source, "");
     for (std::size_t i = 100; i < 100 + RenderedDecks::MaxDetails; ++i) {
         decks.RecordDetails(url(i), DocumentDetails{"x", "", 1, 0, ""});
     }
@@ -217,8 +217,8 @@ TEST(GameDescriptors, AreFoundByTheirAddressAndTheirArchivesWithinABound) {
     const JadDetails details = ParseJadDetails("MIDlet-Name: Snake\nMIDlet-Jar-URL: snake.jar\n",
                                                "http://wap.example/g/s.jad");
     registry.Record("http://wap.example/g/s.jad", details);
-    EXPECT_EQ(registry.Find("http://wap.example/g/s.jad#x")->name, "Snake");
-    EXPECT_EQ(registry.Find("http://wap.example/g/snake.jar")->name, "Snake");
+    EXPECT_EQ(registry.Find("http://wap.example/g/s.jad#x").value().name, "Snake");
+    EXPECT_EQ(registry.Find("http://wap.example/g/snake.jar").value().name, "Snake");
     EXPECT_FALSE(registry.Find("http://wap.example/g/other.jar").has_value());
     for (std::size_t i = 0; i < JadRegistry::MaxRemembered; ++i) {
         registry.Record("http://wap.example/" + std::to_string(i) + ".jad", JadDetails{});
