@@ -85,11 +85,12 @@ std::optional<ConvertedPage> ConvertWapBody(WapBody content, RenderedDecks& deck
     }
     ConvertedPage page = ConvertWmlDeck(*deck, content.url, content.charset,
                                         RuntimeDelivery::ByAddress, userCharset);
-    decks.RecordDetails(content.url, DeckDetails(*deck, content.contentType, bytes, page));
     if (page.restricted &&
         !AccessAllows(content.url, page.accessDomain, page.accessPath, content.referrer)) {
         return NotePageOf(AccessRefusedPage(content.url));
     }
+    // Recorded once shown: a deck closed to this referrer shows nothing of itself.
+    decks.RecordDetails(content.url, DeckDetails(*deck, content.contentType, bytes, page));
     if (page.body.size() > MaxPageBytes) {
         return NotePageOf(TooLargePage(content.url));
     }

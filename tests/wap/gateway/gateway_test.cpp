@@ -915,6 +915,9 @@ private slots:
                         "Upgrade-Insecure-Requests: 1\r\n" + "\r\n");
             const QByteArray body = BodyOf(client.Answer());
             QVERIFY2(body.contains("Members only") == c.shown, c.referer.constData());
+            // Nothing of a deck not shown is kept for its details or source.
+            QCOMPARE(decks_->Details(site.Url("/deck.wml").toStdString()).has_value(),
+                     c.shown || &c != &cases[0]);
         }
     }
 
