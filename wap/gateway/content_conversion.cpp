@@ -19,10 +19,13 @@ namespace {
 // parser shows nothing but its error for a page that is not well-formed,
 // where the phones it was written for showed the page.
 ConvertedPage CheckedXhtml(WapBody content, RenderedDecks& decks) {
-    // The charset named outside the document: the Content-Type's, else the
-    // user's choice; the document's own declaration comes after them.
-    const std::string named = content.charset.empty() ? content.userCharset : content.charset;
-    const std::string charset = XhtmlCharset(content.body, named);
+    // The user's choice counts only for a page that names no charset of its
+    // own, in its type or its XML declaration. The one named outside the
+    // document wins over its declaration, as in the engine.
+    const std::string declared = XhtmlCharset(content.body, {});
+    const std::string user = content.charset.empty() && declared.empty() ? content.userCharset : "";
+    const std::string named = content.charset.empty() ? user : content.charset;
+    const std::string charset = named.empty() ? declared : named;
     DocumentDetails details;
     details.contentType = content.contentType;
     details.charset = CanonicalCharset(QString::fromStdString(charset)).toStdString();
@@ -35,7 +38,7 @@ ConvertedPage CheckedXhtml(WapBody content, RenderedDecks& decks) {
         page.contentType = content.kind == ContentKind::XhtmlMobile
                                ? RelabelXhtmlMobile(content.contentType)
                                : content.contentType;
-        page.contentType = WithCharset(page.contentType, content.userCharset);
+        page.contentType = WithCharset(page.contentType, user);
         page.body = std::move(content.body);
     } else {
         // Shown as HTML in the charset it was written in: the HTML parser

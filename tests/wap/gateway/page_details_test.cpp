@@ -88,6 +88,10 @@ TEST(XhtmlPages, OneNotWellFormedIsShownAsHtmlInItsCharsetWithANote) {
     const auto fine = ConvertWapBody(content, decks);
     EXPECT_EQ(fine.value().contentType, "application/xhtml+xml; charset=GBK");
     EXPECT_EQ(fine.value().body, content.body);
+    // A page that declares its own charset keeps it.
+    content.body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><html/>";
+    EXPECT_EQ(ConvertWapBody(content, decks).value().contentType, "application/xhtml+xml");
+    EXPECT_EQ(decks.Details(content.url).value().charset, "UTF-8");
     content.contentType = "application/vnd.wap.xhtml+xml; charset=utf-8";
     content.charset = "utf-8";
     content.body = "<html><p>a & b</p></html>";
