@@ -73,7 +73,10 @@ std::optional<ConvertedPage> ConvertWapBody(WapBody content, RenderedDecks& deck
     std::optional<std::string> deck;
     std::string userCharset = content.userCharset;
     if (content.kind == ContentKind::Wmlc) {
-        deck = DecodeWmlc(content.body);
+        // A deck whose header names no charset is read in the HTTP header's,
+        // else the user's.
+        deck = DecodeWmlc(content.body,
+                          content.charset.empty() ? content.userCharset : content.charset);
         content.charset = "utf-8";  // what the decoder writes
         userCharset.clear();
     } else {

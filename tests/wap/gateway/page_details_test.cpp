@@ -8,6 +8,7 @@
 #include <boost/asio/error.hpp>
 #include <string>
 
+#include "binary_deck.h"
 #include "content_conversion.h"
 #include "jad_details.h"
 #include "note_pages.h"
@@ -131,6 +132,33 @@ TEST(UserCharsets, OnlyTheOffersCountAndOnlyWhereNothingIsNamed) {
     deck.body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + deck.body;
     EXPECT_FALSE(Has(ConvertWapBody(deck, decks).value().body, "中文"));
     EXPECT_EQ(decks.Details(deck.url).value().charset, "UTF-8");
+}
+
+// A binary deck's text in the charset its header names (by MIBenum), or in
+// the fallback when it names none (0).
+TEST(UserCharsets, BinaryDecksAreReadInTheirOwnCharsetElseTheFallback) {
+    const auto deck = [](const std::string& mib, const std::string& text) {
+        // WBXML 1.3, WML 1.3, the charset, no string table; <wml><card><p>text</p></card></wml>.
+        return std::string("\x03\x04", 2) + mib + std::string("\x00\x7F\x67\x60\x03", 5) + text +
+               std::string("\x00\x01\x01\x01", 4);
+    };
+    const struct {
+        std::string wbxml;
+        const char* fallback;
+        bool readable;
+    } cases[] = {
+        {deck("\x6A", "中文"), "", true},          // UTF-8
+        {deck("\x6A", "中文"), "GBK", true},       // its own charset wins
+        {deck("\x8F\x69", GbkChinese), "", true},  // GB2312, which the library cannot read
+        {deck("\x71", GbkChinese), "Big5", true},  // GBK
+        {deck(std::string(1, '\0'), GbkChinese), "GBK", true},  // unknown: the fallback
+        {deck(std::string(1, '\0'), GbkChinese), "", false},    // unknown, no fallback: UTF-8
+    };
+    for (const auto& c : cases) {
+        const auto wml = DecodeWmlc(c.wbxml, c.fallback);
+        ASSERT_TRUE(wml.has_value());
+        EXPECT_EQ(Has(*wml, "<p>中文</p>"), c.readable) << *wml;
+    }
 }
 
 TEST(DocumentDetailsRecord, KeepsRecentSourcesWithinItsBounds) {
