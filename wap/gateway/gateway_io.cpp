@@ -1,7 +1,10 @@
 #include "gateway_io.h"
 
+#include <algorithm>
+#include <boost/asio/error.hpp>
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <cctype>
 #include <random>
 
 #include "note_pages.h"
@@ -121,6 +124,17 @@ bool IsLocalOrPrivate(const asio::ip::address& given) {
 
 awaitable<Tcp::resolver::results_type> ResolveSite(const ProxyTarget& target,
                                                    std::uint16_t ownPort) {
+    // Names under .invalid never exist: they are answered here, without
+    // asking the system's resolver (which might ask the network).
+    std::string host = target.host;
+    while (!host.empty() && host.back() == '.') {
+        host.pop_back();
+    }
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (host == "invalid" || host.ends_with(".invalid")) {
+        throw beast::system_error(asio::error::host_not_found);
+    }
     Tcp::resolver resolver(co_await asio::this_coro::executor);
     auto endpoints = co_await resolver.async_resolve(target.host, target.port, asio::use_awaitable);
     for (const auto& entry : endpoints) {

@@ -11,8 +11,11 @@
 
 #include "content_conversion.h"
 #include "conversion_pool.h"
+#include "jad_details.h"
 #include "kernel_copy.h"
 #include "note_pages.h"
+#include "site_failures.h"
+#include "user_charset.h"
 #include "wap_content.h"
 #include "wap_identity.h"
 
@@ -106,14 +109,18 @@ bool AllLocal(const Tcp::resolver::results_type& endpoints) {
 // The conversion of a site's body, run on the pool. Made outside any
 // coroutine: GCC 12 destroys some temporaries of an aggregate built inside
 // one twice.
-ConversionPool::Job ConversionJob(ContentKind kind, std::string body, std::string charset,
-                                  std::string url, std::string referrer, RenderedDecks& decks) {
+ConversionPool::Job ConversionJob(ContentKind kind, std::string body, std::string contentType,
+                                  std::size_t bytes, std::string url, std::string referrer,
+                                  std::string userCharset, RenderedDecks& decks) {
     WapBody content;
     content.kind = kind;
     content.body = std::move(body);
-    content.charset = std::move(charset);
+    content.charset = CharsetOf(contentType);
+    content.contentType = std::move(contentType);
+    content.bytes = bytes;
     content.url = std::move(url);
     content.referrer = std::move(referrer);
+    content.userCharset = std::move(userCharset);
     return [content = std::move(content), &decks]() mutable {
         return ConvertWapBody(std::move(content), decks);
     };
@@ -197,10 +204,17 @@ awaitable<bool> SiteRelay::Forward(beast::tcp_stream& client, beast::flat_buffer
         co_return false;
     }
     const bool refusedIfLocal = preflight || RefusedAsLocal(message);
+    Asked asked;
+    asked.url = url;
+    asked.referer = referer;
+    asked.head = head;
+    asked.keepAlive = clientKeepAlive;
+    asked.userCharset = std::string(UserCharsetNamed(message[UserCharsetHeader]));
 
     // The same request, for the site: origin-form target, no proxy headers,
-    // the phone's identity.
+    // none of the program's own, the phone's identity.
     EraseHopByHop(message);
+    message.erase(UserCharsetHeader);
     message.target(target.path);
     message.set(http::field::user_agent, PhoneUserAgent);
     message.set(http::field::accept, PhoneAccept);
@@ -214,9 +228,24 @@ awaitable<bool> SiteRelay::Forward(beast::tcp_stream& client, beast::flat_buffer
     if (!reused) {
         upstream.Drop();
     }
-    for (int attempt = reused ? 0 : 1; attempt < 2; ++attempt) {
+    // Why the site could not be reached, when it failed before its answer
+    // began: the user then gets a page that says so.
+    beast::error_code failure;
+    for (int attempt = reused ? 0 : 1; attempt < 2 && !failure; ++attempt) {
         if (!upstream.stream) {
-            auto endpoints = co_await ResolveSite(target, settings_.ownPort);
+            std::optional<Tcp::resolver::results_type> found;
+            try {
+                found = co_await ResolveSite(target, settings_.ownPort);
+            } catch (const beast::system_error& error) {
+                if (error.code() == asio::error::access_denied) {
+                    throw;  // the gateway's own port: no site, and no page
+                }
+                failure = error.code();
+            }
+            if (failure) {
+                break;
+            }
+            const auto& endpoints = *found;
             const bool local = AllLocal(endpoints);
             if (local) {
                 std::lock_guard lock(privateMutex_);
@@ -231,7 +260,12 @@ awaitable<bool> SiteRelay::Forward(beast::tcp_stream& client, beast::flat_buffer
             upstream.stream.emplace(co_await asio::this_coro::executor);
             upstream.buffer.reserve(ReadRoom);
             upstream.stream->expires_after(settings_.upstreamTimeout);
-            co_await upstream.stream->async_connect(endpoints, asio::use_awaitable);
+            co_await upstream.stream->async_connect(
+                endpoints, asio::redirect_error(asio::use_awaitable, failure));
+            if (failure) {
+                upstream.Drop();
+                break;
+            }
             SendAtOnce(upstream.stream->socket());
             upstream.key = key;
             upstream.local = local;
@@ -268,21 +302,28 @@ awaitable<bool> SiteRelay::Forward(beast::tcp_stream& client, beast::flat_buffer
         if (error) {
             upstream.Drop();
             if (attempt == 0) {
-                error = {};
                 continue;
             }
-            throw beast::system_error(error);
+            failure = error;
+            break;
         }
-        const bool again =
-            co_await Deliver(client, upstream, *response, url, referer, head, clientKeepAlive);
+        const bool again = co_await Deliver(client, upstream, *response, asked);
         co_return again;
+    }
+    if (failure) {
+        // The connection is not kept: what the engine sent of a body is unread.
+        const UnreachableKind kind = UnreachableKindOf(failure);
+        co_await Answer(client, UnreachableStatus(kind), "text/html; charset=utf-8",
+                        UnreachablePage(kind, url), false);
     }
     co_return false;
 }
 
 awaitable<bool> SiteRelay::Deliver(beast::tcp_stream& client, Upstream& upstream,
-                                   ResponseParser& response, const std::string& url,
-                                   const std::string& referer, bool head, bool keepAlive) {
+                                   ResponseParser& response, const Asked& asked) {
+    const std::string& referer = asked.referer;
+    const bool head = asked.head;
+    const bool keepAlive = asked.keepAlive;
     auto& message = response.get();
     const std::string contentType(message[http::field::content_type]);
     const ContentKind kind = ClassifyContentType(contentType);
@@ -306,17 +347,33 @@ awaitable<bool> SiteRelay::Deliver(beast::tcp_stream& client, Upstream& upstream
         co_return keepAlive;
     }
     if (IsConverted(kind) && hasBody) {
-        co_return co_await DeliverConverted(client, upstream, response, kind, url, referer,
-                                            keepAlive);
+        co_return co_await DeliverConverted(client, upstream, response, kind, asked);
+    }
+    // XHTML is read whole to be checked, when it is small enough and in a
+    // coding the gateway can undo; larger pages stream as they come.
+    const std::string coding = MediaType(message[http::field::content_encoding]);
+    const bool decodable = coding.empty() || coding == "identity" || coding == "gzip" ||
+                           coding == "x-gzip" || coding == "deflate";
+    const std::uint64_t declared = response.content_length().value_or(0);
+    if (IsXhtml(kind) && hasBody && decodable && declared <= MaxConvertedBytes) {
+        co_return co_await DeliverConverted(client, upstream, response, kind, asked);
+    }
+    if (kind == ContentKind::JavaDescriptor && hasBody && declared <= MaxJadBytes) {
+        co_return co_await DeliverDescriptor(client, upstream, response, asked);
     }
 
     // Everything else goes through as it came, a piece at a time as it
-    // arrives; only the connection headers are the gateway's own.
-    if (kind == ContentKind::XhtmlMobile || (kind != ContentKind::PassThrough && !hasBody)) {
-        message.set(http::field::content_type,
-                    kind == ContentKind::XhtmlMobile ? RelabelXhtmlMobile(contentType)
-                    : kind == ContentKind::Wbmp      ? std::string("image/png")
-                                                     : std::string("text/html; charset=utf-8"));
+    // arrives; only the connection headers are the gateway's own, and the
+    // charset the user chose for a site's text that names none.
+    std::string shownType = contentType;
+    if (kind == ContentKind::XhtmlMobile) {
+        shownType = RelabelXhtmlMobile(contentType);
+    } else if (!hasBody && (IsConverted(kind) || kind == ContentKind::WmlScript)) {
+        shownType = kind == ContentKind::Wbmp ? "image/png" : "text/html; charset=utf-8";
+    }
+    shownType = WithCharset(shownType, asked.userCharset);
+    if (shownType != contentType) {
+        message.set(http::field::content_type, shownType);
     }
     const bool upstreamKeepAlive = response.keep_alive() && !response.need_eof();
     const bool clientKeepAlive = keepAlive && !response.need_eof();
@@ -345,8 +402,9 @@ awaitable<bool> SiteRelay::Deliver(beast::tcp_stream& client, Upstream& upstream
 
 awaitable<bool> SiteRelay::DeliverConverted(beast::tcp_stream& client, Upstream& upstream,
                                             ResponseParser& response, ContentKind kind,
-                                            const std::string& url, const std::string& referer,
-                                            bool keepAlive) {
+                                            const Asked& asked) {
+    const std::string& url = asked.url;
+    const bool keepAlive = asked.keepAlive;
     // A declared length is checked now; the limit covers the others.
     const bool tooLong = response.content_length().value_or(0) > MaxConvertedBytes;
     BoundedParser<false, http::string_body> whole(std::move(response));
@@ -371,6 +429,7 @@ awaitable<bool> SiteRelay::DeliverConverted(beast::tcp_stream& client, Upstream&
     }
     auto& original = whole.get();
     std::string body = std::move(original.body());
+    const std::size_t bytes = body.size();
     const std::string encoding = MediaType(original[http::field::content_encoding]);
     bool readable = true;
     if (!encoding.empty() && encoding != "identity") {
@@ -391,14 +450,16 @@ awaitable<bool> SiteRelay::DeliverConverted(beast::tcp_stream& client, Upstream&
         converted.erase(name);
     }
     // The site's policy was written for its deck; the page made from it
-    // brings its own.
-    converted.erase("Content-Security-Policy");
+    // brings its own. An XHTML page stays the site's own, policy and all.
+    if (!IsXhtml(kind)) {
+        converted.erase("Content-Security-Policy");
+    }
 
     std::optional<ConvertedPage> page;
     if (readable) {
         ConversionPool::Job job =
-            ConversionJob(kind, std::move(body), CharsetOf(original[http::field::content_type]),
-                          url, referer, decks_);
+            ConversionJob(kind, std::move(body), std::string(original[http::field::content_type]),
+                          bytes, url, asked.referer, asked.userCharset, decks_);
         page = co_await pool_.Run(std::move(job));
         if (!page) {
             page = NotePageOf(BusyPage(url));
@@ -406,6 +467,48 @@ awaitable<bool> SiteRelay::DeliverConverted(beast::tcp_stream& client, Upstream&
     }
     co_await SendPage(client, converted, std::move(page), url, keepAlive);
     co_return keepAlive;
+}
+
+// A game's descriptor, small enough to read whole: its details are recorded
+// for the save dialog (by its address and its archive's), and it goes on
+// unchanged.
+awaitable<bool> SiteRelay::DeliverDescriptor(beast::tcp_stream& client, Upstream& upstream,
+                                             ResponseParser& response, const Asked& asked) {
+    BoundedParser<false, http::string_body> whole(std::move(response));
+    whole.body_limit(MaxJadBytes);
+    beast::error_code error;
+    upstream.stream->expires_after(settings_.upstreamTimeout);
+    co_await http::async_read(*upstream.stream, upstream.buffer, whole,
+                              asio::redirect_error(asio::use_awaitable, error));
+    if (error == http::error::body_limit) {
+        // No length given, and larger than any descriptor: not one.
+        upstream.Drop();
+        co_await Answer(client, http::status::bad_gateway, {}, {}, asked.keepAlive);
+        co_return asked.keepAlive;
+    }
+    if (error) {
+        throw beast::system_error(error);
+    }
+    if (!whole.keep_alive()) {
+        upstream.Drop();
+    }
+    auto message = whole.release();
+    const std::string coding = MediaType(message[http::field::content_encoding]);
+    std::optional<std::string> text;
+    if (coding.empty() || coding == "identity") {
+        text = message.body();
+    } else if (coding == "gzip" || coding == "x-gzip" || coding == "deflate") {
+        text = Inflate(message.body(), MaxJadBytes);
+    }
+    if (text) {
+        jads_.Record(asked.url, ParseJadDetails(*text, asked.url));
+    }
+    EraseHopByHop(message);
+    message.erase(http::field::transfer_encoding);
+    message.keep_alive(asked.keepAlive);
+    message.prepare_payload();
+    co_await WriteAnswer(client, message);
+    co_return asked.keepAlive;
 }
 
 // A body of known length (most downloads) goes through as raw bytes, read

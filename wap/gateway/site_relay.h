@@ -13,6 +13,7 @@
 namespace tessaly::wap {
 
 class ConversionPool;
+class JadRegistry;
 class RenderedDecks;
 
 // A connection to a site kept for the next request to the same place.
@@ -32,7 +33,9 @@ struct Upstream {
 
 // Passes the engine's requests on to the sites and their answers back:
 // bodies streamed as they arrive, downloads of known length through the
-// kernel, WAP content converted on the conversion pool. A request from a
+// kernel, WAP content converted (and XHTML checked) on the conversion pool,
+// small game descriptors read whole and their details recorded. A site that
+// fails before its answer begins gets a page that says why. A request from a
 // page on the internet to this machine or the private network is refused
 // unless it is a navigation, as the engine itself would (it cannot here: it
 // never learns an address).
@@ -45,8 +48,8 @@ public:
     // Hosts remembered as being on this machine or the private network.
     static constexpr std::size_t MostPrivateHosts = 1024;
 
-    SiteRelay(Settings settings, ConversionPool& pool, RenderedDecks& decks)
-        : settings_(settings), pool_(pool), decks_(decks) {}
+    SiteRelay(Settings settings, ConversionPool& pool, RenderedDecks& decks, JadRegistry& jads)
+        : settings_(settings), pool_(pool), decks_(decks), jads_(jads) {}
 
     // The gateway's own port, known once it listens: never a site.
     void SetOwnPort(std::uint16_t port) { settings_.ownPort = port; }
@@ -64,13 +67,21 @@ public:
     bool RefusedAsLocal(const http::fields& header);
 
 private:
+    // What the request asked for besides the request itself.
+    struct Asked {
+        std::string url;
+        std::string referer;
+        std::string userCharset;  // a name of UserCharsets, or empty
+        bool head = false;
+        bool keepAlive = false;
+    };
     awaitable<bool> Deliver(beast::tcp_stream& client, Upstream& upstream, ResponseParser& response,
-                            const std::string& url, const std::string& referer, bool head,
-                            bool keepAlive);
+                            const Asked& asked);
     awaitable<bool> DeliverConverted(beast::tcp_stream& client, Upstream& upstream,
                                      ResponseParser& response, ContentKind kind,
-                                     const std::string& url, const std::string& referer,
-                                     bool keepAlive);
+                                     const Asked& asked);
+    awaitable<bool> DeliverDescriptor(beast::tcp_stream& client, Upstream& upstream,
+                                      ResponseParser& response, const Asked& asked);
     awaitable<void> PipeFixedLength(beast::tcp_stream& client, Upstream& upstream,
                                     ResponseParser& response);
     bool IsPrivateHost(const std::string& host);
@@ -78,6 +89,7 @@ private:
     Settings settings_;
     ConversionPool& pool_;
     RenderedDecks& decks_;
+    JadRegistry& jads_;
     std::mutex privateMutex_;
     std::set<std::string> privateHosts_;
 };

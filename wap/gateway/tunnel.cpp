@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "site_failures.h"
+
 namespace tessaly::wap {
 
 namespace {
@@ -76,23 +78,27 @@ awaitable<void> Pump(std::shared_ptr<TunnelEnds> ends, bool fromClient) {
 
 awaitable<void> Tunnel(beast::tcp_stream client, beast::flat_buffer clientBuffer,
                        ProxyTarget target, std::uint16_t ownPort,
-                       std::chrono::milliseconds connectTimeout, std::chrono::milliseconds idle) {
+                       std::chrono::milliseconds connectTimeout, std::chrono::milliseconds idle,
+                       TunnelFailures& failures) {
     beast::tcp_stream site(co_await asio::this_coro::executor);
-    bool connected = false;
+    beast::error_code failure;
     try {
         auto endpoints = co_await ResolveSite(target, ownPort);
         site.expires_after(connectTimeout);
-        co_await site.async_connect(endpoints, asio::use_awaitable);
-        SendAtOnce(site.socket());
-        site.expires_never();
-        connected = true;
-    } catch (const std::exception&) {
+        co_await site.async_connect(endpoints, asio::redirect_error(asio::use_awaitable, failure));
+    } catch (const beast::system_error& error) {
+        failure = error.code();
     }
-    if (!connected) {
-        // The engine reports a tunnel that cannot be opened as a failed load.
+    if (failure) {
+        // The engine reports a tunnel that cannot be opened as a failed load,
+        // whatever the answer says; the browser learns why from `failures`.
+        failures.Record(target.host, target.port, UnreachableKindOf(failure));
         co_await Answer(client, http::status::bad_gateway, {}, {}, false);
         co_return;
     }
+    failures.Record(target.host, target.port, UnreachableKind::None);
+    SendAtOnce(site.socket());
+    site.expires_never();
     static constexpr std::string_view Established = "HTTP/1.1 200 Connection Established\r\n\r\n";
     client.expires_after(AnswerWriteTimeout);
     co_await asio::async_write(client, asio::buffer(Established), asio::use_awaitable);

@@ -99,6 +99,12 @@ ContentKind ClassifyContentType(std::string_view contentType) {
     if (type == "text/vnd.wap.wmlscript" || type == "application/vnd.wap.wmlscriptc") {
         return ContentKind::WmlScript;
     }
+    if (type == "application/xhtml+xml") {
+        return ContentKind::Xhtml;
+    }
+    if (type == "text/vnd.sun.j2me.app-descriptor") {
+        return ContentKind::JavaDescriptor;
+    }
     return ContentKind::PassThrough;
 }
 
@@ -109,6 +115,20 @@ std::string RelabelXhtmlMobile(std::string_view contentType) {
         relabelled += contentType.substr(parameters);
     }
     return relabelled;
+}
+
+std::string WithCharset(std::string_view contentType, std::string_view charset) {
+    const std::string type = MediaType(contentType);
+    const bool text =
+        type.starts_with("text/") || type.ends_with("+xml") || type == "application/xml";
+    if (charset.empty() || !text || !CharsetOf(contentType).empty()) {
+        return std::string(contentType);
+    }
+    std::string typed(Trimmed(contentType));
+    while (!typed.empty() && (typed.back() == ';' || typed.back() == ' ')) {
+        typed.pop_back();
+    }
+    return typed + "; charset=" + std::string(charset);
 }
 
 std::optional<std::string> Inflate(std::string_view body, std::size_t limit) {

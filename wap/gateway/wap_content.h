@@ -9,12 +9,14 @@ namespace tessaly::wap {
 
 // What the gateway does with a response, decided by its Content-Type.
 enum class ContentKind {
-    PassThrough,  // streamed through untouched
-    XhtmlMobile,  // relabelled as application/xhtml+xml, streamed through
-    Wml,          // a deck: converted to a page
-    Wmlc,         // a binary deck: decoded to WML, then converted
-    Wbmp,         // a wireless bitmap: converted to PNG
-    WmlScript,    // not run: replaced by a note page
+    PassThrough,     // streamed through untouched
+    XhtmlMobile,     // read whole and checked; relabelled as application/xhtml+xml
+    Xhtml,           // application/xhtml+xml: read whole and checked
+    Wml,             // a deck: converted to a page
+    Wmlc,            // a binary deck: decoded to WML, then converted
+    Wbmp,            // a wireless bitmap: converted to PNG
+    WmlScript,       // not run: replaced by a note page
+    JavaDescriptor,  // a game's descriptor (.jad): read whole when small, passed on as it came
 };
 
 // The type without parameters, lower case: "Text/HTML; charset=x" -> "text/html".
@@ -27,6 +29,17 @@ ContentKind ClassifyContentType(std::string_view contentType);
 constexpr bool IsConverted(ContentKind kind) {
     return kind == ContentKind::Wml || kind == ContentKind::Wmlc || kind == ContentKind::Wbmp;
 }
+
+// Kinds read whole and checked to be well-formed XML: one that is not is
+// shown as HTML with a note.
+constexpr bool IsXhtml(ContentKind kind) {
+    return kind == ContentKind::XhtmlMobile || kind == ContentKind::Xhtml;
+}
+
+// The same Content-Type with `charset` added as its charset parameter, when
+// it has none and is a kind of text an engine reads in a charset (text/*,
+// XHTML and other XML types); otherwise as it was.
+std::string WithCharset(std::string_view contentType, std::string_view charset);
 
 // Largest body of a converted kind the gateway reads; beyond it the user gets
 // a page that says so.

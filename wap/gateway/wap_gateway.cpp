@@ -21,6 +21,7 @@
 #include "note_pages.h"
 #include "proxy_target.h"
 #include "runtime_answer.h"
+#include "site_failures.h"
 #include "site_relay.h"
 #include "tunnel.h"
 #include "wap_content.h"
@@ -58,17 +59,17 @@ ConversionPool::Job LocalFileJob(std::string path, std::string name, std::string
         }
         const std::string contentType = LocalContentType(name);
         const ContentKind kind = ClassifyContentType(contentType);
-        if (IsConverted(kind)) {
+        if (IsConverted(kind) || IsXhtml(kind)) {
             WapBody content;
             content.kind = kind;
             content.body = std::move(*body);
+            content.contentType = contentType;
             content.url = url;
             content.referrer = url;  // opened by the user: its <access> admits it
             return ConvertWapBody(std::move(content), decks);
         }
         ConvertedPage page;
-        page.contentType =
-            kind == ContentKind::XhtmlMobile ? RelabelXhtmlMobile(contentType) : contentType;
+        page.contentType = contentType;
         page.body = std::move(*body);
         return page;
     };
@@ -83,7 +84,7 @@ struct WapGateway::Impl {
           limits(options.maxConnections ? options.maxConnections
                                         : ConnectionLimits::ConnectionsFor(DescriptorLimit())),
           pool(options.conversionTimeout),
-          relay(SiteRelay::Settings{options.upstreamTimeout, 0}, pool, decks),
+          relay(SiteRelay::Settings{options.upstreamTimeout, 0}, pool, decks, jads),
           acceptor(context) {}
 
     awaitable<void> Accept();
@@ -98,6 +99,9 @@ struct WapGateway::Impl {
 
     RenderedDecks& decks;
     Options options;
+    // Declared before the relay, which records into them.
+    JadRegistry jads;
+    TunnelFailures tunnelFailures;
     // Declared before the context: the connections it still holds when it
     // is destroyed give their places back and drop their references.
     ConnectionLimits limits;
@@ -204,7 +208,7 @@ awaitable<void> WapGateway::Impl::Session(Tcp::socket socket) {
                 }
                 upstream.Drop();
                 co_await Tunnel(std::move(client), std::move(clientBuffer), std::move(*target),
-                                port, options.upstreamTimeout, options.tunnelIdle);
+                                port, options.upstreamTimeout, options.tunnelIdle, tunnelFailures);
                 co_return;
             }
             const std::string url(header.target());
@@ -327,6 +331,15 @@ void WapGateway::Stop() {
 
 std::string WapGateway::LocalFileAddress(const std::string& path) {
     return impl_->localFiles.Share(path);
+}
+
+UnreachableKind WapGateway::LastTunnelFailure(const std::string& host,
+                                              const std::string& port) const {
+    return impl_->tunnelFailures.Last(host, port);
+}
+
+std::optional<JadDetails> WapGateway::JadDetailsFor(const std::string& url) const {
+    return impl_->jads.Find(url);
 }
 
 std::uint16_t WapGateway::Port() const {

@@ -4,7 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "jad_details.h"
+#include "note_pages.h"
 
 namespace tessaly::wap {
 
@@ -56,6 +60,16 @@ public:
     // beside it leads to that file's own address, so a deck's links work;
     // nothing else on disk is served. Empty for a path without a file name.
     std::string LocalFileAddress(const std::string& path);
+
+    // Why the last CONNECT tunnel to `host` and `port` could not be opened
+    // (https: the engine only learns that it failed); None when the last one
+    // opened or none was tried. Any thread.
+    UnreachableKind LastTunnelFailure(const std::string& host, const std::string& port) const;
+
+    // The details of a game's descriptor that passed through, by the
+    // descriptor's address or by its archive's (MIDlet-Jar-URL); a fragment
+    // is ignored. Raw text: whoever shows it escapes it. Any thread.
+    std::optional<JadDetails> JadDetailsFor(const std::string& url) const;
 
     std::uint16_t Port() const;
     const std::string& User() const;

@@ -10,9 +10,15 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+
+#include "deck_charset.h"
 #include "deck_decoder_limits.h"
 
 extern char** environ;
@@ -135,15 +141,56 @@ bool Exchange(int socket, std::string_view deck, std::string& answer) {
     }
 }
 
-}  // namespace
-
-std::optional<std::string> DecodeWmlc(std::string_view wbxml) {
-    // A binary deck opens with its WBXML version, 1.0 to 1.3: anything else
-    // is not one, and needs no process of its own to say so.
-    if (wbxml.empty() || static_cast<unsigned char>(wbxml.front()) > 0x03 ||
-        wbxml.size() > MaxBinaryDeckBytes) {
-        return std::nullopt;
+// A WBXML multi-byte integer at `at`: 7 bits a byte, the top bit set on all
+// but the last.
+std::optional<std::uint32_t> ReadMultiByte(std::string_view data, std::size_t& at) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 5 && at < data.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(data[at++]);
+        value = (value << 7) | (byte & 0x7f);
+        if ((byte & 0x80) == 0) {
+            return value;
+        }
     }
+    return std::nullopt;
+}
+
+// The charsets (by their IANA MIBenum) whose text the decoding library
+// cannot convert but passes through untouched when told it is UTF-8: all
+// keep ASCII as ASCII, so the markup it writes around the text stays
+// readable, and the whole is decoded afterwards.
+const char* PassedThroughCharset(std::uint32_t mib) {
+    switch (mib) {
+        case 4:
+            return "ISO-8859-1";
+        case 5:
+            return "ISO-8859-2";
+        case 8:
+            return "ISO-8859-5";
+        case 17:
+            return "Shift_JIS";
+        case 113:
+            return "GBK";
+        case 114:
+            return "GB18030";
+        case 2025:
+            return "GB2312";
+        case 2026:
+            return "Big5";
+        case 2084:
+            return "KOI8-R";
+        case 2251:
+            return "windows-1251";
+        case 2252:
+            return "windows-1252";
+        default:
+            return nullptr;
+    }
+}
+
+constexpr std::uint32_t Utf8Mib = 106;
+
+std::optional<std::string> RunDecoder(std::string_view wbxml) {
     const Child child = StartDecoder();
     if (child.pid < 0) {
         return std::nullopt;
@@ -161,6 +208,45 @@ std::optional<std::string> DecodeWmlc(std::string_view wbxml) {
         return std::nullopt;
     }
     return text;
+}
+
+}  // namespace
+
+std::optional<std::string> DecodeWmlc(std::string_view wbxml, std::string_view fallbackCharset) {
+    // A binary deck opens with its WBXML version, 1.0 to 1.3: anything else
+    // is not one, and needs no process of its own to say so.
+    if (wbxml.empty() || static_cast<unsigned char>(wbxml.front()) > 0x03 ||
+        wbxml.size() > MaxBinaryDeckBytes) {
+        return std::nullopt;
+    }
+    // The header names the charset of the deck's text (WBXML 1.1 on): one
+    // the library cannot convert is given to it as UTF-8 and converted here;
+    // 0 (unknown) leaves it to the fallback.
+    std::string relabelled;
+    QString charset;
+    std::size_t at = 1;
+    const auto publicId = ReadMultiByte(wbxml, at);
+    const bool indexed = publicId && *publicId == 0 && ReadMultiByte(wbxml, at).has_value();
+    const std::size_t charsetAt = at;
+    const auto mib = wbxml.front() >= 0x01 && publicId && (indexed || *publicId != 0)
+                         ? ReadMultiByte(wbxml, at)
+                         : std::nullopt;
+    if (mib && PassedThroughCharset(*mib)) {
+        charset = CanonicalCharset(QString::fromLatin1(PassedThroughCharset(*mib)));
+        relabelled = std::string(wbxml.substr(0, charsetAt)) + static_cast<char>(Utf8Mib) +
+                     std::string(wbxml.substr(at));
+        wbxml = relabelled;
+    } else if (mib && *mib == 0) {
+        charset = CanonicalCharset(QString::fromLatin1(
+            fallbackCharset.data(), static_cast<qsizetype>(fallbackCharset.size())));
+    }
+    auto text = RunDecoder(wbxml);
+    if (!text || charset.isEmpty() || charset == QLatin1String("UTF-8")) {
+        return text;
+    }
+    QStringDecoder decode(charset.toLatin1().constData());
+    return QString(decode.decode(QByteArray(text->data(), static_cast<qsizetype>(text->size()))))
+        .toStdString();
 }
 
 }  // namespace tessaly::wap

@@ -50,7 +50,8 @@ QString CanonicalCharset(QString label) {
     return {};
 }
 
-DecodedDeck DecodeDeck(const QByteArray& body, std::string_view headerCharset) {
+DecodedDeck DecodeDeck(const QByteArray& body, std::string_view headerCharset,
+                       std::string_view userCharset) {
     DecodedDeck deck;
     QByteArray bytes = body;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -67,6 +68,10 @@ DecodedDeck DecodeDeck(const QByteArray& body, std::string_view headerCharset) {
     }
     if (deck.charset.isEmpty()) {
         deck.charset = CanonicalCharset(DeclaredCharset(bytes));
+    }
+    if (deck.charset.isEmpty()) {
+        deck.charset = CanonicalCharset(
+            QString::fromLatin1(userCharset.data(), static_cast<qsizetype>(userCharset.size())));
     }
     if (deck.charset.isEmpty()) {
         deck.charset = QStringLiteral("UTF-8");

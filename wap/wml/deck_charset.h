@@ -22,7 +22,9 @@ QString DeclaredCharset(const QByteArray& body);
 QString CanonicalCharset(QString label);
 
 // Decodes a deck: a byte-order mark first, then the HTTP header's charset,
-// then the XML declaration's, then UTF-8.
-DecodedDeck DecodeDeck(const QByteArray& body, std::string_view headerCharset);
+// then the XML declaration's, then the one the user chose for the site
+// (`userCharset`, when known), then UTF-8.
+DecodedDeck DecodeDeck(const QByteArray& body, std::string_view headerCharset,
+                       std::string_view userCharset = {});
 
 }  // namespace tessaly::wap

@@ -98,6 +98,7 @@ public:
             return result_;
         }
         result_.ok = true;
+        result_.cards = static_cast<int>(cards_.size());
         JsonObjectText data;
         data.AddJson(u"cards", JsonArrayText(cards_))
             .AddJson(u"tasks", JsonArrayText(tasks_))
@@ -609,6 +610,7 @@ private:
 
     QString OptionHtml() {
         const QString value = Attribute("value");
+        const QString title = Attribute("title");
         int task = -1;
         const QString onpick = Attribute("onpick");
         if (!onpick.trimmed().isEmpty()) {
@@ -632,6 +634,11 @@ private:
                     SkipElement();
                 }
             }
+        }
+        // An option with no text of its own shows its title, as phones did;
+        // the list would show a blank line otherwise.
+        if (text.simplified().isEmpty()) {
+            text = title;
         }
         QString option = QStringLiteral("<option");
         if (value.contains(QLatin1Char('$'))) {

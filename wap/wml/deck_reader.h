@@ -18,6 +18,7 @@ struct ReadDeck {
 
     QString title;      // the first card's title, for the page
     QString cardsHtml;  // <section class="wml-card"> per card
+    int cards = 0;      // how many cards the deck has, when ok
     // The data handed to the runtime: a JSON object (cards, tasks, title,
     // access), written with '<', '>' and '&' escaped.
     QString dataMembers;

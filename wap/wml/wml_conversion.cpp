@@ -8,15 +8,16 @@
 #include "deck_reader.h"
 #include "deck_text.h"
 #include "page_writer.h"
+#include "rendered_decks.h"
 
 namespace tessaly::wap {
 
 ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::string_view charset,
-                             RuntimeDelivery runtime) {
+                             RuntimeDelivery runtime, std::string_view userCharset) {
     const QUrl address = QUrl(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())))
                              .adjusted(QUrl::RemoveFragment);
-    const DecodedDeck decoded =
-        DecodeDeck(QByteArray(body.data(), static_cast<qsizetype>(body.size())), charset);
+    const DecodedDeck decoded = DecodeDeck(
+        QByteArray(body.data(), static_cast<qsizetype>(body.size())), charset, userCharset);
     const QString text = WithWmlEntities(decoded.text);
     const QString nonce = NewNonce();
 
@@ -43,7 +44,23 @@ ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::s
     converted.restricted = deck.ok && deck.restricted;
     converted.accessDomain = deck.accessDomain.toStdString();
     converted.accessPath = deck.accessPath.toStdString();
+    converted.charset = decoded.charset.toStdString();
+    converted.cards = deck.ok ? deck.cards : 0;
     return converted;
+}
+
+DocumentDetails DeckDetails(std::string_view deck, std::string_view contentType, std::size_t bytes,
+                            const ConvertedPage& page) {
+    DocumentDetails details;
+    details.contentType = std::string(contentType);
+    details.charset = page.charset;
+    details.bytes = bytes;
+    details.cards = page.cards;
+    // The source in UTF-8, read the way the deck was.
+    details.source =
+        DecodeDeck(QByteArray(deck.data(), static_cast<qsizetype>(deck.size())), page.charset)
+            .text.toStdString();
+    return details;
 }
 
 }  // namespace tessaly::wap

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace tessaly::wap {
+
+struct DocumentDetails;
 
 // A page made from a WAP document, ready to hand to the browser engine.
 struct ConvertedPage {
@@ -18,6 +21,10 @@ struct ConvertedPage {
     bool restricted = false;
     std::string accessDomain{};
     std::string accessPath{};
+    // For a deck: the charset it was read in, and how many cards it has (0
+    // when it could not be read).
+    std::string charset{};
+    int cards = 0;
 };
 
 // How a page made from a deck carries its runtime script.
@@ -33,10 +40,20 @@ enum class RuntimeDelivery {
 
 // Turns a WML deck into an HTML page. body is the deck as it arrived, url the
 // address it came from (its fragment names the card to show), charset the
-// one the HTTP header named (empty when none). Safe to call from any thread;
-// never throws: a deck that cannot be read becomes a page that says so.
+// one the HTTP header named (empty when none), userCharset the one the user
+// chose for the site (see UserCharsetHeader), used only when the deck names
+// none itself. Safe to call from any thread; never throws: a deck that
+// cannot be read becomes a page that says so.
 ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::string_view charset,
-                             RuntimeDelivery runtime = RuntimeDelivery::InPage);
+                             RuntimeDelivery runtime = RuntimeDelivery::InPage,
+                             std::string_view userCharset = {});
+
+// The details to record (RenderedDecks::RecordDetails) for a deck that
+// ConvertWmlDeck made `page` from: `deck` the text it was given (a binary
+// deck's decoded WML), `contentType` as the site sent it, `bytes` the size
+// that came (a binary deck's own size).
+DocumentDetails DeckDetails(std::string_view deck, std::string_view contentType, std::size_t bytes,
+                            const ConvertedPage& page);
 
 // The runtime script every page made from a deck runs.
 std::string_view WmlRuntime();

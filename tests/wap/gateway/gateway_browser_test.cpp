@@ -113,6 +113,11 @@ private slots:
             Typed("<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
                   "<head><title>x</title></head><body><p>Mobile profile page</p></body></html>",
                   "application/vnd.wap.xhtml+xml; charset=utf-8"));
+        // Not well-formed (a stray '&'): the engine's XML parser would show
+        // only its error.
+        server_.Route("/bad.xhtml",
+                      Typed("<?xml version=\"1.0\"?><html><body><p>Fish & chips</p></body></html>",
+                            "application/vnd.wap.xhtml+xml"));
         server_.Page("/page.html", "<p>Plain web page</p>");
         LocalHttpServer::Response moved;
         moved.status = 302;
@@ -128,6 +133,7 @@ private slots:
             {"/deck.wml", "Text of the deck", server_.Url("/deck.wml")},
             {"/deck.wmlc", "Text of the binary deck", server_.Url("/deck.wmlc")},
             {"/page.xhtml", "Mobile profile page", server_.Url("/page.xhtml")},
+            {"/bad.xhtml", "Fish & chips\n\n本页不是规范的 XHTML", server_.Url("/bad.xhtml")},
             {"/page.html", "Plain web page", server_.Url("/page.html")},
             {"/moved", "Plain web page", server_.Url("/page.html")},
         };
@@ -200,6 +206,9 @@ private slots:
         QCOMPARE(finished.first().first().toBool(), false);
         QTRY_COMPARE_WITH_TIMEOUT(log_->Count("DownloadComplete"), 1, Timeout);
         QCOMPARE(log_->Count("Navigate:"), 1);
+        // The gateway's page says what happened, not the engine's about a proxy.
+        const QString text = PageText();
+        QVERIFY2(text.contains(QStringLiteral("网站中断了连接")), qPrintable(text));
     }
 
     void TheStartPageAddressBoxOpensATypedHost() {
