@@ -106,6 +106,10 @@ void Keeping::ShowFavourites() {
                 [this] { favourites_.Save(); });
     }
     favouritesWindow_->Refresh();
+    // Enter opens the first entry at once.
+    if (!favouritesWindow_->Selected() && !favourites_.Items().empty()) {
+        favouritesWindow_->Select({0});
+    }
     BringBack(favouritesWindow_);
     favouritesWindow_->Tree()->setFocus();
 }
