@@ -208,7 +208,8 @@ private slots:
         QCOMPARE(MatchAddresses(QStringLiteral("example"), merged, 2).size(), 2);
         // An address that begins with the text comes before one that only holds it.
         const QList<AddressCandidate> ranked =
-            MergeAddresses({"http://a.example/news"}, {}, {{"http://www.news.example/"}});
+            MergeAddresses({"http://a.example/news"}, {},
+                           {{"http://www.news.example/", "", AddressCandidate::Source::History}});
         QCOMPARE(MatchAddresses(QStringLiteral("news"), ranked, 10),
                  QStringList({"http://www.news.example/", "http://a.example/news"}));
     }
