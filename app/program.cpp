@@ -20,6 +20,7 @@
 #include "frmSplash.h"
 #include "frmWap.h"
 #include "gateway_route.h"
+#include "keeping.h"
 #include "page_windows.h"
 #include "proxy_target.h"
 #include "qt_paths.h"
@@ -123,6 +124,8 @@ void Program::ShowMainWindow() {
             });
         });
     }
+    // Favourites and history, on Ctrl+D, Ctrl+B and Ctrl+H.
+    keeping_ = new Keeping(main_.get(), browser, programFolder_, main_.get());
     // The splash, its pictures and the engine's start leave freed heap behind:
     // once the home page is shown, it goes back to the system.
     connect(browser, &Browser::DownloadComplete, this, &Program::ReturnFreedMemory,

@@ -18,6 +18,7 @@ class BrowserPane;
 class DownloadManager;
 class frmSplash;
 class frmWap;
+class Keeping;
 
 // The program's start-up wiring: the progress model, the desktop opener and
 // the browser profile of the program folder, the splash window that counts
@@ -58,6 +59,8 @@ private:
     BrowserPane* pane_ = nullptr;
     QPointer<frmSplash> splash_;
     std::unique_ptr<frmWap> main_;
+    // Favourites and history, owned by the main window.
+    QPointer<Keeping> keeping_;
 };
 
 }  // namespace tessaly

@@ -1,10 +1,13 @@
 #include "frmOpen.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QStyle>
 #include <memory>
 
@@ -42,6 +45,11 @@ const OpenSpec Layout[] = {
 constexpr int ClientWidth = 5820;
 constexpr int ClientHeight = 2010;
 
+frmOpen::KnownAddresses& Known() {
+    static frmOpen::KnownAddresses known;
+    return known;
+}
+
 QRect Geometry(const OpenSpec& spec) {
     return QRect(TwipsToPixels(spec.left), TwipsToPixels(spec.top), TwipsToPixels(spec.width),
                  TwipsToPixels(spec.height));
@@ -55,7 +63,9 @@ frmOpen::frmOpen(QWidget* owner, const QString& programFolder, Navigate navigate
       typed_(programFolder),
       navigate_(std::move(navigate)),
       pickFile_(std::move(pickFile)),
-      address_(nullptr) {
+      address_(nullptr),
+      completer_(nullptr),
+      completions_(nullptr) {
     setWindowTitle(QStringLiteral("打开"));
     SetClientSize(this, ClientWidth, ClientHeight);
     SetProgramIcon(this);
@@ -111,6 +121,21 @@ frmOpen::frmOpen(QWidget* owner, const QString& programFolder, Navigate navigate
     if (caption != nullptr) {
         caption->setBuddy(address_);
     }
+    // As the user types, the list under the field offers the addresses that
+    // match from those typed before, the favourites and the history.
+    completions_ = new QStringListModel(this);
+    completer_ = new QCompleter(completions_, this);
+    completer_->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    completer_->setMaxVisibleItems(MaxCompletions);
+    address_->setCompleter(completer_);
+    connect(address_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        completions_->setStringList(MatchAddresses(text, candidates_, MaxCompletions));
+        if (completions_->rowCount() > 0) {
+            completer_->complete();
+        } else {
+            completer_->popup()->hide();
+        }
+    });
     address_->setFocus();
 }
 
@@ -127,9 +152,19 @@ QString frmOpen::PickFileWithDialog(QWidget* owner) {
         QStringLiteral("WAP 和网页文件 (*.wml *.wmlc *.xhtml *.html *.htm);;所有文件 (*)"));
 }
 
+void frmOpen::SetKnownAddresses(KnownAddresses known) {
+    Known() = std::move(known);
+}
+
 void frmOpen::Form_Load() {
     address_->clear();
-    address_->addItems(typed_.Load());
+    const QStringList typed = typed_.Load();
+    address_->addItems(typed);
+    std::pair<QList<AddressCandidate>, QList<AddressCandidate>> known;
+    if (Known()) {
+        known = Known()();
+    }
+    candidates_ = MergeAddresses(typed, known.first, known.second);
     address_->setEditText(QString());
 }
 

@@ -2,10 +2,13 @@
 
 #include <QDialog>
 #include <functional>
+#include <utility>
 
 #include "open_address.h"
 
 class QComboBox;
+class QCompleter;
+class QStringListModel;
 
 namespace tessaly {
 
@@ -29,6 +32,16 @@ public:
 
     static QString PickFileWithDialog(QWidget* owner);
 
+    // Where the dialog finds the favourites and history it completes from
+    // (newest first), besides the addresses typed before; none when unset.
+    using KnownAddresses =
+        std::function<std::pair<QList<AddressCandidate>, QList<AddressCandidate>>()>;
+    static void SetKnownAddresses(KnownAddresses known);
+    // The most the completion list offers at once.
+    static constexpr int MaxCompletions = 12;
+
+    QCompleter* Completer() const { return completer_; }
+
     QComboBox* AddressBox() const { return address_; }
     void Form_Load();
     void qued_Click();
@@ -40,6 +53,9 @@ private:
     Navigate navigate_;
     PickFile pickFile_;
     QComboBox* address_;
+    QCompleter* completer_;
+    QStringListModel* completions_;
+    QList<AddressCandidate> candidates_;
 };
 
 }  // namespace tessaly

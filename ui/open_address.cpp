@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QUrl>
 
 #include "qt_paths.h"
@@ -17,7 +18,80 @@ bool OpenableScheme(const QString& scheme) {
            scheme == QLatin1String("file") || scheme == QLatin1String("tessaly");
 }
 
+// What tells two addresses apart when they are merged.
+QString SameAddressKey(const QString& address) {
+    QString key = address.trimmed().toLower();
+    if (key.startsWith(QLatin1String("http://"))) {
+        key.remove(0, 7);
+    }
+    if (key.endsWith(QLatin1Char('/'))) {
+        key.chop(1);
+    }
+    return key;
+}
+
+// The address past its scheme and a leading www.: where a typed host begins.
+QStringView HostPart(const QString& address) {
+    QStringView rest(address);
+    const qsizetype scheme = rest.indexOf(QLatin1String("://"));
+    if (scheme >= 0) {
+        rest = rest.mid(scheme + 3);
+    }
+    if (rest.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
+        rest = rest.mid(4);
+    }
+    return rest;
+}
+
 }  // namespace
+
+QList<AddressCandidate> MergeAddresses(const QStringList& typed,
+                                       const QList<AddressCandidate>& favourites,
+                                       const QList<AddressCandidate>& history) {
+    QList<AddressCandidate> merged;
+    QSet<QString> seen;
+    const auto add = [&](const AddressCandidate& candidate) {
+        if (!candidate.address.trimmed().isEmpty() &&
+            !seen.contains(SameAddressKey(candidate.address))) {
+            seen.insert(SameAddressKey(candidate.address));
+            merged << candidate;
+        }
+    };
+    for (const QString& address : typed) {
+        add({address, QString(), AddressCandidate::Source::Typed});
+    }
+    for (const AddressCandidate& candidate : favourites) {
+        add(candidate);
+    }
+    for (const AddressCandidate& candidate : history) {
+        add(candidate);
+    }
+    return merged;
+}
+
+QStringList MatchAddresses(const QString& text, const QList<AddressCandidate>& candidates,
+                           int limit) {
+    const QString wanted = text.trimmed();
+    QStringList beginning;
+    QStringList elsewhere;
+    if (wanted.isEmpty()) {
+        return beginning;
+    }
+    for (const AddressCandidate& candidate : candidates) {
+        if (beginning.size() >= limit) {
+            break;
+        }
+        if (HostPart(candidate.address).startsWith(wanted, Qt::CaseInsensitive) ||
+            candidate.address.startsWith(wanted, Qt::CaseInsensitive)) {
+            beginning << candidate.address;
+        } else if (elsewhere.size() < limit &&
+                   (candidate.address.contains(wanted, Qt::CaseInsensitive) ||
+                    candidate.title.contains(wanted, Qt::CaseInsensitive))) {
+            elsewhere << candidate.address;
+        }
+    }
+    return (beginning + elsewhere).mid(0, limit);
+}
 
 QString AddressToOpen(const QString& typed) {
     const QString text = typed.trimmed();
