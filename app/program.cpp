@@ -20,6 +20,7 @@
 #include "frmSplash.h"
 #include "frmWap.h"
 #include "gateway_route.h"
+#include "java_descriptor.h"
 #include "keeping.h"
 #include "page_windows.h"
 #include "proxy_target.h"
@@ -59,6 +60,11 @@ Program::Program(QApplication& app)
     // Sites the gateway cannot read (https) still see a phone.
     profile_->setHttpUserAgent(QString::fromLatin1(wap::PhoneUserAgent));
     downloads_ = new DownloadManager(profile_, shell_, AskSavePathWithDialog, this);
+    // A game's details, when its descriptor passed the gateway, before it is saved.
+    downloads_->SetDescriber([this](const QUrl& url) {
+        const auto game = gateway_.JadDetailsFor(url.toString(QUrl::FullyEncoded).toStdString());
+        return game ? GameDetailsText(*game) : QString();
+    });
     downloads_->SetWindowFactory([](ShellOpener& shell, QWidget* owner) -> DownloadList* {
         return new DownloadsWindow(shell, owner);
     });
@@ -131,8 +137,17 @@ void Program::ShowMainWindow() {
     connect(browser, &Browser::DownloadComplete, this, &Program::ReturnFreedMemory,
             Qt::SingleShotConnection);
     // What the gateway recorded of the page the site sent, for 页面信息 and 查看源代码.
-    ConnectPageWindows(browser, main_.get(), profile_,
-                       [](const QUrl&) -> std::optional<SentDocument> { return std::nullopt; });
+    ConnectPageWindows(
+        browser, main_.get(), profile_, [this](const QUrl& address) -> std::optional<SentDocument> {
+            const auto details = decks_.Details(address.toString(QUrl::FullyEncoded).toStdString());
+            if (!details) {
+                return std::nullopt;
+            }
+            return SentDocument{QString::fromStdString(details->contentType),
+                                QString::fromStdString(details->charset),
+                                static_cast<qint64>(details->bytes), details->cards,
+                                QString::fromStdString(details->source)};
+        });
     main_->Show();
 }
 

@@ -180,11 +180,15 @@ void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray
     QPointer<QWebEnginePage> guarded(page);
     RunOffThread(
         this,
-        [deck, address, charset = charset.toStdString()] {
-            return wap::ConvertWmlDeck(std::string_view(deck.constData(), deck.size()),
-                                       std::string_view(address.constData(), address.size()),
-                                       charset)
-                .body;
+        [deck, address, charset = charset.toStdString(), decks = decks_] {
+            const std::string_view sent(deck.constData(), static_cast<std::size_t>(deck.size()));
+            wap::ConvertedPage page = wap::ConvertWmlDeck(
+                sent, std::string_view(address.constData(), address.size()), charset);
+            if (decks) {
+                decks->RecordDetails(address.toStdString(),
+                                     wap::DeckDetails(sent, "text/vnd.wap.wml", sent.size(), page));
+            }
+            return std::move(page.body);
         },
         [this, guarded, url, since](const std::string& body) {
             if (!guarded || guarded->url() != url) {
@@ -347,17 +351,21 @@ void RawDeckRescue::ShowBinaryDeck(BinaryDeckEnd end, const QByteArray& deck) {
     const std::string document = DocumentAddress(url);
     RunOffThread(
         this,
-        [end, deck, address, document] {
+        [end, deck, address, document, decks = decks_] {
             std::optional<std::string> wml;
             if (end == BinaryDeckEnd::Arrived) {
                 wml = wap::DecodeWmlc(std::string_view(deck.constData(), deck.size()));
             }
             Made made;
             if (wml) {
-                made.html = QByteArray::fromStdString(
-                    wap::ConvertWmlDeck(*wml, std::string_view(address.constData(), address.size()),
-                                        "utf-8")
-                        .body);
+                const wap::ConvertedPage page = wap::ConvertWmlDeck(
+                    *wml, std::string_view(address.constData(), address.size()), "utf-8");
+                if (decks) {
+                    decks->RecordDetails(
+                        document, wap::DeckDetails(*wml, "application/vnd.wap.wmlc",
+                                                   static_cast<std::size_t>(deck.size()), page));
+                }
+                made.html = QByteArray::fromStdString(page.body);
                 made.deck = true;
             } else if (end == BinaryDeckEnd::TooLarge) {
                 made.html = QByteArray::fromStdString(wap::TooLargePage(document));

@@ -3,6 +3,8 @@
 #include <QWebEngineUrlRequestInfo>
 #include <algorithm>
 
+#include "user_charset.h"
+
 namespace tessaly {
 
 const QList<double> SitePreferences::ZoomSteps = {0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
@@ -60,7 +62,7 @@ void SitePreferences::interceptRequest(QWebEngineUrlRequestInfo& info) {
     }
     const QString encoding = Encoding(info.requestUrl());
     if (!encoding.isEmpty()) {
-        info.setHttpHeader(EncodingHeader, encoding.toLatin1());
+        info.setHttpHeader(wap::UserCharsetHeader, encoding.toLatin1());
     }
 }
 

@@ -20,11 +20,9 @@ class SitePreferences : public QWebEngineUrlRequestInterceptor {
 public:
     // The zoom steps Ctrl+plus and Ctrl+minus move through.
     static const QList<double> ZoomSteps;
-    // The encodings the user may choose; an empty name is automatic.
+    // The encodings the user may choose, as the WAP gateway names them;
+    // the first, empty, is automatic.
     static const QStringList Encodings;
-    // The request header that carries the chosen encoding to the WAP gateway
-    // (which takes it off before the request leaves for the site).
-    static constexpr char EncodingHeader[] = "X-Tessaly-Charset";
 
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 

@@ -42,7 +42,11 @@ void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         const wap::ConvertedPage page = wap::ConvertWmlDeck(
             std::string_view(deck.constData(), deck.size()), address.toStdString(), "");
         if (renderedDecks_) {
-            renderedDecks_->Add(url.toString(QUrl::FullyEncoded).toStdString());
+            const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+            renderedDecks_->Add(address);
+            const std::string_view sent(deck.constData(), static_cast<std::size_t>(deck.size()));
+            renderedDecks_->RecordDetails(
+                address, wap::DeckDetails(sent, "text/vnd.wap.wml", sent.size(), page));
         }
         auto* body = new QBuffer(job);
         body->setData(page.body.data(), static_cast<qsizetype>(page.body.size()));

@@ -190,7 +190,7 @@ int main(int argc, char* argv[]) {
     NoShell shell;
     auto* profile = new QWebEngineProfile;
     auto* manager = new tessaly::DownloadManager(
-        profile, shell, [](QWidget*, const QString& proposed) { return proposed; });
+        profile, shell, [](QWidget*, const QString& proposed, const QString&) { return proposed; });
     manager->SetDownloadFolder(folder.path());
     auto* pane = new tessaly::BrowserPane(profile);
     pane->resize(400, 300);

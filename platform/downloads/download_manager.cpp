@@ -7,9 +7,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QTreeView>
@@ -170,7 +172,8 @@ bool OnDisk(const QString& path) {
 
 }  // namespace
 
-QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath) {
+QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath,
+                              const QString& details) {
     auto* dialog = new QFileDialog(parent, QStringLiteral("保存文件"), proposedPath);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -190,12 +193,22 @@ QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath) {
     // download can be cancelled while the dialog is open.
     dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     new HeldKeyGuard(dialog);
+    // A site's words: shown as text, never read as markup.
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()); grid && !details.isEmpty()) {
+        auto* shown = new QLabel(details, dialog);
+        shown->setObjectName(QStringLiteral("downloadDetails"));
+        shown->setTextFormat(Qt::PlainText);
+        shown->setWordWrap(true);
+        shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(shown, grid->rowCount(), 0, 1, grid->columnCount());
+    }
     return dialog;
 }
 
-QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath) {
+QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath,
+                              const QString& details) {
     // The dialog goes with its parent if that closes while it is open.
-    const QPointer<QFileDialog> dialog(CreateSaveDialog(parent, proposedPath));
+    const QPointer<QFileDialog> dialog(CreateSaveDialog(parent, proposedPath, details));
     const bool accepted = dialog->exec() == QDialog::Accepted;
     if (!dialog) {
         return QString();
@@ -367,7 +380,8 @@ void DownloadManager::AskAndStart(QWebEngineDownloadRequest* request) {
     QPointer<QWebEngineDownloadRequest> guard(request);
     QPointer<DownloadManager> self(this);
     asking_ = true;
-    const QString chosen = askSavePath_(owner_, proposed);
+    const QString details = describe_ ? describe_(request->url()) : QString();
+    const QString chosen = askSavePath_(owner_, proposed, details);
     if (!self) {
         return;
     }

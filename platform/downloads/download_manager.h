@@ -24,8 +24,12 @@ class ShellOpener;
 
 // Asks the user where to save a download: the full path chosen, or an empty
 // string when the user cancels. proposedPath is a free name in the folder
-// the dialog should start in.
-using SavePathAsker = std::function<QString(QWidget* parent, const QString& proposedPath)>;
+// the dialog should start in; details, plain text, what is known of the
+// file before it is saved (a game's name, vendor, version, size), or empty.
+using SavePathAsker =
+    std::function<QString(QWidget* parent, const QString& proposedPath, const QString& details)>;
+// What is known of a download before it is saved, as plain text; empty when nothing.
+using DownloadDescriber = std::function<QString(const QUrl& url)>;
 
 // The program's own save dialog ("保存文件"), Qt's dialog rather than the
 // desktop's so that it speaks Chinese on every system, sizes and dates
@@ -34,8 +38,11 @@ using SavePathAsker = std::function<QString(QWidget* parent, const QString& prop
 // when pressed for it: not a held key's repeats, and not in its first
 // SaveDialogArmMs, when a key was meant for the page it covered.
 constexpr qint64 SaveDialogArmMs = 500;
-QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath);
-QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath);
+// details, when given, are shown under the file list as text.
+QFileDialog* CreateSaveDialog(QWidget* parent, const QString& proposedPath,
+                              const QString& details = {});
+QString AskSavePathWithDialog(QWidget* parent, const QString& proposedPath,
+                              const QString& details = {});
 
 // Takes every download a page of the profile starts: asks where to save it,
 // writes it there (through a ".part" name until complete), fetches the game
@@ -61,6 +68,8 @@ public:
     // Where the save dialog starts: the desktop's download folder at first,
     // then the folder of the last download saved.
     void SetDownloadFolder(const QString& folder);
+    // What the save dialog shows of a download before it is saved.
+    void SetDescriber(DownloadDescriber describe) { describe_ = std::move(describe); }
     // How long a download may receive nothing before it fails.
     void SetStallTimeout(int ms) { stallTimeoutMs_ = ms; }
 
@@ -95,6 +104,7 @@ private:
     QWebEngineProfile* profile_;
     ShellOpener& shell_;
     SavePathAsker askSavePath_;
+    DownloadDescriber describe_;
     QPointer<QWidget> owner_;
     QString folder_;
     QList<DownloadItem*> items_;

@@ -1,5 +1,8 @@
 #include "java_descriptor.h"
 
+#include <QLocale>
+#include <QStringList>
+
 #include "start_page_scheme.h"
 
 #include <QString>
@@ -54,6 +57,25 @@ JavaDescriptor ParseJavaDescriptor(const QByteArray& text, const QUrl& descripto
         descriptor.jarSize = size;
     }
     return descriptor;
+}
+
+QString GameDetailsText(const wap::JadDetails& details) {
+    QStringList lines;
+    const auto add = [&lines](const char* label, const std::string& value) {
+        if (!value.empty()) {
+            lines.append(QString::fromUtf8(label) + QString::fromStdString(value));
+        }
+    };
+    add("游戏：", details.name);
+    add("厂商：", details.vendor);
+    add("版本：", details.version);
+    if (details.jarSize) {
+        lines.append(QStringLiteral("大小：") +
+                     QLocale(QLocale::English).toString(static_cast<qint64>(*details.jarSize)) +
+                     QStringLiteral(" 字节"));
+    }
+    add("说明：", details.description);
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace tessaly

@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <optional>
 
+#include "jad_details.h"
+
 namespace tessaly {
 
 // What a Java game's descriptor (.jad) says about its archive (.jar).
@@ -18,6 +20,11 @@ struct JavaDescriptor {
 // address may be relative to descriptorUrl, the address the descriptor came
 // from.
 JavaDescriptor ParseJavaDescriptor(const QByteArray& text, const QUrl& descriptorUrl);
+
+// A game's details as the save dialog shows them, one "label：value" a
+// line, only the fields the descriptor gives; plain text, to be shown as
+// text. Empty when it gives none.
+QString GameDetailsText(const wap::JadDetails& details);
 
 // Descriptors are a few hundred bytes; anything bigger than this is not one.
 inline constexpr qint64 MaxJavaDescriptorBytes = 64 * 1024;

@@ -95,9 +95,10 @@ private slots:
 
     void ASampleGameDownloadsWithItsArchive() {
         testing::RecordingShell shell;
-        DownloadManager downloads(profile_, shell, [this](QWidget*, const QString& proposed) {
-            return downloads_.filePath(QFileInfo(proposed).fileName());
-        });
+        DownloadManager downloads(profile_, shell,
+                                  [this](QWidget*, const QString& proposed, const QString&) {
+                                      return downloads_.filePath(QFileInfo(proposed).fileName());
+                                  });
         BrowserPane pane(profile_);
         pane.show();
         downloads.SetWindowOwner(&pane);

@@ -191,6 +191,27 @@ private slots:
         QVERIFY(parse("MIDlet-Jar-Size: -5\n").jarSize == std::nullopt);
     }
 
+    // A game's details come from a site: the dialog shows them as text.
+    void TheSaveDialogShowsAGamesDetailsAsText() {
+        tessaly::wap::JadDetails game;
+        game.name = "雷霆<b>飞机</b>";
+        game.vendor = "Example & Co";
+        game.jarSize = 48213;
+        const QString text = tessaly::GameDetailsText(game);
+        QCOMPARE(text,
+                 QStringLiteral("游戏：雷霆<b>飞机</b>\n厂商：Example & Co\n大小：48,213 字节"));
+        QVERIFY(tessaly::GameDetailsText({}).isEmpty());
+
+        std::unique_ptr<QFileDialog> dialog(
+            tessaly::CreateSaveDialog(nullptr, Path("game.jad"), text));
+        auto* shown = dialog->findChild<QLabel*>("downloadDetails");
+        QVERIFY(shown);
+        QCOMPARE(shown->textFormat(), Qt::PlainText);
+        QCOMPARE(shown->text(), text);
+        std::unique_ptr<QFileDialog> plain(tessaly::CreateSaveDialog(nullptr, Path("song.mp3")));
+        QVERIFY(!plain->findChild<QLabel*>("downloadDetails"));
+    }
+
     // --- downloads through the browser ---
 
     void init() {
@@ -202,7 +223,7 @@ private slots:
         profile_ = new QWebEngineProfile(this);  // in memory
         manager_ = new DownloadManager(
             profile_, shell_,
-            [this](QWidget*, const QString& proposed) {
+            [this](QWidget*, const QString& proposed, const QString&) {
                 proposals_ << proposed;
                 return answer_(proposed);
             },

@@ -167,7 +167,8 @@ private slots:
         QTemporaryDir folder;
         tessaly::testing::RecordingShell shell;
         tessaly::DownloadManager manager(
-            profile_, shell, [](QWidget*, const QString& proposed) { return proposed; });
+            profile_, shell,
+            [](QWidget*, const QString& proposed, const QString&) { return proposed; });
         manager.SetDownloadFolder(folder.path());
         const QByteArray game = Binary(200 * 1024 + 3);
         const QByteArray video = Binary(5 * 1024 * 1024 + 11);

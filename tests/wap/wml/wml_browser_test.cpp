@@ -438,11 +438,11 @@ private slots:
                 [](QWebEngineCertificateError error) { error.acceptCertificate(); });
         tessaly::testing::RecordingShell shell;
         QStringList asked;
-        tessaly::DownloadManager downloads(profile_, shell,
-                                           [&asked](QWidget*, const QString& proposed) {
-                                               asked << proposed;
-                                               return QString();
-                                           });
+        tessaly::DownloadManager downloads(
+            profile_, shell, [&asked](QWidget*, const QString& proposed, const QString&) {
+                asked << proposed;
+                return QString();
+            });
         // The deck passes through a folder made in the temporary folder.
         QTemporaryDir temporary;
         QVERIFY(temporary.isValid());
