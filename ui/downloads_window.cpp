@@ -77,6 +77,7 @@ public:
         state_ = new QLabel(this);
         state_->setObjectName(QStringLiteral("state"));
         cancel_ = SmallButton(QStringLiteral("取消"), "cancel", this);
+        retry_ = SmallButton(QStringLiteral("重试"), "retry", this);
         openFile_ = SmallButton(QStringLiteral("打开文件"), "openFile", this);
         openFolder_ = SmallButton(QStringLiteral("打开文件夹"), "openFolder", this);
 
@@ -88,6 +89,7 @@ public:
         bottom->addWidget(state_);
         bottom->addSpacing(6);
         bottom->addWidget(cancel_);
+        bottom->addWidget(retry_);
         bottom->addWidget(openFile_);
         bottom->addWidget(openFolder_);
         auto* layout = new QVBoxLayout(this);
@@ -98,6 +100,7 @@ public:
         layout->addLayout(bottom);
 
         connect(cancel_, &QPushButton::clicked, item, &DownloadItem::Cancel);
+        connect(retry_, &QPushButton::clicked, item, &DownloadItem::RequestRetry);
         connect(openFile_, &QPushButton::clicked, this, [this] {
             if (item_) {
                 shell_.ShellOpen(window(), QDir::toNativeSeparators(item_->FilePath()));
@@ -153,6 +156,9 @@ private:
                           : QString());
 
         cancel_->setEnabled(item.IsActive());
+        // A failed download offers to be tried again in place of 取消.
+        cancel_->setVisible(!failed);
+        retry_->setVisible(failed);
         openFile_->setEnabled(finished);
         openFolder_->setEnabled(finished);
     }
@@ -165,6 +171,7 @@ private:
     ElidedLabel* detail_;
     QLabel* state_;
     QPushButton* cancel_;
+    QPushButton* retry_;
     QPushButton* openFile_;
     QPushButton* openFolder_;
 };

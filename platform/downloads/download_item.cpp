@@ -25,47 +25,47 @@ QString InterruptText(QWebEngineDownloadRequest::DownloadInterruptReason reason)
     using R = QWebEngineDownloadRequest;
     switch (reason) {
         case R::FileAccessDenied:
-            return QStringLiteral("无法写入文件");
+            return QStringLiteral("无法写入文件，请检查文件夹的权限。");
         case R::FileNoSpace:
-            return QStringLiteral("磁盘空间不足");
+            return QStringLiteral("磁盘空间不足，请腾出空间后重试。");
         case R::FileNameTooLong:
-            return QStringLiteral("文件名太长");
+            return QStringLiteral("文件名太长，无法保存。");
         case R::FileTooLarge:
-            return QStringLiteral("文件太大");
+            return QStringLiteral("文件太大，无法保存。");
         case R::FileVirusInfected:
         case R::FileBlocked:
         case R::FileSecurityCheckFailed:
-            return QStringLiteral("文件被拦截");
+            return QStringLiteral("文件被系统拦截，没有保存。");
         case R::FileTooShort:
         case R::FileHashMismatch:
         case R::FileFailed:
         case R::FileTransientError:
-            return QStringLiteral("写入文件出错");
+            return QStringLiteral("写入文件时出错，请重试。");
         case R::NetworkTimeout:
-            return QStringLiteral("网络超时");
+            return QStringLiteral("网络超时，服务器很久没有回应。");
         case R::NetworkDisconnected:
-            return QStringLiteral("网络已断开");
+            return QStringLiteral("网络已断开，请检查网络连接。");
         case R::NetworkServerDown:
         case R::ServerUnreachable:
-            return QStringLiteral("无法连接服务器");
+            return QStringLiteral("无法连接服务器，请稍后重试。");
         case R::NetworkFailed:
         case R::NetworkInvalidRequest:
-            return QStringLiteral("网络错误");
+            return QStringLiteral("网络出错，下载没有完成。");
         case R::ServerBadContent:
-            return QStringLiteral("服务器上没有这个文件");
+            return QStringLiteral("服务器上没有这个文件。");
         case R::ServerUnauthorized:
         case R::ServerForbidden:
-            return QStringLiteral("服务器拒绝访问");
+            return QStringLiteral("服务器拒绝了下载。");
         case R::ServerCertProblem:
-            return QStringLiteral("服务器证书有问题");
+            return QStringLiteral("服务器的证书有问题，下载已停止。");
         case R::ServerFailed:
-            return QStringLiteral("服务器出错");
+            return QStringLiteral("服务器出错，下载没有完成。");
         case R::UserCanceled:
-            return QStringLiteral("已取消");
+            return QStringLiteral("下载已取消。");
         case R::NoReason:
             break;
     }
-    return QStringLiteral("下载出错");
+    return QStringLiteral("下载出错，没有完成。");
 }
 
 QString OneDecimal(double value, const char* unit) {
@@ -88,8 +88,10 @@ DownloadItem::DownloadItem(const QUrl& url, const QString& finalPath, PathTaken 
     stallTimer_.setSingleShot(true);
     stallTimer_.setInterval(DefaultStallTimeoutMs);
     connect(&stallTimer_, &QTimer::timeout, this, [this] {
-        Fail(QStringLiteral("服务器停止发送数据（%1 秒没有收到数据）")
-                 .arg(stallTimer_.interval() / 1000));
+        const int seconds = stallTimer_.interval() / 1000;
+        Fail(QStringLiteral("%1内没有收到任何数据，服务器可能已停止发送，下载已停止。")
+                 .arg(seconds == 60 ? QStringLiteral("一分钟")
+                                    : QStringLiteral("%1 秒").arg(seconds)));
     });
 }
 
@@ -168,11 +170,15 @@ bool DownloadItem::PassedSizeLimit() {
     // need to receive more than the limit to know it is too big.
     const qint64 size = std::max(received_, total_);
     if (expectedSize_ && size > *expectedSize_) {
-        Fail(QStringLiteral("大小不符（应为 %1 字节，收到的更多）").arg(*expectedSize_));
+        Fail(QStringLiteral(
+                 "文件大小不符：应为 %1 字节，服务器发送的更多（已知 %2 字节），下载已停止。")
+                 .arg(*expectedSize_)
+                 .arg(size));
         return true;
     }
     if (!expectedSize_ && sizeLimit_ && size > *sizeLimit_) {
-        Fail(QStringLiteral("文件太大（超过 %1）").arg(FormatBytes(*sizeLimit_)));
+        Fail(QStringLiteral("文件太大：超过了 %1 的上限，下载已停止。")
+                 .arg(FormatBytes(*sizeLimit_)));
         return true;
     }
     return false;
@@ -218,11 +224,11 @@ void DownloadItem::OnStateChanged() {
 void DownloadItem::Complete() {
     const QFileInfo partial(PartialPath());
     if (!partial.exists()) {
-        Fail(QStringLiteral("文件不见了"));
+        Fail(QStringLiteral("下载到一半的文件不见了，可能被其他程序移走或删除了。"));
         return;
     }
     if (expectedSize_ && partial.size() != *expectedSize_) {
-        Fail(QStringLiteral("大小不符（应为 %1 字节，实际 %2 字节）")
+        Fail(QStringLiteral("文件大小不符：应为 %1 字节，实际收到 %2 字节。")
                  .arg(*expectedSize_)
                  .arg(partial.size()));
         return;

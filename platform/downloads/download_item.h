@@ -61,8 +61,10 @@ public:
     // A finished file of any other size is a failure, and the transfer stops
     // as soon as it passes that size.
     void ExpectSize(qint64 bytes) { expectedSize_ = bytes; }
+    std::optional<qint64> ExpectedSize() const { return expectedSize_; }
     // The transfer stops as soon as it passes this size (when none is expected).
     void LimitSize(qint64 bytes) { sizeLimit_ = bytes; }
+    std::optional<qint64> SizeLimit() const { return sizeLimit_; }
     void SetStallTimeout(int ms);
     // The engine's number for the transfer, 0 before attach().
     quint32 RequestId() const { return requestId_; }
@@ -75,8 +77,16 @@ public:
     // archive it may fetch): shown as failed with the reason; the file stays.
     void FailFinished(const QString& reason);
 
+    // The user asks for a failed download once more (from its row).
+    void RequestRetry() {
+        if (state_ == State::Failed) {
+            emit RetryRequested();
+        }
+    }
+
 signals:
     void Changed();
+    void RetryRequested();
     // The download reached Finished, Cancelled or Failed.
     void Done();
 

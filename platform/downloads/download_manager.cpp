@@ -271,8 +271,11 @@ void DownloadManager::ShowWindow() {
         // Over the middle of the main window, where the user is looking.
         window->move(owner_->geometry().center() - window->rect().center());
     }
+    // A window the user minimised comes back as it was.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
+    window->activateWindow();
 }
 
 bool DownloadManager::IsTaken(const QString& path, const DownloadItem* asker) const {
@@ -314,7 +317,7 @@ void DownloadManager::OnDownloadRequested(QWebEngineDownloadRequest* request) {
     for (DownloadItem* item : std::as_const(items_)) {
         if (item->IsActive() && item->RequestId() == request->id()) {
             request->cancel();
-            item->Fail(QStringLiteral("连接中断"));
+            item->Fail(QStringLiteral("与服务器的连接中断了，下载没有完成。"));
             return;
         }
     }
@@ -455,6 +458,7 @@ DownloadItem* DownloadManager::AddItem(const QUrl& url, const QString& finalPath
     item->SetStallTimeout(stallTimeoutMs_);
     items_.append(item);
     connect(item, &DownloadItem::Done, this, [this, item] { OnItemDone(item); });
+    connect(item, &DownloadItem::RetryRequested, this, [this, item] { Retry(item); });
     if (window_) {
         window_->AddItem(item);
     }
@@ -466,7 +470,8 @@ void DownloadManager::Begin(DownloadItem* item, QWebEngineDownloadRequest* reque
     const QString folder = item->Folder();
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable()) {
         request->cancel();
-        item->Fail(QStringLiteral("无法写入文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+        item->Fail(QStringLiteral("无法写入文件夹 %1，请换一个文件夹。")
+                       .arg(QDir::toNativeSeparators(folder)));
         return;
     }
     request->setDownloadDirectory(folder);
@@ -487,21 +492,21 @@ void DownloadManager::OnItemDone(DownloadItem* item) {
 void DownloadManager::FetchJavaArchive(DownloadItem& descriptorItem) {
     QFile file(descriptorItem.FilePath());
     if (file.size() > MaxJavaDescriptorBytes || !file.open(QIODevice::ReadOnly)) {
-        descriptorItem.FailFinished(QStringLiteral("不是有效的描述文件"));
+        descriptorItem.FailFinished(QStringLiteral("这不是有效的游戏描述文件（.jad）。"));
         return;
     }
     const JavaDescriptor descriptor = ParseJavaDescriptor(file.readAll(), descriptorItem.Url());
     if (descriptor.jarUrl.isEmpty()) {
         descriptorItem.FailFinished(
             descriptor.jarAddress.isEmpty()
-                ? QStringLiteral("描述文件没有给出游戏地址")
-                : QStringLiteral("游戏地址无法下载：%1").arg(descriptor.jarAddress));
+                ? QStringLiteral("描述文件没有给出游戏的下载地址。")
+                : QStringLiteral("描述文件给出的游戏地址无法下载：%1").arg(descriptor.jarAddress));
         return;
     }
     const QString name = SafeFileName(descriptor.jarUrl.fileName(QUrl::FullyDecoded));
     const QString finalPath = FreePath(descriptorItem.Folder(), name);
     if (finalPath.isEmpty()) {
-        descriptorItem.FailFinished(QStringLiteral("没有可用的文件名"));
+        descriptorItem.FailFinished(QStringLiteral("找不到可用的文件名来保存游戏。"));
         return;
     }
 
@@ -513,12 +518,36 @@ void DownloadManager::FetchJavaArchive(DownloadItem& descriptorItem) {
     if (descriptor.jarSize) {
         item->ExpectSize(*descriptor.jarSize);
     }
+    Fetch(item);
+}
+
+void DownloadManager::Retry(DownloadItem* failed) {
+    if (failed->GetState() != DownloadItem::State::Failed) {
+        return;
+    }
+    // Under the same name when it is still free (the failed attempt left nothing).
+    const QString finalPath = FreePath(failed->Folder(), failed->FileName());
+    if (finalPath.isEmpty()) {
+        return;
+    }
+    DownloadItem* item = AddItem(failed->Url(), finalPath, failed->GetRole());
+    if (const auto limit = failed->SizeLimit()) {
+        item->LimitSize(*limit);
+    }
+    if (const auto expected = failed->ExpectedSize()) {
+        item->ExpectSize(*expected);
+    }
+    Fetch(item);
+    ShowWindow();
+}
+
+void DownloadManager::Fetch(DownloadItem* item) {
     // A page of the same profile fetches it, so the site's cookies go along;
     // its request is recognised by the page and accepted without a dialog.
     auto* page = new QWebEnginePage(profile_, this);
     AnswerGatewayAuthentication(page);
     archiveFetches_.insert(page, item);
-    page->download(descriptor.jarUrl, QFileInfo(finalPath).fileName());
+    page->download(item->Url(), item->FileName());
 
     // Tied to the page: once the page is gone, so is the timer, and a later
     // fetch can never be mistaken for this one.
@@ -526,7 +555,7 @@ void DownloadManager::FetchJavaArchive(DownloadItem& descriptorItem) {
         if (archiveFetches_.remove(page)) {
             page->deleteLater();
             if (item) {
-                item->Fail(QStringLiteral("服务器无响应"));
+                item->Fail(QStringLiteral("服务器一直没有响应，文件没有下载。"));
             }
         }
     });

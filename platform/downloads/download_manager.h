@@ -73,8 +73,12 @@ public:
     // How long a download may receive nothing before it fails.
     void SetStallTimeout(int ms) { stallTimeoutMs_ = ms; }
 
-    // Shows the downloads window, if there is anything to show.
+    // Shows the downloads window, if there is anything to show, restored
+    // when the user had minimised it.
     void ShowWindow();
+    // Downloads a failed download's file again, into the same folder, as a
+    // new row; nothing for a download that did not fail.
+    void Retry(DownloadItem* failed);
     QList<DownloadItem*> Items() const { return items_; }
     // Null until the first download.
     DownloadList* DownloadsWindow() const { return window_; }
@@ -86,6 +90,8 @@ signals:
 private:
     void OnDownloadRequested(QWebEngineDownloadRequest* request);
     void AskAndStart(QWebEngineDownloadRequest* request);
+    // Downloads item's address with a page of the profile, without a dialog.
+    void Fetch(DownloadItem* item);
     // Whether page started a download of url a moment ago (see RepeatDownloadMs).
     bool IsRepeat(const QWebEnginePage* page, const QUrl& url);
     void NoteStarted(QWebEnginePage* page, const QUrl& url);

@@ -325,9 +325,27 @@ private slots:
         DownloadItem* wrong = manager_->Items().value(3);
         QWidget* row = FailedRow(wrong, "大小不符");
         QVERIFY(row);
+        // A whole sentence, with both sizes.
+        QVERIFY2(wrong->FailureReason().contains("应为 12 字节") &&
+                     wrong->FailureReason().contains("50000 字节") &&
+                     wrong->FailureReason().endsWith("。"),
+                 qPrintable(wrong->FailureReason()));
         QVERIFY(!Button(row, "openFile")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(Entries(), QStringList({"game.jad", "game.jar", "wrong.jad"}),
                                   5000);
+
+        // Tried again from its row once the site is mended, without a dialog,
+        // with the size the descriptor gave still checked.
+        QVERIFY(!Button(row, "cancel")->isVisible() && Button(row, "retry")->isVisible());
+        server_.Route("/other.jar", File(Binary(12), "application/java-archive"));
+        DownloadsWindow()->showMinimized();
+        Button(row, "retry")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(DoneCount() == 5, Timeout);
+        QCOMPARE(manager_->Items().value(4)->GetState(), DownloadItem::State::Finished);
+        QCOMPARE(manager_->Items().value(4)->ExpectedSize(), std::optional<qint64>(12));
+        QCOMPARE(proposals_.size(), 2);
+        QVERIFY(Read(Path("other.jar")) == Binary(12));
+        QVERIFY(!DownloadsWindow()->isMinimized());  // brought back by the new download
     }
 
     void UnsafeServerNamesAreMadeSafe() {
