@@ -132,6 +132,14 @@ void Program::ShowMainWindow() {
     }
     // Favourites and history, on Ctrl+D, Ctrl+B and Ctrl+H.
     keeping_ = new Keeping(main_.get(), browser, programFolder_, main_.get());
+    // The start page's links to 收藏夹 and 历史记录.
+    connect(browser, &BrowserPane::ProgramPageAsked, keeping_, [this](const QString& name) {
+        if (name == QLatin1String("favourites")) {
+            keeping_->ShowFavourites();
+        } else if (name == QLatin1String("history")) {
+            keeping_->ShowHistory();
+        }
+    });
     // The splash, its pictures and the engine's start leave freed heap behind:
     // once the home page is shown, it goes back to the system.
     connect(browser, &Browser::DownloadComplete, this, &Program::ReturnFreedMemory,

@@ -93,8 +93,42 @@ BrowserPane::BrowserPane(QWebEngineProfile* profile, QWidget* parent)
     AddShortcuts();
 }
 
+namespace {
+
+// A page that hands the links of the built-in site to the program's own
+// windows (tessaly://start/program/NAME) to the pane instead of loading them.
+class PanePage : public QWebEnginePage {
+public:
+    PanePage(QWebEngineProfile* profile, QObject* parent, std::function<void(QString)> command)
+        : QWebEnginePage(profile, parent), command_(std::move(command)) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        static const QString Prefix = QStringLiteral("/program/");
+        const bool fromStartPage = this->url().scheme() == QLatin1String(StartPageScheme);
+        if (url.scheme() == QLatin1String(StartPageScheme) && url.path().startsWith(Prefix)) {
+            // Only a click on the built-in site's own pages opens a window.
+            if (fromStartPage && isMainFrame && type == NavigationTypeLinkClicked) {
+                command_(url.path().mid(Prefix.size()));
+            }
+            return false;
+        }
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+
+private:
+    std::function<void(QString)> command_;
+};
+
+}  // namespace
+
 QWebEnginePage* BrowserPane::NewPage() {
-    auto* page = new QWebEnginePage(profile_, view_);
+    QPointer<BrowserPane> pane(this);
+    auto* page = new PanePage(profile_, view_, [pane](const QString& name) {
+        if (pane) {
+            emit pane->ProgramPageAsked(name);
+        }
+    });
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     // Every page, the one a new window adopts included, answers the gateway.
     AnswerGatewayAuthentication(page);

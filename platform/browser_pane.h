@@ -105,6 +105,9 @@ signals:
     // The user asked for the page's details or its source (context menu).
     void PageInfoRequested();
     void SourceRequested();
+    // A link of the built-in site to one of the program's windows was
+    // clicked (tessaly://start/program/NAME): NAME, e.g. "favourites".
+    void ProgramPageAsked(const QString& name);
 
 protected:
     // Keys the page did not take: digits follow access keys, F1 and F2

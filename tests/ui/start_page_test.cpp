@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineProfile>
@@ -18,6 +19,7 @@
 #include "download_manager.h"
 #include "fonts.h"
 #include "frmWap.h"
+#include "page_input.h"
 #include "stand_ins.h"
 #include "web_test_main.h"
 
@@ -59,6 +61,34 @@ private slots:
         QCOMPARE(window.NamedControls().Get<QLabel>("deng")->text(), QStringLiteral("〓∨〓"));
         QVERIFY(window.NamedControls()["exp"]->toolTip().startsWith(QStringLiteral("经验值:")));
         QVERIFY(core_->Experience > 0);
+    }
+
+    // The start page's links to the program's own windows open them and
+    // leave the page where it is; a site cannot open them.
+    void TheStartPageLinksToTheProgramsWindows() {
+        testing::RecordingShell shell;
+        auto* pane = new BrowserPane(profile_);
+        frmWap window(*core_, shell, pane, [] {});
+        QSignalSpy asked(pane, &BrowserPane::ProgramPageAsked);
+        window.Show();
+        QTRY_COMPARE_WITH_TIMEOUT(window.NamedControls().Get<QLabel>("sta")->text(),
+                                  QStringLiteral("完成"), LoadTimeoutMs);
+        for (const char* name : {"favourites", "history"}) {
+            QVERIFY(testing::ClickElement(pane->View(),
+                                          QStringLiteral("a[href='program/%1']").arg(name)));
+            QTRY_COMPARE_WITH_TIMEOUT(asked.count(), 1, 5000);
+            QCOMPARE(asked.takeFirst().value(0).toString(), QString::fromUtf8(name));
+        }
+        QCOMPARE(pane->View()->url().toString(), QString::fromUtf8(HomePageUrl));
+
+        pane->View()->setHtml("<a id='l' href='tessaly://start/program/favourites'>x</a>",
+                              QUrl("http://127.0.0.1/"));
+        QTRY_VERIFY_WITH_TIMEOUT(pane->View()->url().scheme() == "http", LoadTimeoutMs);
+        QVERIFY(testing::ClickElement(pane->View(), "#l"));
+        // The start page's clicks above were answered within a few
+        // milliseconds: half a second is ample for this one to show.
+        QTest::qWait(500);
+        QCOMPARE(asked.count(), 0);
     }
 
     // Tab walks the main window's controls in their order, through the page
