@@ -104,6 +104,12 @@ void Program::PreloadHomePage() {
     });
     // Decks that come past the gateway (https, local files) are shown converted too.
     pane_->SetRenderedDecks(&decks_);
+    // Why an https site could not be reached is known to the gateway alone.
+    pane_->SetTunnelFailureTest([this](const QUrl& url) {
+        return static_cast<int>(gateway_.LastTunnelFailure(
+            url.host().toStdString(),
+            std::to_string(url.port(url.scheme() == "https" ? 443 : 80))));
+    });
     // Nothing the load raises reaches the main window before it asks for
     // the home page itself.
     pane_->Preload(QString::fromUtf8(HomePageUrl));

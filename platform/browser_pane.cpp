@@ -27,6 +27,7 @@
 #include "failure.h"
 #include "find_bar.h"
 #include "gateway_route.h"
+#include "note_pages.h"
 #include "page_scripts.h"
 #include "raw_deck_rescue.h"
 #include "site_preferences.h"
@@ -44,6 +45,40 @@ namespace {
 // navigation stopped for another reason (an empty answer, say) reports its
 // end this much later.
 constexpr int DownloadWaitMs = 2000;
+
+// The engine's code for a tunnel through the gateway that could not be
+// opened: only the gateway knows why.
+constexpr int TunnelFailedCode = -111;
+
+// What the engine's network error code says of a site that could not be
+// reached; None for the errors that are not about reaching it.
+wap::UnreachableKind UnreachableKindOf(int code) {
+    switch (code) {
+        case -105:  // name not resolved
+        case -137:  // name resolution failed
+            return wap::UnreachableKind::UnknownHost;
+        case -102:  // connection refused
+            return wap::UnreachableKind::Refused;
+        case -7:    // timed out
+        case -118:  // connection timed out
+            return wap::UnreachableKind::TimedOut;
+        case -100:  // connection closed
+        case -101:  // connection reset
+        case -103:  // connection aborted
+        case -324:  // empty response
+            return wap::UnreachableKind::Reset;
+        case TunnelFailedCode:
+        case -106:  // internet disconnected
+        case -109:  // address unreachable
+            return wap::UnreachableKind::Other;
+        default:
+            return wap::UnreachableKind::None;
+    }
+}
+
+// How often, and how many times, the engine's error page is looked for.
+constexpr int ErrorPageWaitMs = 50;
+constexpr int MostErrorPageWaits = 60;
 
 // Notifications a preloaded page may hold. One load of the home page raises
 // a few dozen; past this, the oldest status text or progress goes first, so
@@ -165,6 +200,9 @@ void BrowserPane::ConnectEngine() {
                         rescue_->LoadSucceeded(page, info.url());
                         break;
                     case QWebEngineLoadingInfo::LoadFailedStatus:
+                        if (info.errorDomain() == QWebEngineLoadingInfo::ConnectionErrorDomain) {
+                            ShowUnreachable(info.url(), info.errorCode());
+                        }
                         ReportHistory();
                         events_.LoadEnded(BrowserEvents::LoadEnd::Failed, info.url());
                         break;
@@ -486,6 +524,34 @@ void BrowserPane::ApplySitePreferences(const QUrl& url) {
     // Read only where the page declares nothing itself.
     const QString encoding = preferences_->Encoding(url);
     view_->page()->settings()->setDefaultTextEncoding(encoding);
+}
+
+void BrowserPane::ShowUnreachable(const QUrl& url, int code) {
+    wap::UnreachableKind kind = UnreachableKindOf(code);
+    if (kind == wap::UnreachableKind::None) {
+        return;  // not a failure to reach the site: the engine's page says it
+    }
+    if (kind == wap::UnreachableKind::Other && code == TunnelFailedCode && tunnelFailure_) {
+        kind = static_cast<wap::UnreachableKind>(tunnelFailure_(url));
+    }
+    const std::string page =
+        wap::UnreachablePage(kind, url.toString(QUrl::FullyEncoded).toStdString());
+    // The engine's error page is shown at the failed address just after the
+    // load ends; its content is replaced, so the address, the history and
+    // the notifications stay those of the failed load.
+    ReplaceErrorPage(url, ReplaceDocumentScript(QString::fromStdString(page)), 0);
+}
+
+void BrowserPane::ReplaceErrorPage(const QUrl& url, const QString& script, int attempt) {
+    // The error page commits a moment after the failure is reported: looked
+    // for every ErrorPageWaitMs, up to MostErrorPageWaits times.
+    RunPageScript(ErrorPageScript(script), [this, url, script, attempt](const QVariant& done) {
+        if (!done.toBool() && attempt < MostErrorPageWaits && view_->url() == url) {
+            QTimer::singleShot(ErrorPageWaitMs, this, [this, url, script, attempt] {
+                ReplaceErrorPage(url, script, attempt + 1);
+            });
+        }
+    });
 }
 
 void BrowserPane::ZoomIn() {

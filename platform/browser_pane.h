@@ -96,6 +96,13 @@ public:
         events_.SetCardDocumentTest(std::move(test));
     }
 
+    // What the pane shows for a site it could not reach: the kind of
+    // failure (wap::UnreachableKind as a number) for an engine error code and
+    // the failed address. The pane maps the engine's own codes by itself; this
+    // is asked for a failed tunnel, whose cause only the gateway knows.
+    using TunnelFailureTest = std::function<int(const QUrl& url)>;
+    void SetTunnelFailureTest(TunnelFailureTest test) { tunnelFailure_ = std::move(test); }
+
     // Where decks that arrived past the WAP gateway (https, local files) and
     // were shown converted are recorded. May be null.
     void SetRenderedDecks(wap::RenderedDecks* decks);
@@ -122,6 +129,10 @@ private:
     void AddShortcuts();
     void ShowContextMenu(const QPoint& position);
     void ApplySitePreferences(const QUrl& url);
+    // Shows the program's own page in place of the engine's for a site that
+    // could not be reached (engine error `code`).
+    void ShowUnreachable(const QUrl& url, int code);
+    void ReplaceErrorPage(const QUrl& url, const QString& script, int attempt);
     // Runs a script of page_scripts.h in the page's isolated world.
     void RunPageScript(const QString& script, std::function<void(const QVariant&)> done = {});
     // Raises a notification now, or keeps it for the Navigate that shows a
@@ -153,6 +164,7 @@ private:
     // The user's Stop: what stops now is reported at once.
     bool stopAsked_ = false;
     // A preloaded page not yet asked for, and the notifications of its load.
+    TunnelFailureTest tunnelFailure_;
     std::optional<QUrl> preloaded_;
     bool holding_ = false;
     struct HeldNotification {

@@ -1,5 +1,8 @@
 #include "page_scripts.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 namespace tessaly {
 
 QString AccessKeyScript(int digit) {
@@ -49,6 +52,24 @@ QString PageFactsScript() {
         "  }"
         "  return JSON.stringify(facts);"
         "})()");
+}
+
+QString ReplaceDocumentScript(const QString& html) {
+    // A JSON string is a JavaScript string literal.
+    const QByteArray literal =
+        QJsonDocument(QJsonArray{html}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
+    return QStringLiteral(
+               "(function (html) {"
+               "  var made = new DOMParser().parseFromString(html, 'text/html');"
+               "  document.replaceChild(document.importNode(made.documentElement, true),"
+               "                        document.documentElement);"
+               "  return true;"
+               "})(%1)")
+        .arg(QString::fromUtf8(literal));
+}
+
+QString ErrorPageScript(const QString& script) {
+    return QStringLiteral("(document.URL.indexOf('chrome-error:') === 0 && (%1))").arg(script);
 }
 
 QString BackspaceScript() {

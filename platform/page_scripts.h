@@ -21,6 +21,13 @@ QString SoftKeyScript(int index);
 // for a WML deck the number of cards and the card shown.
 QString PageFactsScript();
 
+// Replaces the whole document shown with `html` (a page of the program's
+// own, never a site's), keeping the address and the history as they are.
+QString ReplaceDocumentScript(const QString& html);
+
+// Runs `script` only in the engine's own error page; returns whether it did.
+QString ErrorPageScript(const QString& script);
+
 // Installed in every page: Backspace, when no field or editable part of the
 // page has the focus and the page did not take the key, goes back.
 QString BackspaceScript();

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
@@ -86,6 +87,20 @@ private slots:
             QVERIFY(log_->FirstIndex("Navigate:") < log_->FirstIndex("DownloadComplete"));
             QCOMPARE(log_->LastOf("Status:"), QStringLiteral("Status:完成"));
         }
+    }
+
+    // A site that refuses the connection: the program's own page says so, at
+    // the address the user asked for, and the load ends as a failure once.
+    void ASiteThatCannotBeReachedGetsTheProgramsPage() {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString address = QStringLiteral("http://127.0.0.1:%1/gone").arg(closed.serverPort());
+        closed.close();
+        pane_->Navigate(address);
+        QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->title(), QStringLiteral("网站拒绝了连接"),
+                                  LoadTimeoutMs);
+        QCOMPARE(pane_->View()->url().toString(), address);
+        QCOMPARE(log_->Count("DownloadComplete"), 1);
     }
 
     void BackAndForwardFollowTheHistory() {
