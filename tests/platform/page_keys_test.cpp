@@ -41,6 +41,7 @@ private slots:
         Key(Qt::Key_2);
         QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->url().path(), QStringLiteral("/two"),
                                   LoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(log_->Count("DownloadComplete"), 2, LoadTimeoutMs);
         Key(Qt::Key_Backspace);
         QTRY_COMPARE_WITH_TIMEOUT(pane_->View()->url().path(), QStringLiteral("/one"),
                                   LoadTimeoutMs);

@@ -182,6 +182,17 @@ constexpr char TwoCards[] = R"wml(<?xml version="1.0"?>
 </card>
 </wml>)wml";
 
+constexpr char SoftKeys[] = R"wml(<?xml version="1.0"?>
+<wml>
+<card id="menu" title="菜单">
+<do type="accept" label="甲"><go href="#left"/></do>
+<do type="options" label="乙"><go href="#right"/></do>
+<p>按左右软键</p>
+</card>
+<card id="left" title="左"><p>左键到了</p></card>
+<card id="right" title="右"><p>右键到了</p></card>
+</wml>)wml";
+
 constexpr char Splash[] = R"wml(<?xml version="1.0"?>
 <wml>
 <card id="splash" title="欢迎" ontimer="#main">
@@ -266,6 +277,24 @@ private slots:
         pane_->GoBack();
         WaitForPages(5);
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片一的内容")), LoadTimeoutMs);
+    }
+
+    // F1 and F2 are a phone's left and right soft keys: the card's first
+    // and second do, each marked with its key.
+    void F1AndF2PressTheCardsSoftKeys() {
+        server_.Deck("/keys.wml", SoftKeys);
+        pane_->Navigate(server_.Url("/keys.wml"));
+        WaitForPages(1);
+        QCOMPARE(Run("getComputedStyle(document.querySelectorAll('.wml-do')[1], '::before')"
+                     ".content"),
+                 QVariant(QStringLiteral("\"F2\"")));
+        pane_->activateWindow();
+        QTest::keyClick(pane_->View()->focusProxy(), Qt::Key_F2);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("右键到了")), LoadTimeoutMs);
+        pane_->GoBack();
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("按左右软键")), LoadTimeoutMs);
+        QTest::keyClick(pane_->View()->focusProxy(), Qt::Key_F1);
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("左键到了")), LoadTimeoutMs);
     }
 
     void ATimerMovesToItsCard() {
