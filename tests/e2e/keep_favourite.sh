@@ -18,39 +18,12 @@ printf '1,5,0\r\n' > "$home/Data/Xdata.dat"
 favourites=$home/Data/Favourites.txt
 history=$home/Data/History.txt
 
-wait_window() {
-    local deadline=$((SECONDS + $2)) id
-    while ((SECONDS < deadline)); do
-        id=$(xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -n 1 || true)
-        [[ -n "$id" ]] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-
-wait_screen_settles() {
-    local deadline=$((SECONDS + $1))
-    "$screen_grab" "$work/then.png" || return 1
-    while ((SECONDS < deadline)); do
-        sleep 0.5
-        "$screen_grab" "$work/now.png" || return 1
-        cmp -s "$work/now.png" "$work/then.png" && return 0
-        mv "$work/now.png" "$work/then.png"
-    done
-    return 1
-}
-
 # Sends keys $2... to window $1.
 keys_to() {
     local window=$1
     shift
     xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
     xdotool key --clearmodifiers "$@"
-}
-
-start_program() {
-    "$home/tessaly" >"$work/log" 2>&1 &
-    pid=$!
 }
 
 has_favourite() { grep -q $'^E\t' "$favourites" 2>/dev/null; }

@@ -51,3 +51,37 @@ stop_program() {
     wait "$pid" || fail "the program ended with an error after SIGTERM"
     pid=
 }
+
+# --- Driving the program's windows (xdotool), for scripts that set
+# screen_grab: the path of the screen_grab tool. ---
+
+# Waits up to $2 seconds for a visible window of the program whose title
+# matches $1 and prints its id.
+wait_window() {
+    local deadline=$((SECONDS + $2)) id
+    while ((SECONDS < deadline)); do
+        id=$(xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -n 1 || true)
+        [[ -n "$id" ]] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to $1 seconds until the screen stays the same for half a second:
+# whatever was loading has been drawn.
+wait_screen_settles() {
+    local deadline=$((SECONDS + $1))
+    "$screen_grab" "$work/then.png" || return 1
+    while ((SECONDS < deadline)); do
+        sleep 0.5
+        "$screen_grab" "$work/now.png" || return 1
+        cmp -s "$work/now.png" "$work/then.png" && return 0
+        mv "$work/now.png" "$work/then.png"
+    done
+    return 1
+}
+
+start_program() {
+    "$home/tessaly" >"$work/log" 2>&1 &
+    pid=$!
+}

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include "multi_byte.h"
+
 namespace tessaly::wap {
 
 namespace {
@@ -25,20 +27,6 @@ std::string_view Trimmed(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-// WBMP header integers: 7 bits a byte, most significant first, the top bit
-// set on every byte but the last.
-std::optional<std::uint32_t> ReadMultiByte(std::string_view data, std::size_t& at) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 5 && at < data.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(data[at++]);
-        value = (value << 7) | (byte & 0x7f);
-        if ((byte & 0x80) == 0) {
-            return value;
-        }
-    }
-    return std::nullopt;
 }
 
 void AppendBigEndian(std::string& out, std::uint32_t value) {

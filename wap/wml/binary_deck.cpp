@@ -20,6 +20,7 @@
 
 #include "deck_charset.h"
 #include "deck_decoder_limits.h"
+#include "multi_byte.h"
 
 extern char** environ;
 
@@ -139,20 +140,6 @@ bool Exchange(int socket, std::string_view deck, std::string& answer) {
             answer.append(buffer, static_cast<std::size_t>(got));
         }
     }
-}
-
-// A WBXML multi-byte integer at `at`: 7 bits a byte, the top bit set on all
-// but the last.
-std::optional<std::uint32_t> ReadMultiByte(std::string_view data, std::size_t& at) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 5 && at < data.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(data[at++]);
-        value = (value << 7) | (byte & 0x7f);
-        if ((byte & 0x80) == 0) {
-            return value;
-        }
-    }
-    return std::nullopt;
 }
 
 // The charsets (by their IANA MIBenum) whose text the decoding library
