@@ -145,14 +145,7 @@ private:
     }
     void Key(Qt::Key key) { QTest::keyClick(pane_->View()->focusProxy(), key); }
     QVariant Script(const QString& script) {
-        QVariant result;
-        bool done = false;
-        pane_->View()->page()->runJavaScript(script, [&](const QVariant& value) {
-            result = value;
-            done = true;
-        });
-        (void)QTest::qWaitFor([&] { return done; }, 5000);
-        return result;
+        return tessaly::testing::RunScript(pane_->View(), script, 5000);
     }
 
     LocalHttpServer server_;

@@ -47,6 +47,25 @@ inline bool ClickElement(QWebEngineView* view, const QString& selector, int time
     return true;
 }
 
+// What script returns in the page in view, or an invalid QVariant when it
+// gives no answer within timeoutMs.
+inline QVariant RunScript(QWebEngineView* view, const QString& script, int timeoutMs = 30000) {
+    // Shared with the callback, which may still come after a time-out.
+    struct Answer {
+        bool given = false;
+        QVariant value;
+    };
+    const auto answer = std::make_shared<Answer>();
+    view->page()->runJavaScript(script, [answer](const QVariant& result) {
+        answer->value = result;
+        answer->given = true;
+    });
+    if (!QTest::qWaitFor([&] { return answer->given; }, timeoutMs)) {
+        qWarning("script did not finish: %s", qPrintable(script));
+    }
+    return answer->value;
+}
+
 // The title of the page in view once it satisfies done, or an empty string
 // after timeoutMs. Test pages count what their scripts did in their title.
 template <class Done>

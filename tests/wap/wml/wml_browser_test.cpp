@@ -23,6 +23,7 @@
 #include "browser_pane.h"
 #include "browser_pane_fixture.h"
 #include "download_manager.h"
+#include "page_input.h"
 #include "raw_deck_rescue.h"
 #include "rendered_decks.h"
 #include "shell_open.h"
@@ -570,16 +571,7 @@ private:
     }
 
     QVariant Run(const QString& script) {
-        QVariant result;
-        bool done = false;
-        pane_->View()->page()->runJavaScript(script, [&](const QVariant& value) {
-            result = value;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, LoadTimeoutMs)) {
-            qWarning("script did not finish: %s", qPrintable(script));
-        }
-        return result;
+        return tessaly::testing::RunScript(pane_->View(), script, LoadTimeoutMs);
     }
 
     QString Text() { return Run(QStringLiteral("document.body.innerText")).toString(); }
