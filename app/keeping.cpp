@@ -69,8 +69,10 @@ Keeping::Keeping(QWidget* mainWindow, BrowserPane* pane, const QString& programF
     historySave_.setSingleShot(true);
     historySave_.setInterval(HistorySaveDelayMs);
     connect(&historySave_, &QTimer::timeout, this, [this] { history_.Save(); });
+}
 
-    frmOpen::SetKnownAddresses([this] {
+frmOpen::KnownAddresses Keeping::KnownAddresses() const {
+    return [this] {
         std::pair<QList<AddressCandidate>, QList<AddressCandidate>> known;
         for (const Favourite& entry : favourites_.Entries()) {
             known.first.append({QString::fromStdString(entry.address),
@@ -84,11 +86,10 @@ Keeping::Keeping(QWidget* mainWindow, BrowserPane* pane, const QString& programF
                                  AddressCandidate::Source::History});
         }
         return known;
-    });
+    };
 }
 
 Keeping::~Keeping() {
-    frmOpen::SetKnownAddresses(nullptr);
     Save();
 }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "favourites.h"
+#include "frmOpen.h"
 #include "history.h"
 
 class QWidget;
@@ -34,6 +35,9 @@ public:
 
     const Favourites& FavouritesList() const { return favourites_; }
     const History& HistoryList() const { return history_; }
+    // What the 打开 dialog completes from besides typed addresses; valid
+    // while this object lives.
+    frmOpen::KnownAddresses KnownAddresses() const;
 
 public slots:
     // Opens the 收藏夹 window, or brings it back.

@@ -131,9 +131,12 @@ void Program::ShowMainWindow() {
          {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::Key_F6)}) {
         auto* openAddress = new QShortcut(keys, main_.get());
         connect(openAddress, &QShortcut::activated, this, [this, browser] {
-            frmOpen::ShowModal(main_.get(), programFolder_, [this, browser](const QString& url) {
-                browser->Navigate(ThroughGatewayIfWap(url));
-            });
+            frmOpen::ShowModal(
+                main_.get(), programFolder_,
+                [this, browser](const QString& url) {
+                    browser->Navigate(ThroughGatewayIfWap(url));
+                },
+                keeping_ ? keeping_->KnownAddresses() : frmOpen::KnownAddresses());
         });
     }
     // Favourites and history, on Ctrl+D, Ctrl+B and Ctrl+H.

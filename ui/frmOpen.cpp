@@ -45,11 +45,6 @@ const OpenSpec Layout[] = {
 constexpr int ClientWidth = 5820;
 constexpr int ClientHeight = 2010;
 
-frmOpen::KnownAddresses& Known() {
-    static frmOpen::KnownAddresses known;
-    return known;
-}
-
 QRect Geometry(const OpenSpec& spec) {
     return QRect(TwipsToPixels(spec.left), TwipsToPixels(spec.top), TwipsToPixels(spec.width),
                  TwipsToPixels(spec.height));
@@ -139,8 +134,10 @@ frmOpen::frmOpen(QWidget* owner, const QString& programFolder, Navigate navigate
     address_->setFocus();
 }
 
-void frmOpen::ShowModal(QWidget* owner, const QString& programFolder, Navigate navigate) {
+void frmOpen::ShowModal(QWidget* owner, const QString& programFolder, Navigate navigate,
+                        KnownAddresses known) {
     auto dialog = std::make_unique<frmOpen>(owner, programFolder, std::move(navigate));
+    dialog->SetKnownAddresses(std::move(known));
     SkipIfFails([&] { dialog->Form_Load(); });
     CenterOnScreen(dialog.get());
     dialog->exec();
@@ -152,17 +149,13 @@ QString frmOpen::PickFileWithDialog(QWidget* owner) {
         QStringLiteral("WAP 和网页文件 (*.wml *.wmlc *.xhtml *.html *.htm);;所有文件 (*)"));
 }
 
-void frmOpen::SetKnownAddresses(KnownAddresses known) {
-    Known() = std::move(known);
-}
-
 void frmOpen::Form_Load() {
     address_->clear();
     const QStringList typed = typed_.Load();
     address_->addItems(typed);
     std::pair<QList<AddressCandidate>, QList<AddressCandidate>> known;
-    if (Known()) {
-        known = Known()();
+    if (known_) {
+        known = known_();
     }
     candidates_ = MergeAddresses(typed, known.first, known.second);
     address_->setEditText(QString());

@@ -28,15 +28,18 @@ public:
 
     // Creates the window, runs its load, shows it modally over `owner` and
     // destroys it once it is closed.
-    static void ShowModal(QWidget* owner, const QString& programFolder, Navigate navigate);
-
-    static QString PickFileWithDialog(QWidget* owner);
-
     // Where the dialog finds the favourites and history it completes from
     // (newest first), besides the addresses typed before; none when unset.
     using KnownAddresses =
         std::function<std::pair<QList<AddressCandidate>, QList<AddressCandidate>>()>;
-    static void SetKnownAddresses(KnownAddresses known);
+
+    static void ShowModal(QWidget* owner, const QString& programFolder, Navigate navigate,
+                          KnownAddresses known = {});
+
+    static QString PickFileWithDialog(QWidget* owner);
+
+    // Read by Form_Load.
+    void SetKnownAddresses(KnownAddresses known) { known_ = std::move(known); }
     // The most the completion list offers at once.
     static constexpr int MaxCompletions = 12;
 
@@ -56,6 +59,7 @@ private:
     QCompleter* completer_;
     QStringListModel* completions_;
     QList<AddressCandidate> candidates_;
+    KnownAddresses known_;
 };
 
 }  // namespace tessaly

@@ -217,13 +217,13 @@ private slots:
     void TheOpenDialogOffersMatchesAsTheUserTypes() {
         QTemporaryDir program;
         QVERIFY(QDir(program.path()).mkdir("Data"));
-        frmOpen::SetKnownAddresses([] {
+        frmOpen dialog(nullptr, program.path(), [](const QString&) {});
+        dialog.SetKnownAddresses([] {
             return std::pair<QList<AddressCandidate>, QList<AddressCandidate>>(
                 {{"http://fav.example/card.wml#c2", "收藏的卡片",
                   AddressCandidate::Source::Favourite}},
                 {{"http://seen.example/", "看过", AddressCandidate::Source::History}});
         });
-        frmOpen dialog(nullptr, program.path(), [](const QString&) {});
         dialog.Form_Load();
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -233,7 +233,6 @@ private slots:
         QCOMPARE(offered->index(0, 0).data().toString(),
                  QStringLiteral("http://fav.example/card.wml#c2"));
         QVERIFY(dialog.Completer()->popup()->isVisible());
-        frmOpen::SetKnownAddresses(nullptr);
     }
 
 private:
