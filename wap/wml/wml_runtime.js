@@ -24,6 +24,10 @@
   var context = loadContext();
   var current = -1;
   var timer = null;
+  // A card move this runtime started and the engine has not reported yet:
+  // where it came from, and whether the engine gave it a history entry of
+  // its own (moves made while the page is still loading replace the entry).
+  var pendingMove = null;
 
   // --- The browser context -------------------------------------------------
 
@@ -216,6 +220,33 @@
   }
 
   // --- Showing a card --------------------------------------------------------
+
+  function documentOf(href) {
+    var url = new URL(href, location.href);
+    url.hash = '';
+    return url.href;
+  }
+
+  // Whether two addresses show the same card: in this deck, "deck" and
+  // "deck#first" are one card.
+  function sameEntry(a, b) {
+    if (a === b) {
+      return true;
+    }
+    try {
+      var deckAddress = documentOf(a);
+      if (deckAddress !== documentOf(b)) {
+        return false;
+      }
+      if (deckAddress !== documentOf(location.href)) {
+        return new URL(a).hash === new URL(b).hash;
+      }
+      return cardIndexForHash(new URL(a, location.href).hash) ===
+             cardIndexForHash(new URL(b, location.href).hash);
+    } catch (e) {
+      return false;
+    }
+  }
 
   function cardIndexForHash(hash) {
     var id = hash.replace(/^#/, '');
@@ -462,12 +493,21 @@
     var history = context.history;
     var direction;
     var from = history.length ? history[history.length - 1] : document.referrer;
-    if (history.length >= 2 && history[history.length - 2] === here) {
+    var move = pendingMove;
+    pendingMove = null;
+    if (history.length >= 2 && sameEntry(history[history.length - 2], here)) {
       history.pop();
       direction = 'backward';
-    } else if (history.length && history[history.length - 1] === here) {
+    } else if (history.length && sameEntry(history[history.length - 1], here)) {
       direction = 'again';
     } else {
+      if (move) {
+        // The entry remembers how it was made, for a later prev.
+        try {
+          window.history.replaceState({wmlFrom: move.from, wmlPushed: move.pushed}, '');
+        } catch (e) {
+        }
+      }
       history.push(here);
       if (history.length > HISTORY_LIMIT) {
         history.splice(0, history.length - HISTORY_LIMIT);
@@ -545,6 +585,7 @@
         refresh();
         return false;
       }
+      pendingMove = {from: location.href, pushed: document.readyState === 'complete'};
       location.hash = url.hash;
       return true;
     }
@@ -575,14 +616,33 @@
     saveContext();
   }
 
+  // Goes to the card or deck before this one in the WML history. The engine's
+  // own Back is used only when its previous entry is that card: a move made
+  // while the deck was loading replaced the engine's entry, and Back would
+  // leave the deck.
   function prev() {
-    if (context.history.length < 2) {
+    var entries = context.history;
+    if (entries.length < 2) {
       saveContext();
       return false;
     }
     stopTimer();
     saveContext();
-    history.back();
+    var target = entries[entries.length - 2];
+    var made = window.history.state;
+    var engineHasIt = made && made.wmlPushed && sameEntry(made.wmlFrom, target);
+    if (!engineHasIt && documentOf(target) === documentOf(location.href)) {
+      try {
+        window.history.replaceState(null, '', target);
+      } catch (e) {
+        return false;
+      }
+      // Later, as a change of address would be, so that cards moving each
+      // other back and forth cannot nest without end.
+      setTimeout(arrive, 0);
+      return true;
+    }
+    window.history.back();
     return true;
   }
 

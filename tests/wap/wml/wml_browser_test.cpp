@@ -543,6 +543,28 @@ private slots:
         QCOMPARE(pane_->View()->url(), QUrl(broken.Url("/deck.wmlc")));
     }
 
+    // A card reached by the first card's onenterforward goes back at once:
+    // the prev returns to the first card (running its onenterbackward), it
+    // does not leave the deck, even though both moves happen while the deck
+    // is still loading.
+    void APrevOnEnteringACardReachedOnEnteringReturnsToTheFirstCard() {
+        server_.Deck("/before.wml", "<wml><card title=\"前\"><p>之前的页面</p></card></wml>");
+        server_.Deck("/bounce.wml",
+                     "<wml><card id=\"a\" title=\"甲\" onenterforward=\"#b\">"
+                     "<onevent type=\"onenterbackward\"><refresh>"
+                     "<setvar name=\"back\" value=\"回来了\"/></refresh></onevent>"
+                     "<p>状态：$(back)</p></card>"
+                     "<card id=\"b\" title=\"乙\"><onevent "
+                     "type=\"onenterforward\"><prev/></onevent><p>乙的内容</p></card></wml>");
+        pane_->Navigate(server_.Url("/before.wml"));
+        WaitForPages(1);
+        pane_->Navigate(server_.Url("/bounce.wml"));
+        QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("状态：回来了")), LoadTimeoutMs);
+        QCOMPARE(pane_->View()->url().adjusted(QUrl::RemoveFragment),
+                 QUrl(server_.Url("/bounce.wml")));
+        QCOMPARE(pane_->View()->title(), QStringLiteral("甲"));
+    }
+
     void APrevWithNowhereToGoKeepsTheVariablesItSet() {
         server_.Deck("/alone.wml",
                      "<wml><card title=\"独\"><p>标记：$(mark) <anchor>设置<prev>"
