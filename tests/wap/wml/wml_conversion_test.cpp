@@ -11,9 +11,11 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
 
 #include "deck_access.h"
 #include "deck_charset.h"
+#include "page_vocabulary.h"
 #include "wml_conversion.h"
 
 using tessaly::wap::AccessAllows;
@@ -301,3 +303,72 @@ TEST(DeckCharset, NamesAsSitesWroteThem) {
 }
 
 }  // namespace
+
+// The transcoder and the runtime speak only the words of page_vocabulary.h:
+// every data-* attribute, id and data key the corpus's pages carry is listed
+// there, and so is every attribute and id the runtime looks for; every word
+// the runtime is said to read, it does read.
+TEST(PageVocabulary, BothSidesUseOnlyTheListedWords) {
+    using tessaly::wap::PageVocabulary;
+    using tessaly::wap::PageWordKind;
+    const auto listed = [](PageWordKind kind, const QString& name) {
+        return std::any_of(
+            std::begin(PageVocabulary), std::end(PageVocabulary), [&](const auto& word) {
+                return word.kind == kind &&
+                       name == QLatin1String(word.name.data(), qsizetype(word.name.size()));
+            });
+    };
+    const auto keysOf = [&](const QJsonObject& object, PageWordKind kind, const QString& where) {
+        for (const QString& key : object.keys()) {
+            EXPECT_TRUE(listed(kind, key)) << qPrintable(where + ": " + key);
+        }
+    };
+    static const QRegularExpression Attribute(QStringLiteral("\\b(data-[a-z-]+)="));
+    static const QRegularExpression Id(QStringLiteral("\\bid=\"(wml-[a-z-]+)\""));
+    const QStringList decks = QDir(DeckFolder).entryList({QStringLiteral("*.wml")});
+    ASSERT_GE(decks.size(), 10);
+    for (const QString& name : decks) {
+        const QString html = Html(Convert(ReadFile(DeckFolder + u'/' + name)));
+        for (const auto& match : Attribute.globalMatch(html)) {
+            EXPECT_TRUE(listed(PageWordKind::Attribute, match.captured(1)))
+                << qPrintable(name + ": " + match.captured(1));
+        }
+        for (const auto& match : Id.globalMatch(html)) {
+            EXPECT_TRUE(listed(PageWordKind::Id, match.captured(1)))
+                << qPrintable(name + ": " + match.captured(1));
+        }
+        const QJsonObject data = DeckData(html);
+        keysOf(data, PageWordKind::Deck, name);
+        keysOf(data.value(u"access").toObject(), PageWordKind::Access, name);
+        for (const auto& card : data.value(u"cards").toArray()) {
+            keysOf(card.toObject(), PageWordKind::Card, name);
+            keysOf(card.toObject().value(u"timer").toObject(), PageWordKind::Timer, name);
+        }
+        for (const auto& task : data.value(u"tasks").toArray()) {
+            keysOf(task.toObject(), PageWordKind::Task, name);
+        }
+    }
+
+    const QString runtime = QString::fromUtf8(tessaly::wap::WmlRuntime().data(),
+                                              qsizetype(tessaly::wap::WmlRuntime().size()));
+    static const QRegularExpression RuntimeAttribute(QStringLiteral("['\"\\[](data-[a-z-]+)"));
+    for (const auto& match : RuntimeAttribute.globalMatch(runtime)) {
+        EXPECT_TRUE(listed(PageWordKind::Attribute, match.captured(1)))
+            << qPrintable(match.captured(1));
+    }
+    static const QRegularExpression RuntimeId(QStringLiteral("getElementById\\('([^']+)'\\)"));
+    for (const auto& match : RuntimeId.globalMatch(runtime)) {
+        EXPECT_TRUE(listed(PageWordKind::Id, match.captured(1))) << qPrintable(match.captured(1));
+    }
+    for (const auto& word : PageVocabulary) {
+        if (!word.readByRuntime) {
+            continue;
+        }
+        const QString name = QString::fromLatin1(word.name.data(), qsizetype(word.name.size()));
+        const bool read =
+            word.kind == PageWordKind::Id || word.kind == PageWordKind::Attribute
+                ? runtime.contains(u'\'' + name + u'\'')
+                : runtime.contains(u'.' + name) || runtime.contains(u'\'' + name + u'\'');
+        EXPECT_TRUE(read) << qPrintable(name);
+    }
+}
