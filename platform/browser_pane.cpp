@@ -28,6 +28,7 @@
 #include "find_bar.h"
 #include "gateway_route.h"
 #include "note_pages.h"
+#include "page_dialogs.h"
 #include "page_scripts.h"
 #include "raw_deck_rescue.h"
 #include "site_preferences.h"
@@ -149,6 +150,23 @@ protected:
             return false;
         }
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+
+    // A page's dialogs (WMLScript's Dialogs library among them) are the
+    // program's own, in Chinese; the page waits for the answer.
+    void javaScriptAlert(const QUrl& origin, const QString& text) override {
+        ShowPageAlert(QWebEngineView::forPage(this), origin, text);
+    }
+    bool javaScriptConfirm(const QUrl& origin, const QString& text) override {
+        return AskPageConfirm(QWebEngineView::forPage(this), origin, text);
+    }
+    bool javaScriptPrompt(const QUrl& origin, const QString& text, const QString& defaultText,
+                          QString* result) override {
+        const auto answer = AskPagePrompt(QWebEngineView::forPage(this), origin, text, defaultText);
+        if (answer && result) {
+            *result = *answer;
+        }
+        return answer.has_value();
     }
 
 private:
