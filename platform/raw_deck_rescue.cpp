@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QVariantMap>
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -16,6 +15,7 @@
 #include "json_text.h"
 #include "note_pages.h"
 #include "off_thread.h"
+#include "page_fetch.h"
 #include "rendered_decks.h"
 #include "wml_conversion.h"
 
@@ -24,39 +24,11 @@ namespace tessaly {
 namespace {
 
 constexpr quint32 World = QWebEngineScript::ApplicationWorld;
-constexpr int PollIntervalMs = 20;
-constexpr int PollAttempts = 30000 / PollIntervalMs;
 
 // What the engine showed: a deck as source text, not yet replaced. The mark
 // lives in the isolated world, which the page's own scripts cannot reach.
 const QString ProbeScript =
     QStringLiteral("(window.tessalyDeckWritten === location.href) ? '' : document.contentType");
-
-// Reads the document's address again, same origin with the site's cookies,
-// and leaves the bytes (base64) and the charset where the polls find them.
-QString FetchScript() {
-    return QStringLiteral(
-               "window.tessalyDeckFetch = {state: 'pending'};"
-               "fetch(location.href, {credentials: 'include'}).then(async (r) => {"
-               "  const length = Number(r.headers.get('Content-Length') || 0);"
-               "  if (!r.ok || length > %1) throw new Error('unusable');"
-               "  const bytes = new Uint8Array(await r.arrayBuffer());"
-               "  if (bytes.length > %1) throw new Error('too large');"
-               "  let text = '';"
-               "  for (let i = 0; i < bytes.length; i += 32768)"
-               "    text += String.fromCharCode.apply(null, bytes.subarray(i, i + 32768));"
-               "  const type = r.headers.get('Content-Type') || '';"
-               "  const charset = /charset\\s*=\\s*\"?([^\";\\s]+)/i.exec(type);"
-               "  window.tessalyDeckFetch = {state: 'done', body: btoa(text),"
-               "      type: type.split(';')[0].trim().toLowerCase(),"
-               "      charset: charset ? charset[1] : ''};"
-               "}).catch(() => { window.tessalyDeckFetch = {state: 'failed'}; });")
-        .arg(RawDeckRescue::MaxDeckBytes);
-}
-
-const QString PollScript = QStringLiteral(
-    "(function(){const f = window.tessalyDeckFetch;"
-    "if (f && f.state !== 'pending') delete window.tessalyDeckFetch; return f;})()");
 
 bool IsRawDeckType(const QString& type) {
     return type.compare(QLatin1String("text/vnd.wap.wml"), Qt::CaseInsensitive) == 0;
@@ -140,38 +112,20 @@ void RawDeckRescue::ReadLocalFile(QWebEnginePage* page, const QUrl& url,
     Show(page, url, file.read(MaxDeckBytes), QString(), since);
 }
 
+// Reads the document's address again, same origin with the site's cookies.
 void RawDeckRescue::FetchOverNetwork(QWebEnginePage* page, const QUrl& url,
                                      const QElapsedTimer& since) {
-    page->runJavaScript(FetchScript(), World);
-    PollFetch(page, url, since, 0);
-}
-
-void RawDeckRescue::PollFetch(QPointer<QWebEnginePage> page, const QUrl& url,
-                              const QElapsedTimer& since, int attempt) {
-    if (!page || page->url() != url || attempt > PollAttempts) {
-        return;
-    }
-    page->runJavaScript(PollScript, World, [=, this](const QVariant& answer) {
-        if (!page || page->url() != url) {
-            return;
-        }
-        const QVariantMap fetched = answer.toMap();
-        const QString state = fetched.value(QStringLiteral("state")).toString();
-        if (state == QLatin1String("pending")) {
-            QTimer::singleShot(PollIntervalMs, this,
-                               [=, this] { PollFetch(page, url, since, attempt + 1); });
-            return;
-        }
-        // A site may answer the second request with something else: only a
-        // deck is written over the page.
-        if (state != QLatin1String("done") ||
-            !IsRawDeckType(fetched.value(QStringLiteral("type")).toString())) {
-            return;
-        }
-        Show(page, url,
-             QByteArray::fromBase64(fetched.value(QStringLiteral("body")).toString().toLatin1()),
-             fetched.value(QStringLiteral("charset")).toString(), since);
-    });
+    QPointer<QWebEnginePage> guarded(page);
+    QPointer<RawDeckRescue> self(this);
+    FetchThroughPage(page, url, url.toString(QUrl::FullyEncoded), MaxDeckBytes,
+                     [self, guarded, url, since](std::optional<PageFetched> fetched) {
+                         // A site may answer the second request with something
+                         // else: only a deck is written over the page.
+                         if (!self || !guarded || !fetched || !IsRawDeckType(fetched->type)) {
+                             return;
+                         }
+                         self->Show(guarded, url, fetched->body, fetched->charset, since);
+                     });
 }
 
 void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray& deck,
@@ -180,10 +134,13 @@ void RawDeckRescue::Show(QWebEnginePage* page, const QUrl& url, const QByteArray
     QPointer<QWebEnginePage> guarded(page);
     RunOffThread(
         this,
-        [deck, address, charset = charset.toStdString(), decks = decks_] {
+        [deck, address, charset = charset.toStdString(), decks = decks_,
+         scripts =
+             url.isLocalFile() ? ScriptsBesideLocalDeck(url) : ScriptsThroughPage(page, url)] {
             const std::string_view sent(deck.constData(), static_cast<std::size_t>(deck.size()));
-            wap::ConvertedPage page = wap::ConvertWmlDeck(
-                sent, std::string_view(address.constData(), address.size()), charset);
+            wap::ConvertedPage page =
+                wap::ConvertWmlDeck(sent, std::string_view(address.constData(), address.size()),
+                                    charset, wap::RuntimeDelivery::InPage, {}, scripts);
             if (decks) {
                 decks->RecordDetails(address.toStdString(),
                                      wap::DeckDetails(sent, "text/vnd.wap.wml", sent.size(), page));

@@ -87,8 +87,6 @@ signals:
 private:
     void ReadLocalFile(QWebEnginePage* page, const QUrl& url, const QElapsedTimer& since);
     void FetchOverNetwork(QWebEnginePage* page, const QUrl& url, const QElapsedTimer& since);
-    void PollFetch(QPointer<QWebEnginePage> page, const QUrl& url, const QElapsedTimer& since,
-                   int attempt);
     void Show(QWebEnginePage* page, const QUrl& url, const QByteArray& deck, const QString& charset,
               const QElapsedTimer& since);
     enum class BinaryDeckEnd { Arrived, TooLarge, Unreadable };

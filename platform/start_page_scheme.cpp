@@ -6,6 +6,7 @@
 #include <QMimeDatabase>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
+#include <optional>
 
 #include "rendered_decks.h"
 #include "wml_conversion.h"
@@ -20,6 +21,27 @@ void RegisterStartPageScheme() {
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
+
+namespace {
+
+// The sample site's scripts, for its decks to carry: they come from the
+// program's resources, under the site's own host only.
+std::optional<wap::FetchedScript> SampleSiteScript(const std::string& address) {
+    const QUrl url(QString::fromStdString(address));
+    const QString path = QDir::cleanPath(url.path());
+    if (url.scheme() != QLatin1String(StartPageScheme) ||
+        url.host() != QLatin1String(StartPageHost) || !path.startsWith(QLatin1Char('/')) ||
+        !path.endsWith(QLatin1String(".wmls"))) {
+        return std::nullopt;
+    }
+    QFile file(QStringLiteral(":/") + StartPageHost + path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > qint64(wap::MaxScriptBytes)) {
+        return std::nullopt;
+    }
+    return wap::FetchedScript{file.readAll().toStdString(), wap::WmlScriptSourceType};
+}
+
+}  // namespace
 
 void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     const QUrl url = job->requestUrl();
@@ -40,7 +62,8 @@ void StartPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         const QByteArray deck = file->readAll();
         const QString address = url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery).toString();
         const wap::ConvertedPage page = wap::ConvertWmlDeck(
-            std::string_view(deck.constData(), deck.size()), address.toStdString(), "");
+            std::string_view(deck.constData(), deck.size()), address.toStdString(), "",
+            wap::RuntimeDelivery::InPage, {}, SampleSiteScript);
         if (renderedDecks_) {
             const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
             renderedDecks_->Add(address);

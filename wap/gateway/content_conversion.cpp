@@ -5,6 +5,7 @@
 #include "deck_charset.h"
 #include "note_pages.h"
 #include "rendered_decks.h"
+#include "script_units.h"
 #include "xhtml_check.h"
 
 namespace tessaly::wap {
@@ -60,6 +61,17 @@ ConvertedPage CheckedXhtml(WapBody content, RenderedDecks& decks) {
 }  // namespace
 
 std::optional<ConvertedPage> ConvertWapBody(WapBody content, RenderedDecks& decks) {
+    if (content.kind == ContentKind::WmlScript) {
+        // For a page's machine: the unit, compiled and verified, or why not
+        // as text, which the page shows under its card.
+        const ScriptUnit unit =
+            PrepareScriptUnit(content.body, content.contentType, content.userCharset);
+        ConvertedPage page;
+        page.contentType = unit.ok ? WmlScriptUnitType : "text/plain; charset=utf-8";
+        page.body = unit.ok ? unit.unit : unit.message;
+        page.headers.emplace_back("X-Content-Type-Options", "nosniff");
+        return page;
+    }
     if (IsXhtml(content.kind)) {
         return CheckedXhtml(std::move(content), decks);
     }

@@ -14,6 +14,7 @@
 #include "jad_details.h"
 #include "kernel_copy.h"
 #include "note_pages.h"
+#include "script_units.h"
 #include "site_failures.h"
 #include "user_charset.h"
 #include "wap_content.h"
@@ -210,6 +211,7 @@ awaitable<bool> SiteRelay::Forward(beast::tcp_stream& client, beast::flat_buffer
     asked.head = head;
     asked.keepAlive = clientKeepAlive;
     asked.userCharset = std::string(UserCharsetNamed(message[UserCharsetHeader]));
+    asked.wantsUnit = AsksForScriptUnit(message[http::field::accept]);
 
     // The same request, for the site: origin-form target, no proxy headers,
     // none of the program's own, the phone's identity.
@@ -340,6 +342,9 @@ awaitable<bool> SiteRelay::Deliver(beast::tcp_stream& client, Upstream& upstream
         message.erase("Content-Security-Policy");
     }
 
+    if (kind == ContentKind::WmlScript && hasBody && asked.wantsUnit) {
+        co_return co_await DeliverConverted(client, upstream, response, kind, asked);
+    }
     if (kind == ContentKind::WmlScript && hasBody) {
         upstream.Drop();
         co_await Answer(client, http::status::ok, "text/html; charset=utf-8",
@@ -368,6 +373,9 @@ awaitable<bool> SiteRelay::Deliver(beast::tcp_stream& client, Upstream& upstream
     std::string shownType = contentType;
     if (kind == ContentKind::XhtmlMobile) {
         shownType = RelabelXhtmlMobile(contentType);
+    } else if (!hasBody && kind == ContentKind::WmlScript && asked.wantsUnit) {
+        // What the machine keeps in the cache is the unit made from the script.
+        shownType = WmlScriptUnitType;
     } else if (!hasBody && (IsConverted(kind) || kind == ContentKind::WmlScript)) {
         shownType = kind == ContentKind::Wbmp ? "image/png" : "text/html; charset=utf-8";
     }

@@ -72,6 +72,7 @@ private:
         std::string url;
         std::string referer;
         std::string userCharset;  // a name of UserCharsets, or empty
+        bool wantsUnit = false;   // a page's machine asks for a WMLScript unit
         bool head = false;
         bool keepAlive = false;
     };

@@ -21,6 +21,7 @@
 #include "note_pages.h"
 #include "proxy_target.h"
 #include "runtime_answer.h"
+#include "script_units.h"
 #include "site_failures.h"
 #include "site_relay.h"
 #include "tunnel.h"
@@ -50,8 +51,8 @@ std::size_t DescriptorLimit() {
 // Reads and converts a local file, on the pool. Made outside any coroutine:
 // GCC 12 destroys some temporaries of an aggregate built inside one twice.
 ConversionPool::Job LocalFileJob(std::string path, std::string name, std::string url,
-                                 RenderedDecks& decks) {
-    return [path = std::move(path), name = std::move(name), url = std::move(url),
+                                 bool wantsUnit, RenderedDecks& decks) {
+    return [path = std::move(path), name = std::move(name), url = std::move(url), wantsUnit,
             &decks]() -> std::optional<ConvertedPage> {
         auto body = ReadRegularFile(path, MaxConvertedBytes);
         if (!body) {
@@ -59,7 +60,10 @@ ConversionPool::Job LocalFileJob(std::string path, std::string name, std::string
         }
         const std::string contentType = LocalContentType(name);
         const ContentKind kind = ClassifyContentType(contentType);
-        if (IsConverted(kind) || IsXhtml(kind)) {
+        if (kind == ContentKind::WmlScript && !wantsUnit) {
+            return NotePageOf(WmlScriptNotePage(url));
+        }
+        if (IsConverted(kind) || IsXhtml(kind) || kind == ContentKind::WmlScript) {
             WapBody content;
             content.kind = kind;
             content.body = std::move(*body);
@@ -90,7 +94,7 @@ struct WapGateway::Impl {
     awaitable<void> Accept();
     awaitable<void> Session(Tcp::socket socket);
     awaitable<bool> ServeLocalFile(beast::tcp_stream& client, const ProxyTarget& target,
-                                   const std::string& url, bool keepAlive);
+                                   const std::string& url, bool keepAlive, bool wantsUnit);
     void Run();
 
     bool Authorized(const RequestParser& request) const {
@@ -229,7 +233,8 @@ awaitable<void> WapGateway::Impl::Session(Tcp::socket socket) {
             }
             if (LocalFiles::IsLocalHost(target->host)) {
                 if (HasBody(request) ||
-                    !co_await ServeLocalFile(client, *target, url, header.keep_alive())) {
+                    !co_await ServeLocalFile(client, *target, url, header.keep_alive(),
+                                             AsksForScriptUnit(header[http::field::accept]))) {
                     break;
                 }
                 continue;
@@ -250,7 +255,7 @@ awaitable<void> WapGateway::Impl::Session(Tcp::socket socket) {
 
 awaitable<bool> WapGateway::Impl::ServeLocalFile(beast::tcp_stream& client,
                                                  const ProxyTarget& target, const std::string& url,
-                                                 bool keepAlive) {
+                                                 bool keepAlive, bool wantsUnit) {
     const auto found = localFiles.Find(target.host, target.path);
     if (found && !found->redirect.empty()) {
         http::response<http::string_body> moved{http::status::found, 11};
@@ -266,7 +271,7 @@ awaitable<bool> WapGateway::Impl::ServeLocalFile(beast::tcp_stream& client,
     // holds up the thread that moves bytes.
     std::optional<ConvertedPage> page;
     if (found) {
-        ConversionPool::Job job = LocalFileJob(found->path, found->name, url, decks);
+        ConversionPool::Job job = LocalFileJob(found->path, found->name, url, wantsUnit, decks);
         page = co_await pool.Run(std::move(job));
     }
     if (!page) {

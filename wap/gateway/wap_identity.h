@@ -11,6 +11,7 @@ inline constexpr char PhoneUserAgent[] =
 
 inline constexpr char PhoneAccept[] =
     "text/vnd.wap.wml, application/vnd.wap.wmlc, application/vnd.wap.xhtml+xml, "
+    "application/vnd.wap.wmlscriptc, text/vnd.wap.wmlscript, "
     "application/xhtml+xml, text/html;q=0.9, image/vnd.wap.wbmp, image/png, image/gif, "
     "image/jpeg, */*;q=0.5";
 

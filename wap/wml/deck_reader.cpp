@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QXmlStreamReader>
 #include <vector>
@@ -199,6 +200,7 @@ private:
         const QString kind = xml_.name().toString();
         task.Add(u"t", kind);
         if (kind == QLatin1String("go")) {
+            NoteScriptCall(Attribute("href"));
             task.Add(u"href", Attribute("href").trimmed())
                 .Add(u"method", Attribute("method").trimmed().toLower())
                 .Add(u"enctype", Attribute("enctype").trimmed().toLower())
@@ -237,8 +239,29 @@ private:
 
     // An address given as an attribute (onenterforward="...", onpick="...").
     int GoTask(const QString& href) {
+        NoteScriptCall(href);
         return AddTask(JsonObjectText().Add(u"t", u"go").Add(u"href", href.trimmed()).Text(),
                        false);
+    }
+
+    // A go whose fragment is a function call ("unit.wmls#f(1)") calls a
+    // WMLScript unit: its address is noted, so that a page which cannot
+    // fetch units can be given them. An address made of variables is known
+    // only when the call is made.
+    void NoteScriptCall(const QString& href) {
+        const qsizetype hash = href.indexOf(QLatin1Char('#'));
+        if (hash <= 0 || result_.scriptUnits.size() >= MaxScriptUnits) {
+            return;
+        }
+        static const QRegularExpression Call(QStringLiteral("^\\s*[A-Za-z_][A-Za-z0-9_]*\\s*\\("));
+        const QString unit = href.left(hash).trimmed();
+        if (unit.contains(QLatin1Char('$')) || !Call.match(href.mid(hash + 1)).hasMatch()) {
+            return;
+        }
+        const QString address = base_.resolved(QUrl(unit)).toString(QUrl::FullyEncoded);
+        if (!result_.scriptUnits.contains(address)) {
+            result_.scriptUnits.append(address);
+        }
     }
 
     bool IsNoop(int task) const { return task >= 0 && noops_[static_cast<std::size_t>(task)]; }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 namespace tessaly::wap {
@@ -27,7 +28,12 @@ struct ReadDeck {
     bool restricted = false;
     QString accessDomain;
     QString accessPath;
+    // The WMLScript units the deck's tasks call, as absolute addresses (at
+    // most MaxScriptUnits).
+    QStringList scriptUnits;
 };
+
+inline constexpr qsizetype MaxScriptUnits = 16;
 
 // Reads a deck's text (already decoded; &nbsp; and &shy; already made
 // numeric). Addresses in the deck are resolved against base.

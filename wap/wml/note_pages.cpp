@@ -60,14 +60,13 @@ bool IsWebAddress(std::string_view url) {
 }  // namespace
 
 std::string WmlScriptNotePage(std::string_view backUrl) {
-    std::string body =
-        "<p>这是一段 WMLScript 脚本。本浏览器不运行 WMLScript，页面中依赖它的功能无法使用。</p>";
+    std::string body = "<p>这是一段 WMLScript 脚本。它在 WAP 页面调用它时运行，不能单独打开。</p>";
     if (IsWebAddress(backUrl)) {
         body += "<p><a href=\"" + HtmlEscaped(backUrl) + "\">返回上一页</a></p>";
     } else {
         body += "<p><a href=\"javascript:history.back()\">返回上一页</a></p>";
     }
-    return NotePage("无法运行 WMLScript", body);
+    return NotePage("WMLScript 脚本", body);
 }
 
 std::string TooLargePage(std::string_view url) {

@@ -60,6 +60,8 @@ QString ContentSecurityPolicy(const QString& nonce) {
     return QStringLiteral(
                "default-src 'none'; script-src 'nonce-%1'; style-src 'nonce-%1'; "
                "img-src 'self' http: https: data:; form-action 'self' http: https:; "
+               // WMLScript units and URL.loadString, from the page's own site only.
+               "connect-src 'self'; "
                "base-uri 'none'; object-src 'none'; frame-src 'none'")
         .arg(nonce);
 }
@@ -90,6 +92,8 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
     }
     page += QStringLiteral("<div class=\"wml-note\" id=\"wml-note\" hidden></div>");
     page += deck.cardsHtml;
+    // A script's error, in small type under the card.
+    page += QStringLiteral("<div class=\"wml-note\" id=\"wml-script-note\" hidden></div>");
     page += QStringLiteral("</main><script type=\"application/json\" id=\"wml-deck-data\">");
     // The deck's members, then the charset its forms send in.
     page += QStringView(deck.dataMembers).chopped(1);

@@ -13,7 +13,8 @@
 namespace tessaly::wap {
 
 ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::string_view charset,
-                             RuntimeDelivery runtime, std::string_view userCharset) {
+                             RuntimeDelivery runtime, std::string_view userCharset,
+                             const ScriptFetcher& scripts) {
     const QUrl address = QUrl(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())))
                              .adjusted(QUrl::RemoveFragment);
     const DecodedDeck decoded = DecodeDeck(
@@ -32,6 +33,17 @@ ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::s
         } else {
             repairs.clear();
         }
+    }
+    if (deck.ok && scripts && !deck.scriptUnits.isEmpty()) {
+        std::vector<std::string> addresses;
+        for (const QString& address : deck.scriptUnits) {
+            addresses.push_back(address.toStdString());
+        }
+        deck.dataMembers.chop(1);
+        deck.dataMembers +=
+            QLatin1Char(',') +
+            QString::fromStdString(UnitsMember(GatherScriptUnits(addresses, scripts))) +
+            QLatin1Char('}');
     }
     const QString page = deck.ok ? WriteDeckPage(deck, decoded.charset, nonce, repairs, runtime)
                                  : WriteErrorPage(deck, decoded.text, nonce);

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "script_units.h"
+
 namespace tessaly::wap {
 
 struct DocumentDetails;
@@ -44,9 +46,12 @@ enum class RuntimeDelivery {
 // chose for the site (see UserCharsetHeader), used only when the deck names
 // none itself. Safe to call from any thread; never throws: a deck that
 // cannot be read becomes a page that says so.
+// A page that cannot fetch WMLScript units itself (one not carried by the
+// gateway) is given `scripts`: the units the deck calls are fetched with it,
+// made ready, and carried in the page.
 ConvertedPage ConvertWmlDeck(std::string_view body, std::string_view url, std::string_view charset,
                              RuntimeDelivery runtime = RuntimeDelivery::InPage,
-                             std::string_view userCharset = {});
+                             std::string_view userCharset = {}, const ScriptFetcher& scripts = {});
 
 // The details to record (RenderedDecks::RecordDetails) for a deck that
 // ConvertWmlDeck made `page` from: `deck` the text it was given (a binary

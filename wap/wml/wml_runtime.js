@@ -15,6 +15,7 @@
   var cardElements = document.querySelectorAll('section.wml-card');
   var noteElement = document.getElementById('wml-note');
   var referrerElement = document.getElementById('wml-referrer');
+  var scriptNoteElement = document.getElementById('wml-script-note');
   var STORE = 'tessaly.wml.context';
   var HISTORY_LIMIT = 200;
   var NAME = /^[A-Za-z_][A-Za-z0-9_]*$/;
@@ -570,6 +571,13 @@
       showNote('已拒绝打开不安全的链接。');
       return false;
     }
+    var callText = scriptCallText(url);
+    if (callText !== null) {
+      applySetvars(task);
+      saveContext();
+      runScript(url, callText);
+      return false;
+    }
     var fields = (task.post || []).map(function (pair) {
       return [subst(pair[0], false), subst(pair[1], false)];
     });
@@ -666,6 +674,259 @@
     }
   }
 
+  // --- WMLScript ----------------------------------------------------------------
+  //
+  // A go whose fragment is a function call ("check.wmls#ok('$(n)')") runs a
+  // function of a WMLScript unit in the machine (WmlScript, before this
+  // script in the same closure), then carries out what the script asked of
+  // the browser. Units come with the page (deck.units) when it cannot fetch
+  // them; a page carried by the gateway fetches them from its own site, and
+  // the gateway hands over only units it has compiled or verified.
+
+  var UNIT_BYTES_LIMIT = 256 * 1024;
+  var LOAD_STRING_BYTES_LIMIT = 64 * 1024;
+  var LOAD_STRING_MILLIS = 10000;
+  // Scripts that ask for another script's go, one after the other.
+  var SCRIPT_CHAIN_LIMIT = 8;
+  var CALL = /^\s*[A-Za-z_][A-Za-z0-9_]*\s*\(/;
+  var carriedUnits = deck.units && typeof deck.units === 'object' ? deck.units : {};
+  var scriptRunning = false;
+  var scriptChain = 0;
+
+  function showScriptNote(text) {
+    if (scriptNoteElement) {
+      scriptNoteElement.textContent = text;
+      scriptNoteElement.hidden = !text;
+    }
+  }
+
+  // The call a go's address makes, or null when it is not a script's.
+  function scriptCallText(url) {
+    if (url.hash.length < 2) {
+      return null;
+    }
+    var text;
+    try {
+      text = decodeURIComponent(url.hash.substring(1));
+    } catch (e) {
+      return null;
+    }
+    return CALL.test(text) ? text : null;
+  }
+
+  function bytesOfBase64(text) {
+    var binary = atob(text);
+    var bytes = new Uint8Array(binary.length);
+    for (var i = 0; i < binary.length; ++i) {
+      bytes[i] = binary.charCodeAt(i);
+    }
+    return bytes.buffer;
+  }
+
+  function failure(text) {
+    return Promise.reject(new Error(text));
+  }
+
+  function sameSite(address) {
+    try {
+      return new URL(address).origin === location.origin;
+    } catch (e) {
+      return false;
+    }
+  }
+
+  // Reads a response's body up to limit bytes; null when it is larger.
+  function boundedBody(response, limit) {
+    var declared = Number(response.headers.get('Content-Length') || 0);
+    if (declared > limit) {
+      return Promise.resolve(null);
+    }
+    return response.arrayBuffer().then(function (body) {
+      return body.byteLength > limit ? null : body;
+    });
+  }
+
+  function loadUnit(address) {
+    if (Object.prototype.hasOwnProperty.call(carriedUnits, address)) {
+      var carried = String(carriedUnits[address]);
+      if (carried.charAt(0) === '!') {
+        return failure(carried.substring(1));
+      }
+      try {
+        return Promise.resolve(bytesOfBase64(carried));
+      } catch (e) {
+        return failure('脚本 ' + address + ' 已损坏。');
+      }
+    }
+    if (location.protocol !== 'http:' || !sameSite(address)) {
+      return failure('无法载入脚本 ' + address + '：只能载入本网站的脚本。');
+    }
+    return fetch(address, {
+      credentials: 'same-origin',
+      headers: {'Accept': 'application/vnd.wap.wmlscriptc, text/vnd.wap.wmlscript;q=0.5'}
+    }).then(function (response) {
+      var type = (response.headers.get('Content-Type') || '').split(';')[0].trim().toLowerCase();
+      if (!response.ok) {
+        throw new Error('无法载入脚本 ' + address + '（' + response.status + '）。');
+      }
+      if (type !== 'application/vnd.wap.wmlscriptc') {
+        // The gateway's own refusal says why, as text.
+        return response.text().then(function (text) {
+          throw new Error(type === 'text/plain' && text ? text.substring(0, 500)
+                                                        : '脚本 ' + address + ' 不是 WMLScript。');
+        });
+      }
+      return boundedBody(response, UNIT_BYTES_LIMIT).then(function (body) {
+        if (!body) {
+          throw new Error('脚本 ' + address + ' 太大，不予运行。');
+        }
+        return body;
+      });
+    }, function () {
+      throw new Error('无法载入脚本 ' + address + '。');
+    });
+  }
+
+  // URL.loadString: text from the page's own site only, bounded in size and
+  // time; status 0 when it could not be had.
+  function loadString(address, contentType) {
+    if (!sameSite(address)) {
+      return Promise.resolve({status: 0, type: '', text: ''});
+    }
+    var aborter = new AbortController();
+    var timeout = setTimeout(function () {
+      aborter.abort();
+    }, LOAD_STRING_MILLIS);
+    return fetch(address, {credentials: 'same-origin', signal: aborter.signal,
+                           headers: {'Accept': contentType}})
+        .then(function (response) {
+          var type = response.headers.get('Content-Type') || '';
+          return boundedBody(response, LOAD_STRING_BYTES_LIMIT).then(function (body) {
+            if (!body) {
+              return {status: 0, type: type, text: ''};
+            }
+            var charset = /charset\s*=\s*"?([^";\s]+)/i.exec(type);
+            var text;
+            try {
+              text = new TextDecoder(charset ? charset[1] : 'utf-8').decode(body);
+            } catch (e) {
+              text = new TextDecoder('utf-8').decode(body);
+            }
+            return {status: response.status, type: type, text: text};
+          });
+        })
+        .catch(function () {
+          return {status: 0, type: '', text: ''};
+        })
+        .then(function (answer) {
+          clearTimeout(timeout);
+          return answer;
+        });
+  }
+
+  function currentCardAddress() {
+    var card = current >= 0 ? deck.cards[current] : null;
+    if (!card) {
+      return '';
+    }
+    var url = new URL(location.href);
+    url.hash = card.id ? '#' + encodeURIComponent(card.id) : '';
+    return url.href;
+  }
+
+  // What the machine may do to the browser. Values a script sets are only
+  // ever shown as text, like those the user types.
+  var scriptHost = {
+    loadUnit: loadUnit,
+    loadString: loadString,
+    getVar: getVar,
+    setVar: function (name, value) {
+      if (!NAME.test(name)) {
+        return false;
+      }
+      setVar(name, value);
+      saveContext();
+      return true;
+    },
+    newContext: function () {
+      context.vars = {};
+      context.history = [location.href];
+      saveContext();
+    },
+    currentCard: currentCardAddress,
+    alert: function (text) {
+      window.alert(text);
+    },
+    confirm: function (text, ok, cancel) {
+      var labels = ok || cancel ? '\n\n（确定：' + (ok || '确定') + '，取消：' + (cancel || '取消') + '）'
+                                : '';
+      return window.confirm(text + labels);
+    },
+    prompt: function (text, defaultText) {
+      return window.prompt(text, defaultText);
+    }
+  };
+
+  // Where a script's WMLBrowser.go leads. A unit has no cards: "#card",
+  // which resolves against the unit, names a card of the deck that called it.
+  function scriptTarget(address, unitAddress) {
+    try {
+      var target = new URL(address);
+      if (target.hash && documentOf(target.href) === unitAddress && !scriptCallText(target)) {
+        var card = new URL(location.href);
+        card.hash = target.hash;
+        return card.href;
+      }
+    } catch (e) {
+    }
+    return address;
+  }
+
+  // Runs the call url makes; what it asks of the browser is carried out when
+  // it returns, unless the user has left the card meanwhile.
+  function runScript(url, callText) {
+    if (scriptRunning) {
+      return;
+    }
+    if (!WmlScript) {
+      showScriptNote('本页无法运行 WMLScript 脚本。');
+      return;
+    }
+    var call = WmlScript.parseCall(callText);
+    if (!call) {
+      showScriptNote('脚本调用的写法有误：' + callText.substring(0, 200));
+      return;
+    }
+    var unit = new URL(url.href);
+    unit.hash = '';
+    var card = current;
+    var shownAt = location.href;
+    scriptRunning = true;
+    showScriptNote('');
+    WmlScript.run(scriptHost, unit.href, call).then(function (outcome) {
+      scriptRunning = false;
+      saveContext();
+      if (outcome.error) {
+        showScriptNote(outcome.error);
+      }
+      if (current !== card || location.href !== shownAt) {
+        return;
+      }
+      if (outcome.go !== null && outcome.go !== undefined) {
+        if (++scriptChain > SCRIPT_CHAIN_LIMIT) {
+          showScriptNote('脚本反复跳转，已停止。');
+          return;
+        }
+        // The address is the script's own: no variable references in it.
+        go({t: 'go', href: scriptTarget(String(outcome.go), unit.href).replace(/\$/g, '$$$$')});
+      } else if (outcome.prev) {
+        prev();
+      } else {
+        refresh();
+      }
+    });
+  }
+
   // --- The user's actions ------------------------------------------------------
 
   document.addEventListener('click', function (event) {
@@ -674,6 +935,7 @@
       return;
     }
     event.preventDefault();
+    scriptChain = 0;
     run(Number(target.getAttribute('data-task')));
   });
 

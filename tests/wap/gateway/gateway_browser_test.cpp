@@ -5,14 +5,17 @@
 #include <wbxml/wbxml.h>
 #include <wbxml/wbxml_conv.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -161,6 +164,56 @@ private slots:
         const QByteArray seen = server_.RequestHeaders("/page.html");
         QVERIFY2(seen.contains("MIDP-2.0"), seen.constData());
         QVERIFY(seen.contains("text/vnd.wap.wml"));
+    }
+
+    // A card calls a WMLScript function through the gateway, which compiles
+    // it: the script reads and sets variables, shows a dialog (the program's
+    // own), and goes to another card; a script that never ends is stopped
+    // with a notice under the card, and the card stays usable.
+    void ADeckRunsTheScriptItCalls() {
+        server_.Route("/play.wml",
+                      Typed("<?xml version=\"1.0\" encoding=\"utf-8\"?><wml>"
+                            "<card id=\"a\" title=\"开始\"><p><input name=\"who\" value=\"小明\"/>"
+                            "<anchor>出发<go href=\"play.wmls#play('$(who)', 3)\"/></anchor> "
+                            "<anchor>死循环<go href=\"play.wmls#spin()\"/></anchor></p></card>"
+                            "<card id=\"b\" title=\"到达\"><p>问候：$(greeting)</p></card></wml>",
+                            "text/vnd.wap.wml"));
+        server_.Route("/play.wmls",
+                      Typed("extern function play(who, times) {\n"
+                            "  var text = \"\";\n"
+                            "  for (var i = 0; i < times; i++) { text += who; }\n"
+                            "  WMLBrowser.setVar(\"greeting\", \"<b>\" + text + \"</b>\");\n"
+                            "  Dialogs.alert(\"来自脚本：\" + String.length(text));\n"
+                            "  WMLBrowser.go(\"#b\");\n"
+                            "}\n"
+                            "extern function spin() { while (true) { } }\n",
+                            "text/vnd.wap.wmlscript; charset=utf-8"));
+        QStringList dialogs;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, this, [&dialogs] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                dialogs << box->windowTitle() + u'|' + box->text();
+                box->buttons().first()->click();
+            }
+        });
+        answerer.start(20);
+
+        pane_->Navigate(server_.Url("/play.wml"));
+        QTRY_VERIFY_WITH_TIMEOUT(log_->Count("DownloadComplete") == 1, Timeout);
+        QVERIFY(ClickElement(pane_->View(), QStringLiteral("a.wml-link")));
+        QTRY_VERIFY2_WITH_TIMEOUT(PageText().contains(QStringLiteral("问候：<b>小明小明小明</b>")),
+                                  qPrintable(PageText() + dialogs.join(u'/')), Timeout);
+        QCOMPARE(pane_->View()->url().fragment(), QStringLiteral("b"));
+        QCOMPARE(dialogs, QStringList{QStringLiteral("127.0.0.1 的消息|来自脚本：6")});
+
+        pane_->GoBack();
+        QTRY_VERIFY_WITH_TIMEOUT(PageText().contains(QStringLiteral("死循环")), Timeout);
+        QVERIFY(ClickElement(pane_->View(),
+                             QStringLiteral("section:not([hidden]) a.wml-link:nth-of-type(2)")));
+        QTRY_VERIFY_WITH_TIMEOUT(PageText().contains(QStringLiteral("脚本运行超时")), Timeout);
+        // Still usable: the first link runs its script again.
+        QVERIFY(ClickElement(pane_->View(), QStringLiteral("a.wml-link")));
+        QTRY_VERIFY_WITH_TIMEOUT(PageText().contains(QStringLiteral("问候：")), Timeout);
     }
 
     void FilesArriveByteForByte() {

@@ -20,6 +20,7 @@
 #include "rendered_decks.h"
 #include "wap_gateway.h"
 #include "wml_conversion.h"
+#include "wmlscript.h"
 
 using tessaly::wap::RenderedDecks;
 using tessaly::wap::WapGateway;
@@ -330,6 +331,15 @@ private slots:
             if (request.startsWith("GET /script.wmls")) {
                 return Answer("text/vnd.wap.wmlscript", "extern function f() {}");
             }
+            if (request.startsWith("GET /broken.wmls")) {
+                return Answer("text/vnd.wap.wmlscript; charset=gbk",
+                              QByteArray("extern function f() {\n  return 1 +;\n}"));
+            }
+            if (request.startsWith("GET /forged.wmlsc")) {
+                // A unit whose one function jumps far past its end.
+                return Answer("application/vnd.wap.wmlscriptc",
+                              QByteArray("\x01\x0a\x00\x6a\x00\x01\x00\x00\x00\x02\x01\x7f", 12));
+            }
             if (request.startsWith("GET /big.wml")) {
                 return Answer("text/vnd.wap.wml", bigDeck);
             }
@@ -394,6 +404,21 @@ private slots:
         QVERIFY2(answer.contains("Content-Type: text/html"), answer.constData());
         QVERIFY(BodyOf(answer).contains("WMLScript"));
         QVERIFY(BodyOf(answer).contains("http://wap.example/menu"));
+
+        // Asked for by a page's WMLScript machine: the unit compiled, and
+        // checked like any bytecode; what is wrong with the others, as text.
+        const QByteArray machine = "Accept: application/vnd.wap.wmlscriptc, */*;q=0.1\r\n";
+        answer = get("/script.wmls", machine);
+        QVERIFY2(answer.contains("Content-Type: application/vnd.wap.wmlscriptc"),
+                 answer.constData());
+        QVERIFY(tessaly::wap::wmlscript::Verify(BodyOf(answer).toStdString()).ok);
+        answer = get("/broken.wmls", machine);
+        QVERIFY2(answer.contains("Content-Type: text/plain"), answer.constData());
+        QVERIFY2(QString::fromUtf8(BodyOf(answer)).contains(QStringLiteral("第 2 行")),
+                 BodyOf(answer).constData());
+        answer = get("/forged.wmlsc", machine);
+        QVERIFY2(answer.contains("Content-Type: text/plain"), answer.constData());
+        QVERIFY(QString::fromUtf8(BodyOf(answer)).contains(QStringLiteral("字节码")));
 
         // Too large to convert: a page that says so, and the connection still works.
         answer = get("/big.wml");
