@@ -313,6 +313,7 @@ private:
         labels_.clear();
         loops_.clear();
         depth_ = 0;
+        drop_ = {};
         ExpectPunct("(");
         if (!Peek().IsPunct(")")) {
             while (true) {
@@ -389,6 +390,7 @@ private:
 
     void ParseStatement() {
         Nest nest(*this);
+        drop_ = {};
         const Token& t = Peek();
         if (t.IsPunct("{")) {
             ParseBlock();
@@ -498,6 +500,7 @@ private:
         const int stepLabelsEnd = static_cast<int>(labels_.size());
         std::vector<Instruction> step(code_.begin() + static_cast<long>(stepStart), code_.end());
         code_.resize(stepStart);
+        drop_ = {};
         ExpectPunct(")");
         loops_.push_back({end, next});
         ParseStatement();
@@ -767,7 +770,6 @@ private:
         if (t.IsPunct("(")) {
             Next();
             ParseExpression();
-            drop_ = {};
             ExpectPunct(")");
             return;
         }
