@@ -2,11 +2,15 @@
 // deck as the WAP gateway does and serves the page with its headers; the
 // sample site's decks come through the program's own tessaly:// scheme.
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHash>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSslKey>
@@ -15,6 +19,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -389,6 +394,45 @@ private slots:
         pane_->Navigate(QStringLiteral("tessaly://start/wap/gbk.wml"));
         WaitForPages(4);
         QVERIFY2(Text().contains(QStringLiteral("镕、喆、堃")), qPrintable(Text()));
+    }
+
+    // The sample site's scripts come with its decks: the converter loads a
+    // second unit with use url; the guessing game asks with a dialog.
+    void TheSampleSitesScriptsRun() {
+        QStringList asked;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, this, [&asked] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+                asked << input->labelText();
+                input->setTextValue(QStringLiteral("50"));
+                input->accept();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                asked << box->text();
+                for (QAbstractButton* button : box->buttons()) {
+                    if (button->text() == QStringLiteral("取消")) {
+                        button->click();  // no second game
+                    }
+                }
+            }
+        });
+        answerer.start(20);
+
+        pane_->Navigate(QStringLiteral("tessaly://start/wap/script.wml#convert"));
+        WaitForPages(1);
+        Click("section:not([hidden]) a.wml-link");
+        QTRY_VERIFY2_WITH_TIMEOUT(Text().contains(QStringLiteral("结果：71.00 元")),
+                                  qPrintable(Text()), LoadTimeoutMs);
+
+        pane_->Navigate(QStringLiteral("tessaly://start/wap/script.wml#guess"));
+        QTRY_VERIFY2_WITH_TIMEOUT(Text().contains(QStringLiteral("我想好了")), qPrintable(Text()),
+                                  LoadTimeoutMs);
+        Click("section:not([hidden]) a.wml-link");
+        QTRY_VERIFY2_WITH_TIMEOUT(Text().contains(QStringLiteral("已猜 1 次")), qPrintable(Text()),
+                                  LoadTimeoutMs);
+        QVERIFY(Text().contains(QStringLiteral("50 太")) ||
+                Text().contains(QStringLiteral("猜中了")));
+        QCOMPARE(asked.value(0), QStringLiteral("猜一个 1 到 100 之间的数："));
     }
 
     void ALocalDeckOpenedDirectlyIsShownConverted() {
