@@ -140,9 +140,11 @@ public:
     QString Url(const char* path) const {
         return QStringLiteral("https://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
     }
-    QStringList cookies;      // one entry per request for the deck
-    QByteArray extraHeaders;  // more header lines for the deck's answer, each ending in CRLF
-    bool cutShort = false;    // the deck's answer ends halfway through its body
+    QStringList cookies;        // one entry per request for the deck
+    QByteArray extraHeaders;    // more header lines for the deck's answer, each ending in CRLF
+    bool cutShort = false;      // the deck's answer ends halfway through its body
+    QByteArray script;          // WMLScript source served at /calc.wmls, when set
+    QStringList scriptCookies;  // one entry per request for the script
 
 private:
     void Read(QTcpSocket* socket) {
@@ -168,6 +170,14 @@ private:
                    "\r\nCache-Control: no-store\r\nSet-Cookie: visitor=42; Secure\r\n"
                    "Content-Length: " +
                    QByteArray::number(deck_.size()) + "\r\n" + extraHeaders;
+        }
+        if (request.startsWith("GET /calc.wmls") && !script.isEmpty()) {
+            scriptCookies << QString::fromLatin1(cookie);
+            body = script;
+            head =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/vnd.wap.wmlscript\r\n"
+                "Content-Length: " +
+                QByteArray::number(script.size()) + "\r\n";
         }
         socket->write(head + "Connection: close\r\n\r\n" + body);
         socket->disconnectFromHost();
@@ -501,6 +511,22 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Text().contains(QStringLiteral("卡片二的内容")), LoadTimeoutMs);
         QCOMPARE(pane_->View()->url().fragment(), QStringLiteral("two"));
         QCOMPARE(rescued.count(), 1);
+    }
+
+    // A deck over https carries the unit it calls: the program fetched it
+    // from the site, with the site's cookies, and compiled it.
+    void ADeckOverHttpsRunsTheScriptItCalls() {
+        TlsDeckServer site(
+            "<wml><card title=\"算\"><onevent type=\"onenterforward\">"
+            "<go href=\"calc.wmls#answer(6, 7)\"/></onevent>"
+            "<p>结果：$(result)</p></card></wml>");
+        site.script = "extern function answer(a, b) { WMLBrowser.setVar(\"result\", a * b); }";
+        connect(pane_->View()->page(), &QWebEnginePage::certificateError, this,
+                [](QWebEngineCertificateError error) { error.acceptCertificate(); });
+        pane_->Navigate(site.Url("/deck.wml"));
+        QTRY_VERIFY2_WITH_TIMEOUT(Text().contains(QStringLiteral("结果：42")), qPrintable(Text()),
+                                  LoadTimeoutMs);
+        QCOMPARE(site.scriptCookies, QStringList{QStringLiteral("visitor=42")});
     }
 
     void ABinaryDeckOverHttpsIsShownAsItsPageNotOfferedAsAFile() {
