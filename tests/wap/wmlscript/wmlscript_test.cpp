@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -62,10 +64,11 @@ TEST(WmlScriptCompiler, ListsWhatItCompiles) {
         {"literals: the CONST_ forms, then the smallest integer type, float32, UTF-8, once each",
          "extern function f() { var a = 0, b = 1, c = -1, d = 5, e = -129, g = 70000, "
          "h = -2147483648, i = 1.5, j = '', k = \"abc\", l = 'abc', m = true, n = false, "
-         "o = invalid; }",
-         "版本 1.1，字符集 106\n常量 6 个\n  #0 int8 5\n  #1 int16 -129\n  #2 int32 70000\n"
-         "  #3 int32 -2147483648\n  #4 float32 1.5\n  #5 utf8 \"abc\"\n杂注 0 个\n函数 1 个\n"
-         "函数 0 extern f（参数 0，局部变量 14）\n"
+         "o = invalid, p = -128, q = 127, r = 128, s = 32767, t = 32768; }",
+         "版本 1.1，字符集 106\n常量 11 个\n  #0 int8 5\n  #1 int16 -129\n  #2 int32 70000\n"
+         "  #3 int32 -2147483648\n  #4 float32 1.5\n  #5 utf8 \"abc\"\n  #6 int8 -128\n"
+         "  #7 int8 127\n  #8 int16 128\n  #9 int16 32767\n  #10 int32 32768\n杂注 0 个\n"
+         "函数 1 个\n函数 0 extern f（参数 0，局部变量 19）\n"
          "  0000 CONST_0\n  0001 STORE_VAR_S 0\n  0002 CONST_1\n  0003 STORE_VAR_S 1\n"
          "  0004 CONST_M1\n  0005 STORE_VAR_S 2\n  0006 LOAD_CONST_S 0\n  0007 STORE_VAR_S 3\n"
          "  0008 LOAD_CONST_S 1\n  0009 STORE_VAR_S 4\n  0010 LOAD_CONST_S 2\n"
@@ -74,11 +77,13 @@ TEST(WmlScriptCompiler, ListsWhatItCompiles) {
          "  0018 LOAD_CONST_S 5\n  0019 STORE_VAR_S 9\n  0020 LOAD_CONST_S 5\n"
          "  0021 STORE_VAR_S 10\n  0022 CONST_TRUE\n  0023 STORE_VAR_S 11\n"
          "  0024 CONST_FALSE\n  0025 STORE_VAR_S 12\n  0026 CONST_INVALID\n"
-         "  0027 STORE_VAR_S 13\n  0028 RETURN_ES\n"},
+         "  0027 STORE_VAR_S 13\n  0028 LOAD_CONST_S 6\n  0029 STORE_VAR_S 14\n"
+         "  0030 LOAD_CONST_S 7\n  0031 STORE_VAR_S 15\n  0032 LOAD_CONST_S 8\n"
+         "  0033 STORE_VAR 16\n"},
         {"string escapes, hex and octal integers, exponents, comments",
          "function f() { /* a\n comment */ return 'q\\'\\\"\\\\\\/\\b\\f\\n\\r\\t\\x41\\101\\7"
-         "\\u4e2d\\ud83d\\ude00' // to the end\n + 0x7fffffff + 017 + 2.5e-1; }",
-         "  #0 utf8 \"q'\\\"\\\\/\\x08\\x0c\\x0a\\x0d\\x09AA\\x07中😀\"\n"
+         "\\u4e2d\\ud83d\\ude00\\477' // to the end\n + 0x7fffffff + 017 + 2.5e-1; }",
+         "  #0 utf8 \"q'\\\"\\\\/\\x08\\x0c\\x0a\\x0d\\x09AA\\x07中😀'7\"\n"
          "  #1 int32 2147483647\n  #2 int8 15\n  #3 float32 0.25\n"},
         {"operators, by precedence",
          "function f(a, b) { return a + b * -a div (b - a) % 3 << 1 >> 2 >>> 3 < 4 == (a != b) "
@@ -166,6 +171,26 @@ TEST(WmlScriptCompiler, ListsWhatItCompiles) {
          "  #3 utf8 \"b\"\n  #4 utf8 \"c\"\n  #5 utf8 \"s\"\n杂注 4 个\n  access domain #0\n"
          "  access path #1\n  user agent property #2 #3\n"
          "  user agent property and scheme #2 #4 #5\n"},
+        {"an increment whose value is dropped on one branch keeps both branches alike",
+         "function f(c, x, y) { c ? x++ : y++; c ? x = 1 : (y = 2); }",
+         "  0000 LOAD_VAR_S 0\n  0001 TJUMP_FW_S 3 -> 0005\n  0002 LOAD_VAR_S 1\n"
+         "  0003 INCR_VAR_S 1\n  0004 JUMP_FW_S 2 -> 0007\n  0005 LOAD_VAR_S 2\n"
+         "  0006 INCR_VAR_S 2\n  0007 POP\n  0008 LOAD_VAR_S 0\n  0009 TJUMP_FW_S 4 -> 0014\n"
+         "  0010 CONST_1\n  0011 STORE_VAR_S 1\n  0012 LOAD_VAR_S 1\n  0013 JUMP_FW_S 3 -> 0017\n"
+         "  0014 LOAD_CONST_S 0\n  0015 STORE_VAR_S 2\n  0016 LOAD_VAR_S 2\n  0017 POP\n"
+         "  0018 RETURN_ES\n"},
+        {"a for step with jumps of its own, moved after the body",
+         "function f(i) { for (i = 0; i < 3; i = i ? i + 1 : 1) { if (i && 2) continue; } }",
+         "  0000 CONST_0\n  0001 STORE_VAR_S 0\n  0002 LOAD_VAR_S 0\n  0003 LOAD_CONST_S 0\n"
+         "  0004 LT\n  0005 TJUMP_FW_S 16 -> 0022\n  0006 LOAD_VAR_S 0\n  0007 SCAND\n"
+         "  0008 TJUMP_FW_S 2 -> 0011\n  0009 LOAD_CONST_S 1\n  0010 TOBOOL\n"
+         "  0011 TJUMP_FW_S 1 -> 0013\n  0012 JUMP_FW_S 0 -> 0013\n  0013 LOAD_VAR_S 0\n"
+         "  0014 TJUMP_FW_S 4 -> 0019\n  0015 LOAD_VAR_S 0\n  0016 CONST_1\n  0017 ADD\n"
+         "  0018 JUMP_FW_S 1 -> 0020\n  0019 CONST_1\n  0020 STORE_VAR_S 0\n"
+         "  0021 JUMP_BW_S 19 -> 0002\n  0022 RETURN_ES\n"},
+        {"a long chain of && stays shallow",
+         "function f(a) { return a" + Repeat(" && a", 1100) + "; }",
+         "  0000 LOAD_VAR_S 0\n  0001 SCAND\n  0002 TJUMP_FW_S 2 -> 0005\n"},
         {"variables past the short forms' reach",
          "function f() { var " + Numbered("v", 40) +
              "; v15 = 0; v16 = 0; v7++; v8++; return v31 + v32; }",
@@ -239,6 +264,7 @@ TEST(WmlScriptCompiler, ReportsTheFirstErrorWhereItStands) {
         {"function f() { return '\\ud800'; }", 1, 24, "代理项"},
         {"function f() { /* never closed", 1, 16, "注释没有结束"},
         {"function f() { return 中; }", 1, 23, "无法识别的字符"},
+        {"function f() { var s = \"中文\"; return s + 中; }", 1, 41, "无法识别的字符"},
         {"function f() { return 2147483648; }", 1, 23, "32 位"},
         {"function f() { return 0x80000000; }", 1, 23, "32 位"},
         {"function f() { return 09; }", 1, 23, "八进制"},
@@ -268,6 +294,9 @@ TEST(WmlScriptCompiler, ReportsTheFirstErrorWhereItStands) {
         {"function f() { return '" + std::string(100000, 'a') + "' + '" + std::string(100000, 'b') +
              "' + '" + std::string(100000, 'c') + "'; }",
          1, 0, "编译结果太大"},
+        {"use url O \"o\";\nfunction f() { return " + Repeat("O#f(" + Repeat("1, ", 254), 5) + "1" +
+             Repeat(")", 5) + "; }",
+         2, 0, "表达式太复杂"},
         {std::string(1024 * 1024 + 1, ' '), 1, 1, "脚本太大"},
     };
     for (const ErrorCase& c : cases) {
@@ -283,6 +312,24 @@ TEST(WmlScriptCompiler, ReportsTheFirstErrorWhereItStands) {
         }
         EXPECT_NE(result.message.find(c.fragment), std::string::npos) << result.message;
     }
+}
+
+// The fuzz targets' seed scripts, realistic units: what compiles verifies.
+TEST(WmlScriptCompiler, CompiledSeedScriptsPassTheVerifier) {
+    int compiled = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(TESSALY_WMLSCRIPT_SEEDS)) {
+        SCOPED_TRACE(entry.path().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string source{std::istreambuf_iterator<char>(in),
+                                 std::istreambuf_iterator<char>()};
+        const CompileResult result = Compile(source);
+        if (result.ok) {
+            ++compiled;
+            const VerifyResult verified = Verify(result.unit);
+            EXPECT_TRUE(verified.ok) << verified.message;
+        }
+    }
+    EXPECT_GE(compiled, 2);
 }
 
 TEST(WmlScriptCompiler, SummarizesAccessUrlsAndExterns) {
