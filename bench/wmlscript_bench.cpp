@@ -85,8 +85,8 @@ std::string SiteScript(std::size_t targetBytes) {
 }
 
 const std::string& Script() {
-    static const std::string script = SiteScript(100 * 1024);
-    return script;
+    static const std::string Text = SiteScript(100 * 1024);
+    return Text;
 }
 
 void BM_CompileScript(benchmark::State& state) {

@@ -366,14 +366,22 @@ private:
 
     // ---- statements ----
 
-    struct Nest {
-        explicit Nest(Compiler& c) : c_(c) {
-            if (++c_.nesting_ > MaxNesting) {
-                Fail(c_.Peek(), "嵌套太深（最多 200 层）");
+    // Counts how deep statements and expressions sit inside each other, so
+    // that hostile input cannot exhaust the stack.
+    class Nest {
+    public:
+        explicit Nest(Compiler& compiler) : compiler_(compiler) {
+            if (compiler_.nesting_ >= MaxNesting) {
+                Fail(compiler_.Peek(), "嵌套太深（最多 200 层）");
             }
+            ++compiler_.nesting_;
         }
-        ~Nest() { --c_.nesting_; }
-        Compiler& c_;
+        ~Nest() { --compiler_.nesting_; }
+        Nest(const Nest&) = delete;
+        Nest& operator=(const Nest&) = delete;
+
+    private:
+        Compiler& compiler_;
     };
 
     void ParseBlock() {
