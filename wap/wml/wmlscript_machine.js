@@ -1817,9 +1817,23 @@ var WmlScript = (function () {
     }
   }
 
+  // Gives the page its event loop back for a moment. A message rather than a
+  // timer: the engine holds back timers of a page that is not in view.
+  var yieldChannel = null;
+  var yieldWaiting = [];
   function yieldToPage() {
     return new Promise(function (resolve) {
-      setTimeout(resolve, 0);
+      if (!yieldChannel) {
+        yieldChannel = new MessageChannel();
+        yieldChannel.port1.onmessage = function () {
+          var next = yieldWaiting.shift();
+          if (next) {
+            next();
+          }
+        };
+      }
+      yieldWaiting.push(resolve);
+      yieldChannel.port2.postMessage(0);
     });
   }
 
