@@ -372,7 +372,7 @@ private:
     public:
         explicit Nest(Compiler& compiler) : compiler_(compiler) {
             if (compiler_.nesting_ >= MaxNesting) {
-                Fail(compiler_.Peek(), "嵌套太深（最多 200 层）");
+                Fail(compiler_.Peek(), "嵌套太深（语句或表达式一层套一层太多）");
             }
             ++compiler_.nesting_;
         }

@@ -103,6 +103,10 @@ public:
         : src_(source), tokens_(tokens), error_(error) {}
 
     bool Run() {
+        // A byte-order mark left by the editor that saved the script.
+        if (src_.substr(0, 3) == "\xef\xbb\xbf") {
+            at_ = 3;
+        }
         while (true) {
             if (!SkipSpaceAndComments()) {
                 return false;
@@ -144,7 +148,11 @@ private:
 
     // Moves past one character (one UTF-8 sequence, or one byte if invalid).
     void Advance() {
-        if (src_[at_] == '\n') {
+        // A line ends at LF, CR LF or a lone CR.
+        const bool lineEnd =
+            src_[at_] == '\n' ||
+            (src_[at_] == '\r' && (at_ + 1 >= src_.size() || src_[at_ + 1] != '\n'));
+        if (lineEnd) {
             ++line_;
             column_ = 1;
             ++at_;

@@ -277,6 +277,11 @@ TEST(WmlScriptCompiler, ReportsTheFirstErrorWhereItStands) {
         {"extern function f() { return g(1); }\nfunction g(a, b) {}", 1, 30, "需要 2 个参数"},
         {"function f() { return g(); }", 1, 23, "未定义"},
         {"function f() { x = 1; }", 1, 16, "变量“x”未声明"},
+        {"function f() {\r  x = 1;\r}", 2, 3, "变量“x”未声明"},
+        {"function f() {\r\n  x = 1;\r\n}", 2, 3, "变量“x”未声明"},
+        {"\xef\xbb\xbf"
+         "function f() { x = 1; }",
+         1, 16, "变量“x”未声明"},
         {"function f(a) { var b, a; }", 1, 24, "重复声明"},
         {"function f() {}\nfunction f() {}", 2, 10, "重复定义"},
         {"function f() { break; }", 1, 16, "break 只能用在循环中"},
