@@ -10,14 +10,16 @@
 namespace tessaly::wap::wmlscript {
 namespace {
 
-std::string Quoted(std::string_view text) {
+// Control characters escaped, and every byte past ASCII when the text is in
+// a character set the listing cannot show.
+std::string Quoted(std::string_view text, bool escapeHighBytes = false) {
     std::string out = "\"";
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (b < 0x20 || b == 0x7f) {
+        } else if (b < 0x20 || b == 0x7f || (escapeHighBytes && b >= 0x80)) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\x%02x", b);
             out += escape;
@@ -26,6 +28,12 @@ std::string Quoted(std::string_view text) {
         }
     }
     return out + "\"";
+}
+
+// ISO-8859-1 strings are converted for the listing; UTF-8 ones are shown as
+// they are.
+bool IsShownAsUtf8(const ParsedUnit& unit) {
+    return unit.charset == 4 || unit.charset == 106;
 }
 
 std::string ConstantListing(const ParsedUnit& unit, const UnitConstant& c) {
@@ -45,7 +53,7 @@ std::string ConstantListing(const ParsedUnit& unit, const UnitConstant& c) {
         case ConstantType::EmptyString:
             return "empty";
         case ConstantType::CharsetString:
-            return "string " + Quoted(ConstantText(unit, c));
+            return "string " + Quoted(ConstantText(unit, c), !IsShownAsUtf8(unit));
     }
     return "?";
 }

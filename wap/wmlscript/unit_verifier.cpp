@@ -327,12 +327,12 @@ VerifyResult Verify(std::string_view unit) {
     ParsedUnit parsed;
     std::string error;
     if (!ReadUnit(unit, parsed, error)) {
-        result.message = "WMLScript 单元有误：" + error;
+        result.message = error;
         return result;
     }
     for (int i = 0; i < static_cast<int>(parsed.functions.size()); ++i) {
         if (!FunctionVerifier(parsed, i, error).Run()) {
-            result.message = "WMLScript 单元有误：" + error;
+            result.message = error;
             return result;
         }
     }

@@ -433,6 +433,11 @@ TEST(WmlScriptVerifier, AcceptsUnitsFromOtherCompilers) {
     EXPECT_EQ(summary.urls, std::vector<std::string>{"x\xc3\xa9.ws"});
     EXPECT_EQ(summary.externs, (std::vector<std::string>{"f", "g"}));
 
+    SampleUnit shiftJis;  // a character set the listing cannot show: bytes past ASCII escaped
+    shiftJis.constants[1] = '\x11';
+    ASSERT_TRUE(Verify(shiftJis.Build()).ok);
+    EXPECT_NE(Disassemble(shiftJis.Build()).find("  #1 string \"x\\xe9.ws\"\n"), std::string::npos);
+
     SampleUnit version12;
     version12.version = "\x02";
     EXPECT_TRUE(Verify(version12.Build()).ok);
