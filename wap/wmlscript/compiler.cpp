@@ -137,40 +137,37 @@ private:
     }
 
     // Every function's name and argument count, before any body is read, so a
-    // call may come before the function it calls. A repeated name is left for
-    // the parser to report where it stands.
+    // call may come before the function it calls. Names are taken wherever
+    // "function name (" stands: one inside a body is a syntax error the parser
+    // reports where it stands, and braces left open by an earlier error do not
+    // hide the functions after it. A repeated name is left for the parser too.
     void CollectFunctions() {
-        int depth = 0;
         for (std::size_t i = 0; i + 2 < tokens_.size(); ++i) {
             const Token& t = tokens_[i];
-            if (t.IsPunct("{")) {
-                ++depth;
-            } else if (t.IsPunct("}")) {
-                --depth;
-            } else if (depth == 0 && t.IsKeyword("function") &&
-                       tokens_[i + 1].kind == TokenKind::Identifier &&
-                       tokens_[i + 2].IsPunct("(")) {
-                const std::string& name = tokens_[i + 1].text;
-                if (functionIndex_.count(name)) {
-                    continue;
-                }
-                FunctionInfo info;
-                info.name = name;
-                info.token = i + 1;
-                info.isExtern = i > 0 && tokens_[i - 1].IsKeyword("extern");
-                for (std::size_t j = i + 3; j < tokens_.size() && !tokens_[j].IsPunct(")") &&
-                                            tokens_[j].kind != TokenKind::End;
-                     ++j) {
-                    if (tokens_[j].kind == TokenKind::Identifier) {
-                        ++info.arguments;
-                    }
-                }
-                if (static_cast<int>(functions_.size()) == MaxFunctions) {
-                    Fail(tokens_[i + 1], "函数太多（一个单元最多 255 个）");
-                }
-                functionIndex_[name] = static_cast<int>(functions_.size());
-                functions_.push_back(std::move(info));
+            if (!t.IsKeyword("function") || tokens_[i + 1].kind != TokenKind::Identifier ||
+                !tokens_[i + 2].IsPunct("(")) {
+                continue;
             }
+            const std::string& name = tokens_[i + 1].text;
+            if (functionIndex_.count(name)) {
+                continue;
+            }
+            FunctionInfo info;
+            info.name = name;
+            info.token = i + 1;
+            info.isExtern = i > 0 && tokens_[i - 1].IsKeyword("extern");
+            for (std::size_t j = i + 3; j < tokens_.size() && !tokens_[j].IsPunct(")") &&
+                                        tokens_[j].kind != TokenKind::End;
+                 ++j) {
+                if (tokens_[j].kind == TokenKind::Identifier) {
+                    ++info.arguments;
+                }
+            }
+            if (static_cast<int>(functions_.size()) == MaxFunctions) {
+                Fail(tokens_[i + 1], "函数太多（一个单元最多 255 个）");
+            }
+            functionIndex_[name] = static_cast<int>(functions_.size());
+            functions_.push_back(std::move(info));
         }
     }
 
