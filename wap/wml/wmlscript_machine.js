@@ -1901,9 +1901,13 @@ var WmlScript = (function () {
     } catch (e) {
       outcome.error = e instanceof Fatal ? e.message : MESSAGES.internal;
     }
-    outcome.go = m.go;
-    outcome.prev = m.prev;
-    outcome.refresh = m.refresh;
+    // A script stopped by a fatal error asks nothing of the browser: a go it
+    // asked for before the error is not carried out.
+    if (!outcome.error) {
+      outcome.go = m.go;
+      outcome.prev = m.prev;
+      outcome.refresh = m.refresh;
+    }
     outcome.instructions = m.instructions;
     return outcome;
   }

@@ -115,9 +115,15 @@ private:
     // the outcome with the host's log as "log".
     QJsonObject Run(const QString& source, const QString& call, const QJsonObject& otherUnits = {},
                     const QString& texts = "{}") {
-        FreshPage();
         QJsonObject units = otherUnits;
         units.insert(UnitUrl, Unit(source));
+        return RunUnits(units, call, texts);
+    }
+
+    // The same with every unit given, as base64.
+    QJsonObject RunUnits(const QJsonObject& units, const QString& call,
+                         const QString& texts = "{}") {
+        FreshPage();
         const QString script =
             QStringLiteral(
                 "window.outcome = '';"
@@ -248,6 +254,10 @@ private slots:
             {"recursion limit",
              "function r(n) { return r(n + 1); } extern function t() { return r(0); }",
              "error:脚本调用层次过深"},
+            {"stack limit",
+             "function r(n) { var a = 1, b = 2, c = 3, d = 4, e = 5, f = 6, g = 7, h = 8, i = 9,"
+             " j = 10, k = 11; return r(n + 1); } extern function t() { return r(0); }",
+             "error:脚本占用的空间过大"},
             {"endless loop", "while (true) {}", "error:脚本运行超时"},
             {"string limit", "var s = \"abcdefghijklmnop\"; while (true) { s = s + s; }",
              "error:脚本产生的字符串过长"},
@@ -397,29 +407,35 @@ private slots:
         QTest::addColumn<QString>("go");
         QTest::addColumn<bool>("prev");
         QTest::addColumn<QString>("log");
-        QTest::newRow("go relative to the unit") << "WMLBrowser.go(\"next.wml#c2\");"
-                                                 << "http://a.example/s/next.wml#c2" << false << "";
+        QTest::addColumn<bool>("refresh");
+        QTest::newRow("go relative to the unit")
+            << "WMLBrowser.go(\"next.wml#c2\");"
+            << "http://a.example/s/next.wml#c2" << false << "" << false;
         QTest::newRow("prev after go") << "WMLBrowser.go(\"x.wml\"); WMLBrowser.prev();"
-                                       << "" << true << "";
+                                       << "" << true << "" << false;
         QTest::newRow("go after prev") << "WMLBrowser.prev(); WMLBrowser.go(\"/y.wml\");"
-                                       << "http://a.example/y.wml" << false << "";
+                                       << "http://a.example/y.wml" << false << "" << false;
         QTest::newRow("go empty cancels") << "WMLBrowser.go(\"x.wml\"); WMLBrowser.go(\"\");"
-                                          << "" << false << "";
+                                          << "" << false << "" << false;
         QTest::newRow("variables and context")
-            << "WMLBrowser.setVar(\"a\", 1.5); WMLBrowser.newContext(); WMLBrowser.setVar(\"b\","
-               " \"x\");"
-            << "" << false << "set a=1.5|newContext|set b=x";
+            << "WMLBrowser.setVar(\"a\", 1.5); WMLBrowser.newContext();"
+               " WMLBrowser.setVar(\"b\", \"x\");"
+            << "" << false << "set a=1.5|newContext|set b=x" << false;
         QTest::newRow("go then abort") << "WMLBrowser.go(\"x.wml\"); Lang.abort(\"停\");"
-                                       << "http://a.example/s/x.wml" << false << "";
+                                       << "" << false << "" << false;
+        QTest::newRow("refresh") << "WMLBrowser.refresh();"
+                                 << "" << false << "" << true;
     }
     void Browser() {
         QFETCH(QString, body);
         QFETCH(QString, go);
         QFETCH(bool, prev);
         QFETCH(QString, log);
+        QFETCH(bool, refresh);
         const QJsonObject outcome = Run(Source(body), "t()");
         QCOMPARE(outcome.value("go").toString(), go);
         QCOMPARE(outcome.value("prev").toBool(), prev);
+        QCOMPARE(outcome.value("refresh").toBool(), refresh);
         QStringList asked;
         for (const QJsonValue& entry : outcome.value("log").toArray()) {
             if (!entry.toString().startsWith("load ")) {
@@ -506,25 +522,45 @@ private slots:
     }
     void MalformedUnits() {
         QFETCH(QByteArray, unit);
-        FreshPage();
-        const QString script =
-            QStringLiteral(
-                "window.outcome = ''; (function () { var host = makeHost({'%1': '%2'}, {});"
-                " WmlScript.run(host, '%1', WmlScript.parseCall('t()')).then(function (o) {"
-                " window.outcome = JSON.stringify(o); }, function () { window.outcome = "
-                "'rejected'; });"
-                " })();")
-                .arg(UnitUrl, QString::fromLatin1(unit.toBase64()));
-        RunScript(view_.get(), script);
-        QString outcome;
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                outcome = RunScript(view_.get(), "window.outcome").toString();
-                return !outcome.isEmpty();
-            },
-            10000));
-        const QJsonObject o = QJsonDocument::fromJson(outcome.toUtf8()).object();
-        QVERIFY2(o.value("error").toString().startsWith("脚本单元"), qPrintable(outcome));
+        const QJsonObject outcome =
+            RunUnits({{UnitUrl, QString::fromLatin1(unit.toBase64())}}, "t()");
+        QVERIFY2(outcome.value("error").toString().startsWith("脚本单元"),
+                 qPrintable(QJsonDocument(outcome).toJson()));
+    }
+
+    // Strings of type 6 are in the character set the constant pool names (its
+    // MIBenum number); a number the machine does not know is a fatal error.
+    void Charsets_data() {
+        QTest::addColumn<int>("mib");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("GB2312") << 2025 << QByteArray("\xd6\xd0") << "string:中";
+        QTest::newRow("GBK") << 113 << QByteArray("\xd6\xd0") << "string:中";
+        QTest::newRow("Big5") << 2026 << QByteArray("\xa4\xa4") << "string:中";
+        QTest::newRow("Shift_JIS") << 17 << QByteArray("\x92\x86") << "string:中";
+        QTest::newRow("UTF-16") << 1015 << QByteArray("\x4e\x2d") << "string:中";
+        QTest::newRow("Latin-1") << 4 << QByteArray("\xe9") << "string:é";
+        QTest::newRow("unknown") << 9999 << QByteArray("a")
+                                 << "error:脚本单元所用的字符集无法识别。";
+    }
+    void Charsets() {
+        QFETCH(int, mib);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, expected);
+        // One constant, no pragma, t() { return the constant; }.
+        std::string body;
+        tessaly::wap::wmlscript::AppendMultiByte(body, 1);
+        tessaly::wap::wmlscript::AppendMultiByte(body, static_cast<std::uint32_t>(mib));
+        body += '\x06';
+        tessaly::wap::wmlscript::AppendMultiByte(body, static_cast<std::uint32_t>(text.size()));
+        body += text.toStdString();
+        body += std::string("\x00\x01\x01\x00\x01t\x00\x00\x02\x50\x3a", 11);
+        std::string unit(1, '\x01');
+        tessaly::wap::wmlscript::AppendMultiByte(unit, static_cast<std::uint32_t>(body.size()));
+        unit += body;
+        const QJsonObject outcome = RunUnits(
+            {{UnitUrl, QString::fromLatin1(QByteArray::fromStdString(unit).toBase64())}}, "t()");
+        QCOMPARE(Summary(outcome), expected);
     }
 
     // A script that never ends stops within the bound and the page keeps
