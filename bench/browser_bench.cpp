@@ -15,16 +15,14 @@
 #include "browser_events.h"
 #include "browser_pane.h"
 #include "local_http_server.h"
+#include "median.h"
 #include "web_engine_setup.h"
 
 namespace {
 
-constexpr int Loads = 40;
+using tessaly::bench::Median;
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+constexpr int Loads = 40;
 
 // The pane forwards each notification of its engine mapping as its own signal.
 double NanosecondsPerStatusText() {

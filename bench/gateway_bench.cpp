@@ -29,11 +29,14 @@
 
 #include "gateway_route.h"
 #include "local_http_server.h"
+#include "median.h"
 #include "rendered_decks.h"
 #include "wap_gateway.h"
 #include "web_engine_setup.h"
 
 namespace {
+
+using tessaly::bench::Median;
 
 constexpr int PageLoads = 40;
 constexpr int Downloads = 5;
@@ -87,11 +90,6 @@ void RaiseDescriptorLimit() {
         limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 8192);
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 long ResidentKilobytes() {

@@ -35,11 +35,14 @@
 #include "core.h"
 #include "frmSplash.h"
 #include "frmWap.h"
+#include "median.h"
 #include "program.h"
 #include "start_page_scheme.h"
 #include "web_engine_setup.h"
 
 namespace {
+
+using tessaly::bench::Median;
 
 constexpr int Rounds = 5;
 // Once the page is complete, the engine's processes finish painting and
@@ -188,14 +191,6 @@ std::map<std::string, double> Measure(const QString& mode) {
         figures[name] = value;
     }
     return figures;
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) {
-        return -1;
-    }
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 void Report(const char* figure, double value, const char* unit, double target,

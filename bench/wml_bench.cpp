@@ -15,6 +15,7 @@
 #include "browser_pane.h"
 #include "gateway_route.h"
 #include "local_http_server.h"
+#include "median.h"
 #include "rendered_decks.h"
 #include "wap_gateway.h"
 #include "web_engine_setup.h"
@@ -22,12 +23,9 @@
 
 namespace {
 
-constexpr int Loads = 100;
+using tessaly::bench::Median;
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+constexpr int Loads = 100;
 
 // A deck of news cards in the manner of a portal: paragraphs, links between
 // cards and to other decks, a variable, a form field and soft keys.

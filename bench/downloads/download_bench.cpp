@@ -23,6 +23,7 @@
 #include <cstring>
 #include <vector>
 
+#include "../median.h"
 #include "browser_pane.h"
 #include "download_manager.h"
 #include "local_http_server.h"
@@ -30,6 +31,8 @@
 #include "web_engine_setup.h"
 
 namespace {
+
+using tessaly::bench::Median;
 
 constexpr qint64 FileBytes = 64LL * 1024 * 1024;
 constexpr int Rounds = 7;
@@ -58,11 +61,6 @@ QByteArray Body() {
 
 double MiBPerSecond(qint64 ms) {
     return double(FileBytes) / (1024.0 * 1024.0) / (double(std::max<qint64>(ms, 1)) / 1000.0);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // QNetworkAccessManager alone, writing each chunk to the file as it comes.
