@@ -102,7 +102,7 @@ std::optional<ConvertedPage> ConvertWapBody(WapBody content, RenderedDecks& deck
         return NotePageOf(UnreadablePage(content.url));
     }
     ConvertedPage page = ConvertWmlDeck(*deck, content.url, content.charset,
-                                        RuntimeDelivery::ByAddress, userCharset);
+                                        RuntimeDelivery::ByAddress, userCharset, content.scripts);
     if (page.restricted &&
         !AccessAllows(content.url, page.accessDomain, page.accessPath, content.referrer)) {
         return NotePageOf(AccessRefusedPage(content.url));

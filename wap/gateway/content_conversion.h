@@ -30,6 +30,9 @@ struct WapBody {
     std::string userCharset;
     // Its size as it came, before any inflating; 0 for the body's own size.
     std::size_t bytes = 0;
+    // For a deck whose page cannot fetch the scripts it calls: where to get
+    // them, for the page to carry.
+    ScriptFetcher scripts{};
 };
 
 // What the engine is shown for `content`: the page made from it, or a note

@@ -105,6 +105,26 @@ std::optional<LocalFiles::Found> LocalFiles::Find(std::string_view host, std::st
     return Found{{}, name, address + std::string(query)};
 }
 
+ScriptFetcher ScriptsBeside(const std::string& path, const std::string& url) {
+    const std::string folder = FolderOf(path);
+    const std::string base = url.substr(0, url.find_last_of('/') + 1);
+    return [folder, base](const std::string& address) -> std::optional<FetchedScript> {
+        if (!address.starts_with(base)) {
+            return std::nullopt;
+        }
+        const std::string name = Decoded(address.substr(base.size()));
+        const std::string type = LocalContentType(name);
+        if (!IsPlainName(name) || (type != WmlScriptSourceType && type != WmlScriptUnitType)) {
+            return std::nullopt;
+        }
+        auto body = ReadRegularFile(folder + "/" + name, MaxScriptBytes);
+        if (!body) {
+            return std::nullopt;
+        }
+        return FetchedScript{std::move(*body), type};
+    };
+}
+
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t limit) {
     // Not blocking: opening a FIFO for reading would wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
@@ -163,6 +183,7 @@ std::string LocalContentType(std::string_view name) {
         {"jpg", "image/jpeg"},
         {"jpeg", "image/jpeg"},
         {"wmls", "text/vnd.wap.wmlscript"},
+        {"wmlsc", "application/vnd.wap.wmlscriptc"},
     };
     const std::size_t dot = name.rfind('.');
     std::string extension =

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "script_units.h"
+
 namespace tessaly::wap {
 
 // Files the user opened from disk, served by the gateway under addresses of
@@ -47,6 +49,12 @@ private:
 // when it is not a regular file (a FIFO or a device is never waited on), is a
 // symbolic link, cannot be read, or is larger.
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t limit);
+
+// Where a local deck at `path`, served at `url`, gets the WMLScript units it
+// calls: from files directly beside it, named by addresses under its own
+// (each file's own origin would keep the page from fetching them). The
+// page carries them.
+ScriptFetcher ScriptsBeside(const std::string& path, const std::string& url);
 
 // The type a local file is served as, from its name.
 std::string LocalContentType(std::string_view name);

@@ -70,6 +70,7 @@ ConversionPool::Job LocalFileJob(std::string path, std::string name, std::string
             content.contentType = contentType;
             content.url = url;
             content.referrer = url;  // opened by the user: its <access> admits it
+            content.scripts = ScriptsBeside(path, url);
             return ConvertWapBody(std::move(content), decks);
         }
         ConvertedPage page;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -528,7 +529,11 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(content);
         };
-        write("本地 deck.wml", "<wml><card title=\"Local\"><p>Local deck text</p></card></wml>");
+        write("本地 deck.wml",
+              "<wml><card title=\"Local\"><p>Local deck text <a href=\"calc.wmls#f()\">算</a>"
+              "<a href=\"inner/calc.wmls#f()\">里面</a></p></card></wml>");
+        write("calc.wmls", "extern function f() { return 42; }");
+        write("inner/calc.wmls", "extern function f() { return 43; }");
         write("next.xhtml", "<html/>");
         write("inner/hidden.html", "hidden");
         QVERIFY(::mkfifo(folder.filePath("pipe.wml").toLocal8Bit().constData(), 0600) == 0);
@@ -554,6 +559,12 @@ private slots:
         QVERIFY(BodyOf(answer).contains("Local deck text"));
         QVERIFY(answer.contains("Referrer-Policy: no-referrer\r\n"));
         QVERIFY(decks_->Contains(address));
+        // Its page carries the script beside it, compiled, which it could not
+        // fetch from that file's own origin; nothing from the folder inside.
+        const QString units = QString::fromUtf8(BodyOf(answer));
+        QVERIFY2(units.contains(QRegularExpression(QStringLiteral("/calc.wmls\":\"AQ[^\"!]+\""))),
+                 qPrintable(units.right(400)));
+        QVERIFY(units.contains(QStringLiteral("/inner/calc.wmls\":\"!")));
 
         // A relative link to a file beside it leads to that file's own address.
         const QByteArray base =
