@@ -83,6 +83,7 @@ var WmlScript = (function () {
     instruction: '脚本单元含有无法执行的指令，已停止。',
     charset: '脚本单元所用的字符集无法识别。',
     access: '脚本单元不允许被调用者使用其函数，已停止。',
+    call: '调用脚本函数的写法有误。',
     internal: '脚本运行出错，已停止。'
   };
 
@@ -628,6 +629,7 @@ var WmlScript = (function () {
     this.promise = promise;
   }
   var EXIT = {exit: true};
+  var ABORT_TEXT = 200;
   var WHITESPACE = /[\t\n\v\f\r ]/;
   var VARIABLE_NAME = /^[A-Za-z_][A-Za-z0-9_]*$/;
 
@@ -872,7 +874,12 @@ var WmlScript = (function () {
     }],
     [0, 11, 'Lang.abort', 1, function (m, v) {
       var text = toStr(v);
-      throw new Fatal('脚本已中止：' + (text === INVALID ? 'invalid' : text));
+      text = text === INVALID ? 'invalid' : text;
+      // The user reads it under the card: a long text is cut.
+      if (text.length > ABORT_TEXT) {
+        text = text.slice(0, ABORT_TEXT) + '…';
+      }
+      throw new Fatal('脚本已中止：' + text);
     }],
     [0, 12, 'Lang.random', 1, function (m, v) {
       v = argInt(v);
@@ -1374,8 +1381,8 @@ var WmlScript = (function () {
         fail('instruction');
       }
       var n = entry.args;
-      if (sp - n < bp + nv) {
-        fail('malformed');
+      if (sp - n < bp + nv || sp - n >= stackEnd) {
+        fail(sp - n < bp + nv ? 'malformed' : 'stack');
       }
       sp -= n;
       save();
@@ -1838,10 +1845,11 @@ var WmlScript = (function () {
   }
 
   async function drive(m, host, unitUrl, call) {
-    var unit = await loadUnit(host, withoutFragment(unitUrl));
-    if (!call || typeof call.name !== 'string' || !Array.isArray(call.args)) {
-      fail('internal');
+    if (!call || typeof call.name !== 'string' || !Array.isArray(call.args) ||
+        call.args.length > LIMITS.callArguments) {
+      fail('call');
     }
+    var unit = await loadUnit(host, withoutFragment(unitUrl));
     var index = unit.names.get(call.name);
     if (index === undefined) {
       throw new Fatal('脚本单元中没有可调用的函数 ' + call.name + '。');

@@ -502,6 +502,36 @@ private slots:
         QCOMPARE(Summary(missing), QStringLiteral("error:无法载入脚本单元。"));
     }
 
+    // A page loads at most WmlScript.limits.units units, the first one too.
+    void UnitsPerPage_data() {
+        QTest::addColumn<int>("others");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("within") << 15 << "integer:15";
+        QTest::newRow("one more") << 16 << "error:本页载入的脚本单元过多";
+    }
+    void UnitsPerPage() {
+        QFETCH(int, others);
+        QFETCH(QString, expected);
+        QString pragmas, sum = "0";
+        QJsonObject units;
+        for (int i = 0; i < others; ++i) {
+            pragmas += QStringLiteral("use url U%1 \"u%1.wmls\"; ").arg(i);
+            sum += QStringLiteral(" + U%1#f()").arg(i);
+            units.insert(QStringLiteral("http://a.example/s/u%1.wmls").arg(i),
+                         Unit("extern function f() { return 1; }"));
+        }
+        const QJsonObject outcome =
+            Run(pragmas + "extern function t() { return " + sum + "; }", "t()", units);
+        QVERIFY2(Summary(outcome).startsWith(expected), qPrintable(Summary(outcome)));
+        QCOMPARE(RunScript(view_.get(), "WmlScript.limits.units").toInt(), 16);
+    }
+
+    // A call the deck runtime could not parse is the script's error too.
+    void MalformedCall() {
+        QCOMPARE(Summary(Run("extern function t() { return 1; }", "t(1,")),
+                 QStringLiteral("error:调用脚本函数的写法有误。"));
+    }
+
     // A unit that is not what the format says is a fatal error, never an
     // exception out of run().
     void MalformedUnits_data() {
