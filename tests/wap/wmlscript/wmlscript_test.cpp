@@ -205,6 +205,12 @@ TEST(WmlScriptCompiler, ListsWhatItCompiles) {
         {"local calls past CALL_S",
          "function f() { f6(); f7(); }\n" + Numbered("function f", 9, "() {}\n") + "() {}",
          "  0000 CALL_S 7\n  0001 POP\n  0002 CALL 8\n  0004 POP\n"},
+        {"an external call past the byte form's reach",
+         "use url O \"o\";\nfunction f() { return " + Numbered("'c", 300, "' + ") + "' + O#g(); }",
+         "  0927 CALL_URL_W 300 301 0\n"},
+        {"an else of 400 bytes is jumped over with a wide jump",
+         "function f(a, b) { if (a) {} else {" + Repeat("a = b; ", 200) + "} }",
+         "  0002 JUMP_FW_W 400 -> 0405\n"},
         {"a forward jump of 30 bytes is short",
          "function f(a, b) { if (a) {" + Repeat("a = b; ", 15) + "} }",
          "  0001 TJUMP_FW_S 30 -> 0032\n"},
@@ -455,6 +461,35 @@ TEST(WmlScriptVerifier, AcceptsUnitsFromOtherCompilers) {
     SampleUnit deepest;  // exactly as deep as the machine's stack allows
     deepest.code1 = std::string(1024, '\x14') + "\x3a";
     EXPECT_TRUE(Verify(deepest.Build()).ok);
+}
+
+// The forms the compiler never writes, as other compilers may: backward
+// conditional jumps, a wide forward jump, CALL_LIB_W, CALL_URL_W, DEBUG.
+TEST(WmlScriptVerifier, ReadsEveryInstructionForm) {
+    SampleUnit unit;
+    unit.code1 = std::string(
+        "\x19"                      // 0  CONST_TRUE
+        "\x07\x01"                  // 1  TJUMP_BW -> 0
+        "\x3c"                      // 3  DEBUG
+        "\xe0"                      // 4  LOAD_VAR_S 0
+        "\x0b\x00\x00\x00"          // 5  CALL_LIB_W Lang.abs
+        "\x08\x00\x09"              // 9  TJUMP_BW_W -> 0
+        "\x14"                      // 12 CONST_0
+        "\x0d\x00\x01\x00\x00\x01"  // 13 CALL_URL_W url #1, name #0, 1 argument
+        "\x02\x00\x00"              // 19 JUMP_FW_W -> 22
+        "\x3a",                     // 22 RETURN
+        23);
+    const std::string bytes = unit.Build();
+    const VerifyResult result = Verify(bytes);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_NE(Disassemble(bytes).find("  0000 CONST_TRUE\n  0001 TJUMP_BW 1 -> 0000\n"
+                                      "  0003 DEBUG\n  0004 LOAD_VAR_S 0\n"
+                                      "  0005 CALL_LIB_W 0 0 ; Lang.abs\n"
+                                      "  0009 TJUMP_BW_W 9 -> 0000\n  0012 CONST_0\n"
+                                      "  0013 CALL_URL_W 1 0 1\n  0019 JUMP_FW_W 0 -> 0022\n"
+                                      "  0022 RETURN\n"),
+              std::string::npos)
+        << Disassemble(bytes);
 }
 
 struct MalformedCase {
