@@ -491,6 +491,16 @@ private slots:
         // Loaded once, from the cache after that.
         QCOMPARE(outcome.value("log").toArray().size(), 2);
     }
+    // In the called unit, URL.getBase is that unit and URL.getReferer the
+    // unit that called it, relative to the called one.
+    void CalledUnitSeesItsCaller() {
+        const QJsonObject outcome = Run(
+            "use url Other \"../t/other.wmls\"; extern function t() { return Other#r(); }", "t()",
+            {{"http://a.example/t/other.wmls",
+              Unit("extern function r() { return URL.getBase() + \" \" + URL.getReferer(); }")}});
+        QCOMPARE(Summary(outcome),
+                 QStringLiteral("string:http://a.example/t/other.wmls ../s/main.wmls"));
+    }
     void CallsAnotherUnitFailures() {
         const QJsonObject hidden = Run(
             "use url Other \"other.wmls\"; extern function t() { return Other#hidden(); }", "t()",
