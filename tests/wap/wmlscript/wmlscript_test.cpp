@@ -319,6 +319,8 @@ TEST(WmlScriptCompiler, ReportsTheFirstErrorWhereItStands) {
         {"use url O \"o\";\nfunction f() { return " + Repeat("O#f(" + Repeat("1, ", 254), 5) + "1" +
              Repeat(")", 5) + "; }",
          2, 0, "表达式太复杂"},
+        {"function f(a, b) { while (a) {" + Repeat("a = b; ", 33000) + "} }", 1, 10,
+         "跳转超出范围"},
         {std::string(1024 * 1024 + 1, ' '), 1, 1, "脚本太大"},
     };
     for (const ErrorCase& c : cases) {
