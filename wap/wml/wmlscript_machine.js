@@ -731,12 +731,12 @@ var WmlScript = (function () {
     }
     var out = '';
     var used = false;
-    var spec = /%(?:%|([0-9]*)(?:\.([0-9]*))?([dfs])?)/g;
+    var specifier = /%(?:%|([0-9]*)(?:\.([0-9]*))?([dfs])?)/g;
     var last = 0;
     var m;
-    while ((m = spec.exec(fmt)) !== null) {
+    while ((m = specifier.exec(fmt)) !== null) {
       out += fmt.slice(last, m.index);
-      last = spec.lastIndex;
+      last = specifier.lastIndex;
       if (m[0] === '%%') {
         out += '%';
         continue;
