@@ -400,6 +400,23 @@ private slots:
         }
     }
 
+    // A loop body past 255 bytes and more than 256 constants: the wide jump
+    // and constant forms.
+    void WideForms() {
+        QString body, constants;
+        for (int i = 0; i < 120; ++i) {
+            body += "s += i; ";
+        }
+        for (int i = 0; i < 300; ++i) {
+            constants += QStringLiteral("t = \"c%1\"; ").arg(i);
+        }
+        const QJsonObject outcome =
+            Run("extern function t() { var s = 0; var t; for (var i = 0; i < 3; i++) { " + body +
+                    "} " + constants + "return s + t; }",
+                "t()");
+        QCOMPARE(Summary(outcome), QStringLiteral("string:360c299"));
+    }
+
     // What the script asked of the browser: go and prev for later (the last
     // wins, go('') cancels), variables and a new context at once.
     void Browser_data() {
