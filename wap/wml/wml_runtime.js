@@ -922,6 +922,9 @@
       } else if (outcome.prev) {
         prev();
       } else {
+        // The card shows what the script set whether or not it asked for a
+        // refresh: WMLScript 1.1 had no way to ask, and its scripts relied
+        // on the card being shown again.
         refresh();
       }
     });

@@ -1865,6 +1865,11 @@ var WmlScript = (function () {
       referer = String(host.currentCard() || '');
     } catch (e) {
     }
+    // The deck's card calls the unit as another unit would: its use access
+    // must let the card in.
+    if (!accessAllowed(unit, referer)) {
+      fail('access');
+    }
     m.enter(unit, index, referer);
     var millis = 0;
     var sinceYield = performance.now();

@@ -508,6 +508,16 @@ private slots:
         // Loaded once, from the cache after that.
         QCOMPARE(outcome.value("log").toArray().size(), 2);
     }
+    // The deck's card calling a unit is held to its use access too.
+    void TheDecksCallIsHeldToUseAccess() {
+        QCOMPARE(Summary(Run("use access domain \"a.example\" path \"/s\";"
+                             " extern function t() { return 1; }",
+                             "t()")),
+                 QStringLiteral("integer:1"));
+        const QString refused = Summary(
+            Run("use access domain \"b.example\"; extern function t() { return 1; }", "t()"));
+        QVERIFY2(refused.contains(QStringLiteral("不允许")), qPrintable(refused));
+    }
     // In the called unit, URL.getBase is that unit and URL.getReferer the
     // unit that called it, relative to the called one.
     void CalledUnitSeesItsCaller() {
