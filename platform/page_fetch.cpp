@@ -1,5 +1,6 @@
 #include "page_fetch.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -126,8 +127,9 @@ wap::ScriptFetcher ScriptsThroughPage(QWebEnginePage* page, const QUrl& deck) {
             }
             auto answer = std::make_shared<std::promise<std::optional<PageFetched>>>();
             std::future<std::optional<PageFetched>> future = answer->get_future();
+            // Asked of the interface thread, which alone may look at the page.
             const bool asked = QMetaObject::invokeMethod(
-                guarded.data() ? static_cast<QObject*>(guarded.data()) : nullptr,
+                QCoreApplication::instance(),
                 [guarded, deck, url, answer] {
                     if (!guarded) {
                         answer->set_value(std::nullopt);
