@@ -876,48 +876,8 @@ private:
     // Depth change of the instructions whose change is fixed; calls add theirs
     // where they are emitted.
     static int StackEffect(std::uint8_t code) {
-        switch (code) {
-            case op::LoadVarS:
-            case op::LoadVar:
-            case op::LoadConstS:
-            case op::LoadConst:
-            case op::LoadConstW:
-            case op::Const0:
-            case op::Const1:
-            case op::ConstM1:
-            case op::ConstEs:
-            case op::ConstInvalid:
-            case op::ConstTrue:
-            case op::ConstFalse:
-                return 1;
-            case op::StoreVarS:
-            case op::StoreVar:
-            case op::AddAsg:
-            case op::SubAsg:
-            case op::Pop:
-            case op::Return:
-            case op::Add:
-            case op::Sub:
-            case op::Mul:
-            case op::Div:
-            case op::Idiv:
-            case op::Rem:
-            case op::BAnd:
-            case op::BOr:
-            case op::BXor:
-            case op::BLshift:
-            case op::BRsshift:
-            case op::BRszshift:
-            case op::Eq:
-            case op::Ne:
-            case op::Lt:
-            case op::Gt:
-            case op::Le:
-            case op::Ge:
-                return -1;
-            default:
-                return 0;
-        }
+        const StackUse use = FixedStackUse(code);
+        return use.pushes - use.pops;
     }
 
     void Emit(std::uint8_t code, int a = 0, int b = 0, int c = 0) {
@@ -947,29 +907,7 @@ private:
 
     // ---- layout ----
 
-    static int OperandBytes(const Instruction& in) {
-        switch (in.op) {
-            case op::CallLibS:
-            case op::Call:
-            case op::LoadVar:
-            case op::StoreVar:
-            case op::IncrVar:
-            case op::DecrVar:
-            case op::LoadConst:
-            case op::AddAsg:
-            case op::SubAsg:
-                return 1;
-            case op::CallLib:
-            case op::LoadConstW:
-                return 2;
-            case op::CallUrl:
-                return 3;
-            case op::CallUrlW:
-                return 5;
-            default:
-                return 0;
-        }
-    }
+    static int OperandBytes(const Instruction& in) { return OperandWidthsOf(in.op).Bytes(); }
 
     // Chooses each jump's encoding, the shortest its offset allows; a jump
     // that grows can only push others further, so the sizes only grow and

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "unit_format.h"
+
 namespace tessaly::wap::wmlscript {
 namespace {
 
@@ -69,32 +71,6 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
         out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3f)));
         out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
     }
-}
-
-// Length of the well-formed UTF-8 sequence at text[at], or 0.
-std::size_t Utf8Length(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0x80             ? 1
-                               : (lead & 0xe0) == 0xc0 ? 2
-                               : (lead & 0xf0) == 0xe0 ? 3
-                               : (lead & 0xf8) == 0xf0 ? 4
-                                                       : 0;
-    if (length == 0 || at + length > text.size()) {
-        return 0;
-    }
-    std::uint32_t code = length == 1 ? lead : lead & (0x7f >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xc0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (next & 0x3f);
-    }
-    constexpr std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < Least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
-        return 0;
-    }
-    return length;
 }
 
 class Lexer {

@@ -123,6 +123,131 @@ constexpr std::uint8_t ReturnEs = 0x3B;
 constexpr std::uint8_t Debug = 0x3C;
 }  // namespace op
 
+// Length of the well-formed UTF-8 sequence at text[at] (shortest form, no
+// surrogates, at most U+10FFFF), or 0.
+inline std::size_t Utf8Length(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80             ? 1
+                               : (lead & 0xe0) == 0xc0 ? 2
+                               : (lead & 0xf0) == 0xe0 ? 3
+                               : (lead & 0xf8) == 0xf0 ? 4
+                                                       : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    std::uint32_t code = length == 1 ? lead : lead & (0x7f >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xc0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (next & 0x3f);
+    }
+    constexpr std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < Least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+        return 0;
+    }
+    return length;
+}
+
+// What an instruction takes from the operand stack and puts on it, for those
+// whose use is the same in every unit: not calls (their function decides)
+// nor jumps (a conditional jump takes its condition).
+struct StackUse {
+    int pops = 0;
+    int pushes = 0;
+};
+constexpr StackUse FixedStackUse(std::uint8_t code) {
+    switch (code) {
+        case op::LoadVarS:
+        case op::LoadVar:
+        case op::LoadConstS:
+        case op::LoadConst:
+        case op::LoadConstW:
+        case op::Const0:
+        case op::Const1:
+        case op::ConstM1:
+        case op::ConstEs:
+        case op::ConstInvalid:
+        case op::ConstTrue:
+        case op::ConstFalse:
+            return {0, 1};
+        case op::StoreVarS:
+        case op::StoreVar:
+        case op::AddAsg:
+        case op::SubAsg:
+        case op::Pop:
+        case op::Return:
+            return {1, 0};
+        case op::Incr:
+        case op::Decr:
+        case op::Uminus:
+        case op::BNot:
+        case op::Not:
+        case op::ToBool:
+        case op::TypeOf:
+        case op::IsValid:
+            return {1, 1};
+        case op::Add:
+        case op::Sub:
+        case op::Mul:
+        case op::Div:
+        case op::Idiv:
+        case op::Rem:
+        case op::BAnd:
+        case op::BOr:
+        case op::BXor:
+        case op::BLshift:
+        case op::BRsshift:
+        case op::BRszshift:
+        case op::Eq:
+        case op::Le:
+        case op::Lt:
+        case op::Ge:
+        case op::Gt:
+        case op::Ne:
+            return {2, 1};
+        default:  // INCR_VAR, DECR_VAR, DEBUG, RETURN_ES
+            return {};
+    }
+}
+
+// The operands that follow an instruction's first byte, by width in bytes,
+// for the instructions whose operands are whole bytes: not the jumps (one
+// offset of 1 or 2 bytes) nor the compact forms' operand packed in the first
+// byte, though CALL_LIB_S's library index follows as a byte.
+struct OperandWidths {
+    int count = 0;
+    std::array<int, 3> widths{};
+    constexpr int Bytes() const { return widths[0] + widths[1] + widths[2]; }
+};
+constexpr OperandWidths OperandWidthsOf(std::uint8_t code) {
+    switch (code) {
+        case op::CallLibS:
+        case op::Call:
+        case op::LoadVar:
+        case op::StoreVar:
+        case op::IncrVar:
+        case op::DecrVar:
+        case op::LoadConst:
+        case op::AddAsg:
+        case op::SubAsg:
+            return {1, {1, 0, 0}};
+        case op::LoadConstW:
+            return {1, {2, 0, 0}};
+        case op::CallLib:
+            return {2, {1, 1, 0}};
+        case op::CallLibW:
+            return {2, {1, 2, 0}};
+        case op::CallUrl:
+            return {3, {1, 1, 1}};
+        case op::CallUrlW:
+            return {3, {2, 2, 1}};
+        default:
+            return {};
+    }
+}
+
 // Jump offsets: a forward jump counts from the end of the jump instruction,
 // a backward jump from its first byte.
 inline long JumpTarget(long start, long end, long offset, bool forward) {

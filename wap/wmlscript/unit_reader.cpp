@@ -56,25 +56,8 @@ private:
 
 bool ValidUtf8(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80             ? 1
-                                   : (lead & 0xe0) == 0xc0 ? 2
-                                   : (lead & 0xf0) == 0xe0 ? 3
-                                   : (lead & 0xf8) == 0xf0 ? 4
-                                                           : 0;
-        if (length == 0 || at + length > text.size()) {
-            return false;
-        }
-        std::uint32_t code = length == 1 ? lead : lead & (0x7f >> length);
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto next = static_cast<unsigned char>(text[at + i]);
-            if ((next & 0xc0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3f);
-        }
-        constexpr std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < Least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+        const std::size_t length = Utf8Length(text, at);
+        if (length == 0) {
             return false;
         }
         at += length;
@@ -278,20 +261,20 @@ bool ReadUnit(std::string_view bytes, ParsedUnit& unit, std::string& error) {
 }
 
 bool DecodeInstruction(std::string_view code, std::size_t at, DecodedInstruction& out) {
+    constexpr OperandWidths ByteOffset{1, {1, 0, 0}};
+    constexpr OperandWidths WordOffset{1, {2, 0, 0}};
     out = DecodedInstruction{};
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(code[i]); };
     const std::uint8_t first = byte(at);
     const std::size_t left = code.size() - at - 1;
-    auto operands = [&](std::initializer_list<int> widths) {
-        std::size_t need = 0;
-        for (int w : widths) {
-            need += static_cast<std::size_t>(w);
-        }
+    auto operands = [&](const OperandWidths& widths) {
+        const auto need = static_cast<std::size_t>(widths.Bytes());
         if (need > left) {
             return false;
         }
         std::size_t p = at + 1;
-        for (int w : widths) {
+        for (int i = 0; i < widths.count; ++i) {
+            const int w = widths.widths[static_cast<std::size_t>(i)];
             int v = byte(p++);
             if (w == 2) {
                 v = (v << 8) | byte(p++);
@@ -348,36 +331,20 @@ bool DecodeInstruction(std::string_view code, std::size_t at, DecodedInstruction
     switch (first) {
         case op::JumpFw:
         case op::TJumpFw:
-            return operands({1}) && jump(true);
+            return operands(ByteOffset) && jump(true);
         case op::JumpFwW:
         case op::TJumpFwW:
-            return operands({2}) && jump(true);
+            return operands(WordOffset) && jump(true);
         case op::JumpBw:
         case op::TJumpBw:
-            return operands({1}) && jump(false);
+            return operands(ByteOffset) && jump(false);
         case op::JumpBwW:
         case op::TJumpBwW:
-            return operands({2}) && jump(false);
-        case op::Call:
-        case op::LoadVar:
-        case op::StoreVar:
-        case op::IncrVar:
-        case op::DecrVar:
-        case op::LoadConst:
-        case op::AddAsg:
-        case op::SubAsg:
-            return operands({1});
-        case op::CallLib:
-            return operands({1, 1});
-        case op::CallLibW:
-            return operands({1, 2});
-        case op::CallUrl:
-            return operands({1, 1, 1});
-        case op::CallUrlW:
-            return operands({2, 2, 1});
-        case op::LoadConstW:
-            return operands({2});
+            return operands(WordOffset) && jump(false);
         default:
+            if (const OperandWidths widths = OperandWidthsOf(first); widths.count > 0) {
+                return operands(widths);
+            }
             return first >= op::Const0 && first <= op::Debug;
     }
 }

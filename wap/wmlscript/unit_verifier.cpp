@@ -166,11 +166,6 @@ private:
             case op::TJumpFwW:
             case op::TJumpBw:
             case op::TJumpBwW:
-            case op::StoreVarS:
-            case op::StoreVar:
-            case op::AddAsg:
-            case op::SubAsg:
-            case op::Pop:
                 e.pops = 1;
                 break;
             case op::CallS:
@@ -189,61 +184,17 @@ private:
                 e.pops = in.operands[2];
                 e.pushes = 1;
                 break;
-            case op::LoadVarS:
-            case op::LoadVar:
-            case op::LoadConstS:
-            case op::LoadConst:
-            case op::LoadConstW:
-            case op::Const0:
-            case op::Const1:
-            case op::ConstM1:
-            case op::ConstEs:
-            case op::ConstInvalid:
-            case op::ConstTrue:
-            case op::ConstFalse:
-                e.pushes = 1;
-                break;
-            case op::Incr:
-            case op::Decr:
-            case op::Uminus:
-            case op::BNot:
-            case op::Not:
-            case op::ToBool:
-            case op::TypeOf:
-            case op::IsValid:
-                e.pops = 1;
-                e.pushes = 1;
-                break;
-            case op::Add:
-            case op::Sub:
-            case op::Mul:
-            case op::Div:
-            case op::Idiv:
-            case op::Rem:
-            case op::BAnd:
-            case op::BOr:
-            case op::BXor:
-            case op::BLshift:
-            case op::BRsshift:
-            case op::BRszshift:
-            case op::Eq:
-            case op::Le:
-            case op::Lt:
-            case op::Ge:
-            case op::Gt:
-            case op::Ne:
-                e.pops = 2;
-                e.pushes = 1;
-                break;
             case op::Return:
-                e.pops = 1;
-                e.ends = true;
-                break;
             case op::ReturnEs:
+                e.pops = FixedStackUse(in.op).pops;
                 e.ends = true;
                 break;
-            default:  // INCR_VAR, DECR_VAR, DEBUG
+            default: {
+                const StackUse use = FixedStackUse(in.op);
+                e.pops = use.pops;
+                e.pushes = use.pushes;
                 break;
+            }
         }
         return e;
     }
