@@ -250,7 +250,7 @@ private:
     // only when the call is made.
     void NoteScriptCall(const QString& href) {
         const qsizetype hash = href.indexOf(QLatin1Char('#'));
-        if (hash <= 0 || result_.scriptUnits.size() >= MaxScriptUnits) {
+        if (hash <= 0 || result_.scriptUnits.size() >= qsizetype(MaxScriptUnits)) {
             return;
         }
         static const QRegularExpression Call(QStringLiteral("^\\s*[A-Za-z_][A-Za-z0-9_]*\\s*\\("));

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "script_units.h"
+
 namespace tessaly::wap {
 
 // What a deck turns into: its cards as escaped HTML, one section each, and
@@ -32,8 +34,6 @@ struct ReadDeck {
     // most MaxScriptUnits).
     QStringList scriptUnits;
 };
-
-inline constexpr qsizetype MaxScriptUnits = 16;
 
 // Reads a deck's text (already decoded; &nbsp; and &shy; already made
 // numeric). Addresses in the deck are resolved against base.

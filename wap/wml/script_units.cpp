@@ -91,7 +91,7 @@ std::vector<std::pair<std::string, ScriptUnit>> GatherScriptUnits(
     std::vector<std::pair<std::string, ScriptUnit>> units;
     std::vector<std::string> wanted = addresses;
     for (std::size_t next = 0; next < wanted.size() && units.size() < MaxScriptUnits; ++next) {
-        const std::string& address = wanted[next];
+        const std::string address = wanted[next];  // a copy: wanted grows below
         const auto fetched = fetch ? fetch(address) : std::nullopt;
         ScriptUnit unit = fetched ? PrepareScriptUnit(fetched->body, fetched->contentType)
                                   : Failed("无法载入脚本 " + address + "。");

@@ -12,6 +12,9 @@ namespace tessaly::wap {
 
 inline constexpr char WmlScriptSourceType[] = "text/vnd.wap.wmlscript";
 inline constexpr char WmlScriptUnitType[] = "application/vnd.wap.wmlscriptc";
+// Most units one page carries, or loads: a deck's own calls and the units
+// those load.
+inline constexpr std::size_t MaxScriptUnits = 16;
 // Largest script, source or compiled, the program takes from a site.
 inline constexpr std::size_t MaxScriptBytes = 256 * 1024;
 
