@@ -1,12 +1,16 @@
 // The WML transcoder on any bytes, as a text deck and, through the binary
 // deck decoder, as a binary one: what a hostile site sends reaches both.
 //
+// Decks whose tasks call scripts also gather them, as pages that carry their
+// units do.
+//
 // Invariants: every page is HTML under a Content-Security-Policy, and holds
 // exactly the two scripts of its own (the deck's data and the runtime) or,
 // for a deck that cannot be read, none: nothing from the deck becomes a
 // script.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          {tessaly::wap::RuntimeDelivery::InPage, tessaly::wap::RuntimeDelivery::ByAddress}) {
         Check(tessaly::wap::ConvertWmlDeck(bytes, DeckUrl, "", delivery));
     }
+    // The deck's scripts, fetched for a page that carries them: the bytes
+    // before the first NUL are the deck, those after it the WMLScript source
+    // every address the deck or its units call answers with.
+    const std::size_t split = bytes.find('\0');
+    const std::string_view script = split == std::string_view::npos ? "" : bytes.substr(split + 1);
+    const tessaly::wap::ScriptFetcher scripts =
+        [script](const std::string&) -> std::optional<tessaly::wap::FetchedScript> {
+        return tessaly::wap::FetchedScript{std::string(script), "text/vnd.wap.wmlscript"};
+    };
+    Check(tessaly::wap::ConvertWmlDeck(bytes.substr(0, split), DeckUrl, "",
+                                       tessaly::wap::RuntimeDelivery::InPage, {}, scripts));
     if (const auto deck = tessaly::wap::DecodeWmlc(bytes)) {
         Check(tessaly::wap::ConvertWmlDeck(*deck, DeckUrl, "utf-8"));
     }
