@@ -1,7 +1,6 @@
 // The WMLScript machine: runs compiled WMLScript units (the standard binary
-// format of the WAP Forum's "WMLScript Specification", already verified by the
-// program) inside a deck's page, with the six libraries of the "WMLScript
-// Standard Libraries Specification". A unit's code is data here: it is read
+// format the WAP Forum published, already verified by the program) inside a
+// deck's page, with the six standard libraries. A unit's code is data here: it is read
 // byte by byte and never becomes JavaScript.
 //
 // The machine keeps its own frames and operand stack (no JavaScript recursion

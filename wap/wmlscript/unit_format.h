@@ -1,7 +1,7 @@
 #pragma once
 
-// The WMLScript binary format ("WMLScript Specification", WAP Forum, chapter
-// "WMLScript Bytecode"): instruction encodings, constant and pragma types, the
+// The WMLScript binary format the WAP Forum published for phones' gateways
+// and browsers: instruction encodings, constant and pragma types, the
 // standard libraries' function table, and the bounds this program enforces.
 // Shared by the compiler, the verifier and the disassembler so that the three
 // never disagree on an encoding.
@@ -264,7 +264,7 @@ struct LibraryFunction {
     int arguments;
 };
 
-// The six standard libraries ("WMLScript Standard Libraries Specification").
+// The six standard libraries, with the indexes the WAP Forum gave them.
 inline constexpr std::array<LibraryFunction, 63> LibraryFunctions = {{
     {"Lang", "abs", 0, 0, 1},
     {"Lang", "min", 0, 1, 2},
