@@ -683,15 +683,19 @@
   // them; a page carried by the gateway fetches them from its own site, and
   // the gateway hands over only units it has compiled or verified.
 
-  var UNIT_BYTES_LIMIT = 256 * 1024;
   var LOAD_STRING_BYTES_LIMIT = 64 * 1024;
-  var LOAD_STRING_MILLIS = 10000;
-  // Scripts that ask for another script's go, one after the other.
+  // How long a unit or a loadString answer may take to come.
+  var FETCH_MILLIS = 10000;
+  // Scripts that ask for another script's go, one after the other, and
+  // dialogs scripts show, without the user doing anything in between: a deck
+  // that loops through cards by itself cannot keep the user in dialogs.
   var SCRIPT_CHAIN_LIMIT = 8;
+  var DIALOG_LIMIT = 5;
   var CALL = /^\s*[A-Za-z_][A-Za-z0-9_]*\s*\(/;
   var carriedUnits = deck.units && typeof deck.units === 'object' ? deck.units : {};
   var scriptRunning = false;
   var scriptChain = 0;
+  var dialogsShown = 0;
 
   function showScriptNote(text) {
     if (scriptNoteElement) {
@@ -735,6 +739,21 @@
     }
   }
 
+  // A fetch from the page's own site that gives up after FETCH_MILLIS.
+  function boundedFetch(address, headers) {
+    var aborter = new AbortController();
+    var timeout = setTimeout(function () {
+      aborter.abort();
+    }, FETCH_MILLIS);
+    var ended = function () {
+      clearTimeout(timeout);
+    };
+    var answer = fetch(address, {credentials: 'same-origin', signal: aborter.signal,
+                                 headers: headers});
+    answer.then(ended, ended);
+    return answer;
+  }
+
   // Reads a response's body up to limit bytes; null when it is larger.
   function boundedBody(response, limit) {
     var declared = Number(response.headers.get('Content-Length') || 0);
@@ -761,9 +780,8 @@
     if (location.protocol !== 'http:' || !sameSite(address)) {
       return failure('无法载入脚本 ' + address + '：只能载入本网站的脚本。');
     }
-    return fetch(address, {
-      credentials: 'same-origin',
-      headers: {'Accept': 'application/vnd.wap.wmlscriptc, text/vnd.wap.wmlscript;q=0.5'}
+    return boundedFetch(address, {
+      'Accept': 'application/vnd.wap.wmlscriptc, text/vnd.wap.wmlscript;q=0.5'
     }).then(function (response) {
       var type = (response.headers.get('Content-Type') || '').split(';')[0].trim().toLowerCase();
       if (!response.ok) {
@@ -776,7 +794,7 @@
                                                         : '脚本 ' + address + ' 不是 WMLScript。');
         });
       }
-      return boundedBody(response, UNIT_BYTES_LIMIT).then(function (body) {
+      return boundedBody(response, WmlScript.limits.unitBytes).then(function (body) {
         if (!body) {
           throw new Error('脚本 ' + address + ' 太大，不予运行。');
         }
@@ -793,12 +811,7 @@
     if (!sameSite(address)) {
       return Promise.resolve({status: 0, type: '', text: ''});
     }
-    var aborter = new AbortController();
-    var timeout = setTimeout(function () {
-      aborter.abort();
-    }, LOAD_STRING_MILLIS);
-    return fetch(address, {credentials: 'same-origin', signal: aborter.signal,
-                           headers: {'Accept': contentType}})
+    return boundedFetch(address, {'Accept': contentType})
         .then(function (response) {
           var type = response.headers.get('Content-Type') || '';
           return boundedBody(response, LOAD_STRING_BYTES_LIMIT).then(function (body) {
@@ -817,11 +830,23 @@
         })
         .catch(function () {
           return {status: 0, type: '', text: ''};
-        })
-        .then(function (answer) {
-          clearTimeout(timeout);
-          return answer;
         });
+  }
+
+  // Whether a script may show one more dialog; past the bound it is
+  // answered as if cancelled, and the page says why.
+  function dialogAllowed() {
+    if (++dialogsShown <= DIALOG_LIMIT) {
+      return true;
+    }
+    showScriptNote('已阻止本页脚本继续弹出对话框。');
+    return false;
+  }
+
+  // The user did something: scripts may move on and ask again.
+  function userActed() {
+    scriptChain = 0;
+    dialogsShown = 0;
   }
 
   function currentCardAddress() {
@@ -855,15 +880,17 @@
     },
     currentCard: currentCardAddress,
     alert: function (text) {
-      window.alert(text);
+      if (dialogAllowed()) {
+        window.alert(text);
+      }
     },
     confirm: function (text, ok, cancel) {
       var labels = ok || cancel ? '\n\n（确定：' + (ok || '确定') + '，取消：' + (cancel || '取消') + '）'
                                 : '';
-      return window.confirm(text + labels);
+      return dialogAllowed() && window.confirm(text + labels);
     },
     prompt: function (text, defaultText) {
-      return window.prompt(text, defaultText);
+      return dialogAllowed() ? window.prompt(text, defaultText) : null;
     }
   };
 
@@ -938,7 +965,7 @@
       return;
     }
     event.preventDefault();
-    scriptChain = 0;
+    userActed();
     run(Number(target.getAttribute('data-task')));
   });
 
@@ -947,6 +974,7 @@
     if (input.tagName !== 'INPUT' || !input.hasAttribute('data-var')) {
       return;
     }
+    userActed();
     var fits = fitsFormat(input.getAttribute('data-format') || '', input.value,
                           input.hasAttribute('data-emptyok'));
     input.classList.toggle('wml-bad', !fits);
@@ -961,6 +989,7 @@
     if (select.tagName !== 'SELECT') {
       return;
     }
+    userActed();
     storeSelection(select);
     saveContext();
     var picked = select.options[select.selectedIndex];
