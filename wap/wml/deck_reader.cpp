@@ -250,12 +250,14 @@ private:
     // only when the call is made.
     void NoteScriptCall(const QString& href) {
         const qsizetype hash = href.indexOf(QLatin1Char('#'));
-        if (hash <= 0 || result_.scriptUnits.size() >= qsizetype(MaxScriptUnits)) {
+        static const QRegularExpression Call(QStringLiteral("^\\s*[A-Za-z_][A-Za-z0-9_]*\\s*\\("));
+        if (hash <= 0 || !Call.match(href.mid(hash + 1)).hasMatch()) {
             return;
         }
-        static const QRegularExpression Call(QStringLiteral("^\\s*[A-Za-z_][A-Za-z0-9_]*\\s*\\("));
+        result_.callsScripts = true;
         const QString unit = href.left(hash).trimmed();
-        if (unit.contains(QLatin1Char('$')) || !Call.match(href.mid(hash + 1)).hasMatch()) {
+        if (unit.contains(QLatin1Char('$')) ||
+            result_.scriptUnits.size() >= qsizetype(MaxScriptUnits)) {
             return;
         }
         const QString address = base_.resolved(QUrl(unit)).toString(QUrl::FullyEncoded);

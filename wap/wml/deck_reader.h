@@ -33,6 +33,8 @@ struct ReadDeck {
     // The WMLScript units the deck's tasks call, as absolute addresses (at
     // most MaxScriptUnits).
     QStringList scriptUnits;
+    // Whether any task calls a script, by a known address or not.
+    bool callsScripts = false;
 };
 
 // Reads a deck's text (already decoded; &nbsp; and &shy; already made

@@ -77,8 +77,12 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
     }
 
     QString page = Head(deck.title, nonce, metas);
-    const qsizetype inPageRuntime =
-        runtime == RuntimeDelivery::InPage ? qsizetype(WmlRuntime().size()) : 0;
+    // A page that carries its runtime needs the WMLScript machine only when
+    // the deck calls a script.
+    static const QString FullRuntime = QString::fromUtf8(WmlRuntimeScript);
+    static const QString DeckOnlyRuntime = QString::fromUtf8(WmlDeckOnlyRuntimeScript);
+    const QString& inPage = deck.callsScripts ? FullRuntime : DeckOnlyRuntime;
+    const qsizetype inPageRuntime = runtime == RuntimeDelivery::InPage ? inPage.size() : 0;
     page.reserve(page.size() + deck.cardsHtml.size() + deck.dataMembers.size() + inPageRuntime +
                  1024);
     page += QStringLiteral("<body><main>");
@@ -107,9 +111,8 @@ QString WriteDeckPage(const ReadDeck& deck, const QString& charset, const QStrin
                     .arg(nonce, QLatin1String(WmlRuntimeAddress().data(),
                                               qsizetype(WmlRuntimeAddress().size())));
     } else {
-        static const QString InPage = QString::fromUtf8(WmlRuntimeScript);
         page += QStringLiteral("</script><script nonce=\"%1\">").arg(nonce);
-        page += InPage;
+        page += inPage;
         page += QStringLiteral("</script>");
     }
     page += QStringLiteral("</body></html>");

@@ -372,3 +372,23 @@ TEST(PageVocabulary, BothSidesUseOnlyTheListedWords) {
         EXPECT_TRUE(read) << qPrintable(name);
     }
 }
+
+// A page that carries its runtime carries the WMLScript machine only when
+// the deck calls a script, by a known address or one made of variables.
+TEST(DeckPage, CarriesTheScriptMachineOnlyWhenItCallsAScript) {
+    const struct {
+        const char* deck;
+        bool machine;
+    } cases[] = {
+        {"<wml><card><p><a href=\"#two\">a card</a> <a href=\"b.wml#x\">a deck</a></p></card>"
+         "<card id=\"two\"/></wml>",
+         false},
+        {"<wml><card><p><a href=\"s.wmls#f(1)\">a script</a></p></card></wml>", true},
+        {"<wml><card onenterforward=\"$(unit)#f()\"><p>x</p></card></wml>", true},
+    };
+    for (const auto& c : cases) {
+        const QString html = Html(Convert(c.deck));
+        EXPECT_EQ(html.contains(QStringLiteral("var WmlScript = (function")), c.machine) << c.deck;
+        EXPECT_EQ(html.contains(QStringLiteral("var WmlScript = null")), !c.machine) << c.deck;
+    }
+}
